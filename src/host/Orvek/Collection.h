@@ -147,7 +147,9 @@ class Collection : public Stuff {
     return collection;
   }
 
-  Locator<T> getLocator() const { return _driver.get() ? _driver.get()->getLocator() : Locator<T>(); }
+  Locator<T> getLocator() const {
+    return _driver.get() ? _driver.get()->getLocator() : Locator<T>();
+  }
   Locator<T> getReverseLocator() const {
     return _driver.get() ? _driver.get()->getReverseLocator() : Locator<T>();
   }
@@ -159,7 +161,9 @@ class Collection : public Stuff {
   T getLast() const { return _driver.get() ? _driver.get()->getLast() : T{}; }
   T getAt(unsigned long n) const { return _driver.get() ? _driver.get()->getAt(n) : T{}; }
   bool isEmpty() const { return !_driver.get() || _driver.get()->isEmpty(); }
-  bool hasCount(unsigned long n) const { return _driver.get() ? _driver.get()->hasCount(n) : n == 0; }
+  bool hasCount(unsigned long n) const {
+    return _driver.get() ? _driver.get()->hasCount(n) : n == 0;
+  }
   bool isInline() const { return !_driver.get() || _driver.isInline(); }
 
   std::string _getLabel() const override { return "{" + std::to_string(getCount()) + "}"; }
@@ -279,8 +283,9 @@ template <class T, class Compare = std::less<T>>
 class SetCollection : public Collection<T> {
  public:
   explicit SetCollection(const std::set<T, Compare>& set)
-      : Collection<T>(Collection<T>::template make<
-                      ContainerDriver<std::set<T, Compare>, T, ReadElement>>(set)) {}
+      : Collection<T>(
+            Collection<T>::template make<ContainerDriver<std::set<T, Compare>, T, ReadElement>>(
+                set)) {}
 };
 
 template <class T>
@@ -441,8 +446,7 @@ class FilterDriver : public Cloneable<FilterDriver<T, Accept>, CollectionDriver<
     return Locator<T>::template make<FilterLocator<T, Accept>>(_inner.getLocator(), _accept);
   }
   Locator<T> getReverseLocator() const override {
-    return Locator<T>::template make<FilterLocator<T, Accept>>(_inner.getReverseLocator(),
-                                                               _accept);
+    return Locator<T>::template make<FilterLocator<T, Accept>>(_inner.getReverseLocator(), _accept);
   }
 
  private:

@@ -11,10 +11,17 @@ Console console;
 
 Console::Console() : _output(&std::cout) {}
 
-void Console::setOutput(std::ostream& output) { _output = &output; }
+void Console::setOutput(std::ostream& output) {
+  _output = &output;
+}
+
+// Indentation belongs to the progress lines: without them it is not shown.
+std::string Console::getMargin() const {
+  return _progress ? std::string(2 * _indentation, ' ') : std::string();
+}
 
 void Console::line(const std::string& prefix, const std::string& text, const std::string& more) {
-  *_output << std::string(2 * _indentation, ' ') << prefix << text << more << '\n';
+  *_output << getMargin() << prefix << text << more << '\n';
 }
 
 void Console::print(const std::string& text, const std::string& more) {
@@ -33,7 +40,9 @@ void Console::remark(const std::string& text, const std::string& more) {
   line("Remark: ", text, more);
 }
 
-void Console::indent() { ++_indentation; }
+void Console::indent() {
+  ++_indentation;
+}
 
 void Console::unindent() {
   if (_indentation > 0) --_indentation;
@@ -44,14 +53,16 @@ void Console::openTimer(const std::string& text) {
   _timers.push_back(std::chrono::steady_clock::now());
 }
 
+// The unit is chosen after rounding, so that 999.96us reads 1.0ms rather
+// than 1000.0us.
 std::string Console::getDuration(std::chrono::nanoseconds elapsed) {
-  double ns = static_cast<double>(elapsed.count());
+  double ns = static_cast<double>(std::max<std::chrono::nanoseconds::rep>(elapsed.count(), 0));
   char text[32];
-  if (ns < 1e3)
+  if (ns < 999.5)
     std::snprintf(text, sizeof text, "%.0fns", ns);
-  else if (ns < 1e6)
+  else if (ns < 999.95e3)
     std::snprintf(text, sizeof text, "%.1fus", ns / 1e3);
-  else if (ns < 1e9)
+  else if (ns < 999.95e6)
     std::snprintf(text, sizeof text, "%.1fms", ns / 1e6);
   else
     std::snprintf(text, sizeof text, "%.2fs", ns / 1e9);
@@ -104,10 +115,11 @@ void Console::closeTable() {
   if (!_table.open) return;
   const std::string text = renderTable();
   _table = Table();
-  const std::string margin(2 * _indentation, ' ');
+  const std::string margin = getMargin();
   std::string::size_type start = 0;
   while (start < text.size()) {
     auto end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
     *_output << margin << text.substr(start, end - start) << '\n';
     start = end + 1;
   }
@@ -165,7 +177,8 @@ std::string Console::renderTable() const {
     std::size_t span = 3 * (cell.lastColumn - cell.firstColumn);
     for (auto c = cell.firstColumn; c <= cell.lastColumn; ++c) span += widths[c];
     std::size_t need = cellWidth(cell);
-    for (auto c = cell.firstColumn; span < need; c = c == cell.lastColumn ? cell.firstColumn : c + 1) {
+    for (auto c = cell.firstColumn; span < need;
+         c = c == cell.lastColumn ? cell.firstColumn : c + 1) {
       ++widths[c];
       ++span;
     }

@@ -65,6 +65,7 @@ class ORVEK_API Console {
     std::vector<bool> separators;
   };
 
+  std::string getMargin() const;
   void line(const std::string& prefix, const std::string& text, const std::string& more);
   std::string renderTable() const;
 

@@ -6,8 +6,12 @@ namespace {
 bool debugSwitch = false;
 }
 
-void setDebug(bool debug) { debugSwitch = debug; }
+void setDebug(bool debug) {
+  debugSwitch = debug;
+}
 
-bool isDebug() { return debugSwitch; }
+bool isDebug() {
+  return debugSwitch;
+}
 
 }  // namespace Orvek

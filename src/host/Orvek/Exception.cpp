@@ -7,7 +7,9 @@ namespace Orvek {
 
 Exception::Exception(std::string message) : _message(std::move(message)) {}
 
-const char* Exception::what() const noexcept { return _message.c_str(); }
+const char* Exception::what() const noexcept {
+  return _message.c_str();
+}
 
 std::string Exception::getLocation() const {
   return _file + ":" + _operation + ":" + std::to_string(_line);

@@ -13,7 +13,9 @@ namespace Orvek {
 template <class Base, std::size_t Size>
 class Holder {
  public:
-  Holder() = default;
+  // User-provided, so that a const holder (and a const empty collection)
+  // needs no initializer for its raw buffer.
+  Holder() {}
   Holder(const Holder& other) { copyFrom(other); }
   Holder& operator=(const Holder& other) {
     if (this != &other) {
@@ -31,19 +33,23 @@ class Holder {
       _object = new (_buffer) Derived(std::forward<Arguments>(arguments)...);
     else
       _object = new Derived(std::forward<Arguments>(arguments)...);
+    _inline = fits<Derived>();
   }
 
+  // Where the object lives is kept as a flag rather than found by comparing
+  // addresses, so that the compiler sees which way an emplaced object goes.
   void reset() {
     if (!_object) return;
-    if (isInline())
+    if (_inline)
       _object->~Base();
     else
       delete _object;
     _object = nullptr;
+    _inline = false;
   }
 
   Base* get() const { return _object; }
-  bool isInline() const { return static_cast<const void*>(_object) == _buffer; }
+  bool isInline() const { return _object && _inline; }
 
   template <class Derived>
   static constexpr bool fits() {
@@ -52,11 +58,14 @@ class Holder {
 
  private:
   void copyFrom(const Holder& other) {
-    if (other._object) _object = other._object->getClone(_buffer, Size);
+    if (!other._object) return;
+    _object = other._object->getClone(_buffer, Size);
+    _inline = static_cast<const void*>(_object) == _buffer;
   }
 
   alignas(std::max_align_t) unsigned char _buffer[Size];
   Base* _object = nullptr;
+  bool _inline = false;
 };
 
 // Implements getClone for a concrete class D of the hierarchy Base.

@@ -45,19 +45,23 @@ ORVEK_API std::string getLabel(const char* value);
 ORVEK_API std::string getLabel(const Stuff& value);
 ORVEK_API std::string getLabel(const Stuff* value);
 
+// A class of the host layer's hierarchy (values and objects).
 template <class T>
-concept LabelledRange = requires(const T& range) {
+concept StuffClass = std::derived_from<T, Stuff>;
+
+// A standard container other than text: begin, end and size.
+template <class T>
+concept LabelledRange = !std::same_as<T, std::string> && requires(const T& range) {
   range.begin();
   range.end();
   range.size();
-} && !std::same_as<T, std::string>;
+};
 
 template <class A, class B>
 std::string getLabel(const std::pair<A, B>& pair);
 
 // A pointer to anything labelled: "null" or the pointee's label.
-template <class T>
-  requires std::derived_from<T, Stuff>
+template <StuffClass T>
 std::string getLabel(T* value) {
   return getLabel(static_cast<const Stuff*>(value));
 }

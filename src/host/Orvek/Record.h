@@ -24,6 +24,9 @@ class ORVEK_API Slot {
   const std::string& getName() const { return _name; }
   const std::string& getHeader() const { return _header; }
   const Record* getOwner() const { return _owner; }
+  // The number of headers its record had when the slot was added: 0 for a
+  // slot filed before any header, n for one filed under the n-th header.
+  unsigned long getLevel() const { return _level; }
   void setName(const std::string& name) { _name = name; }
   void setOwner(Record* owner);
 
@@ -35,6 +38,7 @@ class ORVEK_API Slot {
   std::string _name;
   std::string _header;
   Record* _owner = nullptr;
+  unsigned long _level = 0;
 };
 
 // A slot that holds no value.
@@ -61,7 +65,8 @@ class ORVEK_API Record {
   const std::string& getCurrentHeader() const;
 
   void addHeader(const std::string& header);
-  // Takes ownership of the slot; a null slot pointer is ignored.
+  // Takes ownership of the slot; a null slot, or one the record already
+  // holds, is ignored.
   void addSlot(Slot* slot);
   template <class T>
   void add(const std::string& name, const T& value);
@@ -75,15 +80,16 @@ class ORVEK_API Record {
 ORVEK_API Record* getRecord(const Stuff& value);
 ORVEK_API Record* getRecord(const Stuff* value);
 
-template <class T>
-  requires std::derived_from<T, Stuff>
+template <StuffClass T>
 Record* getRecord(T* value) {
   return getRecord(static_cast<const Stuff*>(value));
 }
 
 // Plain values (numbers, text) have no record.
 template <class T>
-  requires(!std::derived_from<T, Stuff> && !LabelledRange<T>)
+concept PlainValue = !StuffClass<T> && !LabelledRange<T>;
+
+template <PlainValue T>
 Record* getRecord(const T&) {
   return nullptr;
 }
@@ -109,10 +115,19 @@ Slot* getSlot(const std::string& name, const T& value) {
   return new StandardSlot<T>(name, value);
 }
 
+// Text given as a C string is kept as a copy; a null one gives a null slot.
+ORVEK_API Slot* getSlot(const std::string& name, const char* value);
+
 template <class T>
 void Record::add(const std::string& name, const T& value) {
   addSlot(getSlot(name, value));
 }
+
+// Maps, whose elements are key and value pairs.
+template <class T>
+concept KeyedRange = LabelledRange<T> && requires {
+  typename T::mapped_type;
+};
 
 // Each element of a container becomes a slot named by its position, or by
 // its key for maps.
@@ -121,7 +136,7 @@ Record* getRecord(const T& range) {
   auto* record = new Record(getLabel(range));
   unsigned long index = 0;
   for (const auto& element : range) {
-    if constexpr (requires { element.first; element.second; })
+    if constexpr (KeyedRange<T>)
       record->add(getLabel(element.first), element.second);
     else
       record->add(std::to_string(index), element);
@@ -130,8 +145,10 @@ Record* getRecord(const T& range) {
   return record;
 }
 
-// Prints a record on the console: its title, then every header with the
-// slots filed under it. Takes ownership of the record; null prints nothing.
+// Prints a record on the console: its title (after `title` when that is
+// not empty), the slots filed before any header, then every header in
+// brackets with the slots filed under it. Takes ownership of the record;
+// null prints nothing.
 ORVEK_API void inspect(Record* record, const std::string& title);
 
 }  // namespace Orvek

@@ -9,8 +9,12 @@ Slot* Stuff::_getSlot(const std::string& name) const {
   return new StandardSlot<const Stuff*>(name, this);
 }
 
-Record* Stuff::_getRecord() const { return nullptr; }
+Record* Stuff::_getRecord() const {
+  return nullptr;
+}
 
-bool Stuff::_hasRecord() const { return false; }
+bool Stuff::_hasRecord() const {
+  return false;
+}
 
 }  // namespace Orvek

@@ -18,7 +18,9 @@ std::vector<std::string> getSplitted(const std::string& text, const std::string&
   return words;
 }
 
-std::string getReversed(const std::string& text) { return std::string(text.rbegin(), text.rend()); }
+std::string getReversed(const std::string& text) {
+  return std::string(text.rbegin(), text.rend());
+}
 
 namespace {
 

@@ -1,0 +1,349 @@
+// Collection views, their locators and the for-each walk.
+#include <Orvek/Collection.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Node {
+ public:
+  Node(int id, bool clock) : _id(id), _clock(clock) {}
+  virtual ~Node() = default;
+  int getId() const { return _id; }
+  bool isClock() const { return _clock; }
+  bool isIn(const std::set<int>& ids) const { return ids.count(_id) > 0; }
+  Orvek::Collection<Node*> getNext() const { return Orvek::VectorCollection<Node*>(_next); }
+  Orvek::VectorCollection<Node*> getNextView() const {
+    return Orvek::VectorCollection<Node*>(_next);
+  }
+  std::vector<Node*> _next;
+
+ private:
+  int _id;
+  bool _clock;
+};
+
+class Port : public Node {
+ public:
+  using Node::Node;
+};
+
+template <class T>
+std::vector<T> walk(Orvek::Locator<T> locator) {
+  std::vector<T> elements;
+  for (; locator.isValid(); locator.progress()) elements.push_back(locator.getCurrent());
+  return elements;
+}
+
+template <class T>
+std::vector<T> elementsOf(const Orvek::Collection<T>& collection) {
+  std::vector<T> elements;
+  for (const T& element : collection) elements.push_back(element);
+  return elements;
+}
+
+std::vector<int> idsOf(const std::vector<Node*>& nodes) {
+  std::vector<int> ids;
+  for (Node* node : nodes) ids.push_back(node ? node->getId() : -1);
+  return ids;
+}
+
+std::vector<int> idsOf(const Orvek::Collection<Node*>& collection) {
+  return idsOf(elementsOf(collection));
+}
+
+// Checks every query of a collection against the elements it must answer.
+template <class T>
+void expectElements(const Orvek::Collection<T>& collection, const std::vector<T>& expected) {
+  const auto n = static_cast<unsigned long>(expected.size());
+  EXPECT_EQ(walk(collection.getLocator()), expected);
+  EXPECT_EQ(elementsOf(collection), expected);
+  EXPECT_EQ(walk(collection.getReverseLocator()),
+            std::vector<T>(expected.rbegin(), expected.rend()));
+  auto random = walk(collection.getRandomLocator());
+  auto sorted = expected;
+  std::sort(random.begin(), random.end(), std::less<T>());
+  std::sort(sorted.begin(), sorted.end(), std::less<T>());
+  EXPECT_EQ(random, sorted);
+  EXPECT_EQ(collection.getCount(), n);
+  EXPECT_EQ(collection.isEmpty(), expected.empty());
+  EXPECT_EQ(collection.getFirst(), expected.empty() ? T{} : expected.front());
+  EXPECT_EQ(collection.getLast(), expected.empty() ? T{} : expected.back());
+  for (unsigned long i = 0; i < n; ++i) EXPECT_EQ(collection.getAt(i), expected[i]) << i;
+  EXPECT_EQ(collection.getAt(n), T{});
+  EXPECT_EQ(collection.getAt(n + 5), T{});
+  EXPECT_TRUE(collection.hasCount(n));
+  EXPECT_FALSE(collection.hasCount(n + 1));
+  if (n > 0) {
+    EXPECT_FALSE(collection.hasCount(n - 1));
+  }
+  EXPECT_EQ(collection._getLabel(), "{" + std::to_string(n) + "}");
+}
+
+class Graph : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (int id = 0; id < 6; ++id) {
+      if (id % 2)
+        _owned.push_back(std::make_unique<Port>(id, id < 3));
+      else
+        _owned.push_back(std::make_unique<Node>(id, id < 3));
+      _nodes.push_back(_owned.back().get());
+    }
+  }
+  Node* node(int id) const { return _nodes[static_cast<std::size_t>(id)]; }
+
+  std::vector<std::unique_ptr<Node>> _owned;
+  std::vector<Node*> _nodes;
+};
+
+}  // namespace
+
+TEST(Collection, EmptyCollectionsAnswerNothing) {
+  const Orvek::Collection<Node*> none;
+  expectElements(none, {});
+  EXPECT_TRUE(none.hasCount(0));
+  auto locator = none.getLocator();
+  EXPECT_FALSE(locator.isValid());
+  locator.progress();
+  EXPECT_EQ(locator.getCurrent(), nullptr);
+  EXPECT_EQ(elementsOf(Orvek::Collection<int>()), std::vector<int>{});
+
+  const std::set<int> empty;
+  expectElements<int>(Orvek::SetCollection<int>(empty), {});
+  const std::vector<Orvek::Collection<int>> nothing;
+  expectElements<int>(Orvek::FlattenCollection<int>(Orvek::VectorCollection(nothing)), {});
+}
+
+TEST(Collection, ViewsOfStandardContainers) {
+  const std::set<int> set = {5, 1, 3};
+  expectElements<int>(Orvek::SetCollection<int>(set), {1, 3, 5});
+  const std::set<int, std::greater<int>> downward = {5, 1, 3};
+  expectElements<int>(Orvek::SetCollection<int, std::greater<int>>(downward), {5, 3, 1});
+  const std::list<std::string> list = {"b", "a", "c"};
+  expectElements<std::string>(Orvek::ListCollection<std::string>(list), {"b", "a", "c"});
+  const std::vector<int> vector = {4, 4, 2};
+  expectElements<int>(Orvek::VectorCollection<int>(vector), {4, 4, 2});
+  const std::map<std::string, int> map = {{"z", 1}, {"a", 2}, {"m", 3}};
+  expectElements<int>(Orvek::MapCollection<std::string, int>(map), {2, 3, 1});
+  expectElements<std::string>(Orvek::KeyCollection<std::string, int>(map), {"a", "m", "z"});
+  const std::map<int, int, std::greater<int>> reversed = {{1, 10}, {2, 20}};
+  expectElements<int>(Orvek::MapCollection<int, int, std::greater<int>>(reversed), {20, 10});
+  expectElements<int>(Orvek::KeyCollection<int, int, std::greater<int>>(reversed), {2, 1});
+  expectElements<int>(Orvek::Collect1Collection<int>(8), {8});
+}
+
+TEST(Collection, ViewsFollowTheirContainerWithoutCopying) {
+  std::set<int> set = {1};
+  const Orvek::SetCollection<int> view(set);
+  const Orvek::Collection<int> copy = view;
+  set.insert(2);
+  set.insert(0);
+  EXPECT_EQ(view.getCount(), 3u);
+  EXPECT_EQ(elementsOf(copy), (std::vector<int>{0, 1, 2}));
+  set.clear();
+  EXPECT_TRUE(copy.isEmpty());
+}
+
+TEST_F(Graph, AppendWalksOneCollectionThenTheOther) {
+  const std::vector<Node*> first = {node(0), node(1)};
+  const std::vector<Node*> second = {node(2)};
+  const std::vector<Node*> none;
+  const Orvek::VectorCollection<Node*> a(first), b(second), empty(none);
+  expectElements<Node*>(Orvek::AppendCollection<Node*>(a, b), {node(0), node(1), node(2)});
+  expectElements<Node*>(Orvek::AppendCollection<Node*>(empty, b), {node(2)});
+  expectElements<Node*>(Orvek::AppendCollection<Node*>(a, empty), {node(0), node(1)});
+  expectElements<Node*>(Orvek::AppendCollection<Node*>(empty, Orvek::Collection<Node*>()), {});
+  const Orvek::AppendCollection<Node*> twice(Orvek::AppendCollection<Node*>(b, a), b);
+  expectElements<Node*>(twice, {node(2), node(0), node(1), node(2)});
+}
+
+TEST_F(Graph, FilteringKindsSkipRejectedElements) {
+  const Orvek::VectorCollection<Node*> all(_nodes);
+  const Orvek::MemberPredicate<Node, bool> clock(&Node::isClock);
+  expectElements<Node*>(Orvek::SubsetCollection<Node*, bool>(all, clock, true),
+                        {node(0), node(1), node(2)});
+  expectElements<Node*>(Orvek::SubsetCollection<Node*, bool>(all, clock, false),
+                        {node(3), node(4), node(5)});
+  const Orvek::NotPredicate<Node*, bool> notClock(clock);
+  expectElements<Node*>(Orvek::SubsetCollection<Node*, bool>(all, notClock, true),
+                        {node(3), node(4), node(5)});
+  const Orvek::MemberDatumPredicate<Node, std::set<int>> in(&Node::isIn);
+  // The first and last elements are rejected: skipped on creation and at the end.
+  expectElements<Node*>(Orvek::SubsetCollection<Node*, std::set<int>>(all, in, {1, 4}),
+                        {node(1), node(4)});
+  expectElements<Node*>(Orvek::SubsetCollection<Node*, std::set<int>>(all, in, {}), {});
+
+  expectElements<Node*>(Orvek::NotCollection<Node*>(all, node(2)),
+                        {node(0), node(1), node(3), node(4), node(5)});
+  expectElements<Node*>(Orvek::NotCollection<Node*>(all, node(0)),
+                        {node(1), node(2), node(3), node(4), node(5)});
+  const std::vector<Node*> one = {node(3)};
+  expectElements<Node*>(Orvek::NotCollection<Node*>(Orvek::VectorCollection<Node*>(one), node(3)),
+                        {});
+  expectElements<Node*>(Orvek::NotCollection<Node*>(all, nullptr), _nodes);
+
+  const std::vector<Node*> mixed = {nullptr, node(0), node(1), nullptr, node(2), node(3)};
+  expectElements<Port*>(Orvek::TypeCollection<Port, Node>(Orvek::VectorCollection<Node*>(mixed)),
+                        {static_cast<Port*>(node(1)), static_cast<Port*>(node(3))});
+  const std::vector<Node*> plain = {node(0), node(2)};
+  expectElements<Port*>(Orvek::TypeCollection<Port, Node>(Orvek::VectorCollection<Node*>(plain)),
+                        {});
+  const Orvek::TypeCollection<Port, Node> ports(all);
+  EXPECT_EQ(ports.getFirst()->getId(), 1);
+  EXPECT_EQ(ports.getLast()->getId(), 5);
+}
+
+TEST_F(Graph, FromStartsAtTheGivenElement) {
+  const Orvek::VectorCollection<Node*> all(_nodes);
+  expectElements<Node*>(Orvek::FromCollection<Node*>(all, node(3)), {node(3), node(4), node(5)});
+  expectElements<Node*>(Orvek::FromCollection<Node*>(all, node(0)), _nodes);
+  expectElements<Node*>(Orvek::FromCollection<Node*>(all, node(5)), {node(5)});
+  expectElements<Node*>(Orvek::FromCollection<Node*>(all, nullptr), {});
+  const std::vector<Node*> none;
+  expectElements<Node*>(Orvek::FromCollection<Node*>(Orvek::VectorCollection<Node*>(none), node(1)),
+                        {});
+}
+
+TEST_F(Graph, AssociatesAndFlattenWalkNestedCollections) {
+  node(0)->_next = {};
+  node(1)->_next = {node(2), node(3)};
+  node(2)->_next = {};
+  node(3)->_next = {node(4)};
+  node(4)->_next = {};
+  const std::vector<Node*> outer = {node(0), node(1), node(2), node(3), node(4)};
+  const Orvek::VectorCollection<Node*> all(outer);
+  const Orvek::MemberAccessor<Node, Node*> next(&Node::getNext);
+  expectElements<Node*>(Orvek::AssociatesCollection<Node*, Node*>(all, next),
+                        {node(2), node(3), node(4)});
+  const Orvek::MemberAccessor<Node, Node*, Orvek::VectorCollection<Node*>> view(&Node::getNextView);
+  expectElements<Node*>(Orvek::AssociatesCollection<Node*, Node*>(all, view),
+                        {node(2), node(3), node(4)});
+  const std::vector<Node*> leaves = {node(0), node(2)};
+  expectElements<Node*>(
+      Orvek::AssociatesCollection<Node*, Node*>(Orvek::VectorCollection<Node*>(leaves), next), {});
+
+  const std::vector<int> a = {1, 2}, b = {3};
+  const std::set<int> c = {5, 4};
+  const std::vector<Orvek::Collection<int>> lists = {
+      Orvek::Collection<int>(),        Orvek::VectorCollection<int>(a), Orvek::Collection<int>(),
+      Orvek::VectorCollection<int>(b), Orvek::SetCollection<int>(c),    Orvek::Collection<int>()};
+  expectElements<int>(Orvek::FlattenCollection<int>(Orvek::VectorCollection(lists)),
+                      {1, 2, 3, 4, 5});
+}
+
+TEST(Collection, RandomLocatorShufflesTheSameElements) {
+  std::vector<int> values;
+  for (int i = 0; i < 20; ++i) values.push_back(i);
+  const Orvek::VectorCollection<int> view(values);
+  const auto shuffled = walk(view.getRandomLocator());
+  EXPECT_NE(shuffled, values);
+  EXPECT_EQ(std::set<int>(shuffled.begin(), shuffled.end()).size(), 20u);
+}
+
+TEST(Collection, TheWalkBodyMayEraseTheCurrentElement) {
+  std::set<int> set = {1, 2, 3, 4, 5};
+  std::vector<int> seen;
+  for (int value : Orvek::SetCollection<int>(set)) {
+    seen.push_back(value);
+    set.erase(value);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_TRUE(set.empty());
+
+  // Destroying owned objects while walking a filtered view of them.
+  std::set<Node*> nodes;
+  for (int id = 0; id < 6; ++id) nodes.insert(new Node(id, id % 3 == 0));
+  const Orvek::MemberPredicate<Node, bool> clock(&Node::isClock);
+  std::vector<int> destroyed;
+  for (Node* node :
+       Orvek::SubsetCollection<Node*, bool>(Orvek::SetCollection<Node*>(nodes), clock, false)) {
+    destroyed.push_back(node->getId());
+    nodes.erase(node);
+    delete node;
+  }
+  std::sort(destroyed.begin(), destroyed.end());
+  EXPECT_EQ(destroyed, (std::vector<int>{1, 2, 4, 5}));
+  EXPECT_EQ(nodes.size(), 2u);
+  for (Node* node : Orvek::SetCollection<Node*>(nodes)) {
+    EXPECT_TRUE(node->isClock());
+    nodes.erase(node);
+    delete node;
+  }
+  EXPECT_TRUE(nodes.empty());
+}
+
+TEST_F(Graph, CopiesCloneTheirDriver) {
+  const std::vector<Node*> first = {node(0)}, second = {node(1)};
+  Orvek::Collection<Node*> copy;
+  {
+    const Orvek::AppendCollection<Node*> append{Orvek::VectorCollection<Node*>(first),
+                                                Orvek::VectorCollection<Node*>(second)};
+    copy = append;
+  }
+  EXPECT_EQ(idsOf(copy), (std::vector<int>{0, 1}));
+  Orvek::Collection<Node*> again(copy);
+  copy = Orvek::Collection<Node*>();
+  EXPECT_TRUE(copy.isEmpty());
+  EXPECT_EQ(idsOf(again), (std::vector<int>{0, 1}));
+  const Orvek::Collection<Node*>& self = again;
+  again = self;
+  EXPECT_EQ(idsOf(again), (std::vector<int>{0, 1}));
+
+  // A copied locator goes on from where it was, independently.
+  const Orvek::VectorCollection<Node*> all(_nodes);
+  auto locator = all.getLocator();
+  locator.progress();
+  auto clone = locator.getClone();
+  locator.progress();
+  EXPECT_EQ(locator.getCurrent(), node(2));
+  EXPECT_EQ(clone.getCurrent(), node(1));
+  EXPECT_EQ(idsOf(walk(clone)), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+TEST(Collection, SmallDriversAreStoredInline) {
+  const std::set<int> set = {1, 2};
+  const std::list<int> list = {1};
+  const std::vector<int> vector = {1};
+  const std::map<int, int> map = {{1, 2}};
+  const std::vector<Orvek::Collection<int>> views = {
+      Orvek::SetCollection<int>(set),       Orvek::ListCollection<int>(list),
+      Orvek::VectorCollection<int>(vector), Orvek::MapCollection<int, int>(map),
+      Orvek::KeyCollection<int, int>(map),  Orvek::Collect1Collection<int>(3)};
+  for (const auto& view : views) {
+    EXPECT_TRUE(view.isInline()) << view._getLabel();
+    EXPECT_TRUE(view.getLocator().isInline());
+    EXPECT_TRUE(view.getReverseLocator().isInline());
+    const Orvek::Collection<int> copy = view;
+    EXPECT_TRUE(copy.isInline());
+    EXPECT_EQ(elementsOf(copy), elementsOf(view));
+  }
+  // Composite views fit or not; either way they copy and walk the same.
+  const Orvek::AppendCollection<int> append(views[0], views[5]);
+  const Orvek::Collection<int> copy = append;
+  EXPECT_EQ(elementsOf(copy), (std::vector<int>{1, 2, 3}));
+}
+
+TEST(Collection, RecordsListTheElements) {
+  const std::vector<std::string> names = {"a", "b"};
+  const Orvek::VectorCollection<std::string> view(names);
+  std::unique_ptr<Orvek::Record> record(Orvek::getRecord(view));
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->getTitle(), "{2}");
+  ASSERT_EQ(record->getSlots().size(), 2u);
+  EXPECT_EQ(record->getSlots()[1]->getName(), "1");
+  EXPECT_EQ(record->getSlots()[1]->getDataLabel(), "b");
+
+  Orvek::Record owner("owner");
+  owner.add("Names", view);
+  EXPECT_EQ(owner.getSlots()[0]->getDataLabel(), "{2}");
+}
