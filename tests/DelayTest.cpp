@@ -1,0 +1,217 @@
+#include <Morva/Delay.h>
+#include <Morva/Frequency.h>
+#include <Morva/Timing.h>
+#include <Orvek/Debug.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <memory>
+#include <string>
+
+using Morva::Delay;
+using Morva::Frequency;
+using Morva::Timing;
+
+namespace {
+
+const Delay kUndefined = Delay::getUndefined();
+const Delay kMinimum = Delay::getMinimum();
+const Delay kMaximum = Delay::getMaximum();
+const Delay kEpsilon = Delay::getEpsilon();
+
+// Runs `operation` and checks that it raises `message` located at the Delay
+// source under `operationName`.
+void expectFailure(const std::function<void()>& operation, const std::string& message,
+                   const std::string& operationName) {
+  try {
+    operation();
+    ADD_FAILURE() << "no exception for " << message;
+  } catch (const Orvek::InvalidRequest& exception) {
+    EXPECT_EQ(exception.getMessage(), message);
+    EXPECT_EQ(exception.getFile(), "lib/Morva/Delay");
+    EXPECT_EQ(exception.getOperation(), operationName);
+  }
+}
+
+}  // namespace
+
+TEST(DelayTest, CodesAndOrder) {
+  EXPECT_EQ(int(Delay()), INT_MIN);
+  EXPECT_EQ(int(kMinimum), INT_MIN + 1);
+  EXPECT_EQ(Delay(2147483647), kMaximum);
+  EXPECT_TRUE(kUndefined < kMinimum);
+  EXPECT_TRUE(kMinimum < Delay(-2147483646));
+  EXPECT_FALSE(kMinimum == kUndefined);
+  // Mixed comparisons with plain encodings.
+  EXPECT_TRUE(Delay(5) == 5);
+  EXPECT_TRUE(Delay(-1) < 0);
+}
+
+TEST(DelayTest, UndefinedArithmetic) {
+  EXPECT_EQ(kUndefined + kMaximum, kUndefined);
+  EXPECT_EQ(kMaximum + kUndefined, kUndefined);
+  EXPECT_EQ(kUndefined - kUndefined, kUndefined);
+  Delay delay(12);
+  delay -= kUndefined;
+  EXPECT_EQ(delay, kUndefined);
+}
+
+TEST(DelayTest, BoundedArithmetic) {
+  EXPECT_EQ(kMaximum + Delay::getNone(), kMaximum);
+  EXPECT_EQ(int(kMinimum + kEpsilon), -2147483646);
+  EXPECT_EQ(int(kMaximum - kEpsilon), 2147483646);
+  EXPECT_EQ(Delay(2147483000) + Delay(647), kMaximum);
+  EXPECT_EQ(Delay(-2147483000) - Delay(647), kMinimum);
+  EXPECT_EQ(Delay(-2147483000) + Delay(-647), kMinimum);
+  EXPECT_EQ(Delay(2147483000) - Delay(-647), kMaximum);
+
+  expectFailure([] { (void)(kMaximum + kEpsilon); }, "Delay overflow", "operator+");
+  expectFailure([] { (void)(Delay(2147483000) + Delay(648)); }, "Delay overflow", "operator+");
+  expectFailure([] { (void)(kMinimum + Delay(-1)); }, "Delay underflow", "operator+");
+  expectFailure([] { (void)(kMinimum - kEpsilon); }, "Delay underflow", "operator-");
+  expectFailure([] { (void)(Delay(-2147483000) - Delay(648)); }, "Delay underflow", "operator-");
+  expectFailure([] { (void)(kMaximum - Delay(-1)); }, "Delay overflow", "operator-");
+  expectFailure([] { (void)(Delay(1) - kMinimum); }, "Delay overflow", "operator-");
+
+  // A failed compound assignment leaves the delay as it was.
+  Delay delay(2147483000);
+  expectFailure([&] { delay += Delay(648); }, "Delay overflow", "operator+=");
+  EXPECT_EQ(int(delay), 2147483000);
+  delay = Delay(-2147483000);
+  expectFailure([&] { delay -= Delay(648); }, "Delay underflow", "operator-=");
+  EXPECT_EQ(int(delay), -2147483000);
+}
+
+TEST(DelayTest, Negation) {
+  EXPECT_EQ(-kMinimum, kMaximum);
+  EXPECT_EQ(-kMaximum, kMinimum);
+  EXPECT_EQ(-kUndefined, kUndefined);
+}
+
+TEST(DelayTest, Labels) {
+  EXPECT_EQ(Delay(999)._getLabel(), "999ps");
+  EXPECT_EQ(Delay(1000)._getLabel(), "1.000ns");
+  EXPECT_EQ(Delay(-999)._getLabel(), "-999ps");
+  EXPECT_EQ(Delay(-1000)._getLabel(), "-1.000ns");
+  EXPECT_EQ(Delay(0)._getLabel(), "0ps");
+  EXPECT_EQ(Delay(-1500)._getLabel(), "-1.500ns");
+  EXPECT_EQ(Delay(1234567)._getLabel(), "1234.567ns");
+  EXPECT_EQ(kUndefined._getLabel(), "undefined");
+  EXPECT_EQ(kMinimum._getLabel(), "minimum");
+  EXPECT_EQ(kMaximum._getLabel(), "maximum");
+}
+
+TEST(DelayTest, Text) {
+  EXPECT_EQ(int(Delay(std::string("12"))), 12);
+  EXPECT_EQ(int(Delay(std::string("-40"))), -40);
+  EXPECT_EQ(Delay(std::string("2147483647")), kMaximum);
+  EXPECT_EQ(Delay(std::string("-2147483647")), kMinimum);
+  for (const char* text : {"12 ", "012", "", "4294967308", "+5", " 5", "-0", "1.5", "5ps", "ps",
+                           "2147483648", "-2147483649", "99999999999999999999999"})
+    EXPECT_EQ(Delay(std::string(text)), kUndefined) << '"' << text << '"';
+  EXPECT_EQ(Delay(std::string("12\0", 3)), kUndefined);
+}
+
+TEST(DelayTest, Frequency) {
+  EXPECT_EQ((unsigned long)Delay(1000).getFrequency(), 999999999UL);
+  EXPECT_EQ((unsigned long)Delay(3).getFrequency(), 333333333333UL);
+  EXPECT_EQ((unsigned long)kMaximum.getFrequency(), 465UL);
+  for (const Delay& period : {Delay(0), Delay(-5), kUndefined, kMinimum}) {
+    EXPECT_EQ(period.getFrequency(), Frequency::getUndefined());
+    EXPECT_EQ(period.getFrequency()._getLabel(), "undefined");
+  }
+
+  EXPECT_EQ(Frequency(), Frequency::getNone());
+  EXPECT_EQ(Frequency(0)._getLabel(), "0Hz");
+  EXPECT_EQ(Frequency(1)._getLabel(), "minimum");
+  EXPECT_EQ(Frequency(999)._getLabel(), "999Hz");
+  EXPECT_EQ(Frequency(1000)._getLabel(), "1.000KHz");
+  EXPECT_EQ(Frequency(999999999)._getLabel(), "1000.000MHz");
+  EXPECT_EQ(Frequency(1000000000)._getLabel(), "1.000GHz");
+  EXPECT_EQ(Frequency(4294967294UL)._getLabel(), "maximum");
+  EXPECT_EQ(Frequency(4294967296UL)._getLabel(), "4.295GHz");
+}
+
+TEST(DelayTest, Records) {
+  Orvek::setDebug(false);
+  EXPECT_EQ(Delay(5)._getRecord(), nullptr);
+  EXPECT_EQ(Timing(5, 9)._getRecord(), nullptr);
+  Orvek::setDebug(true);
+  std::unique_ptr<Orvek::Record> record(Delay(1500)._getRecord());
+  std::unique_ptr<Orvek::Record> timing(Timing(5, kMaximum)._getRecord());
+  Orvek::setDebug(false);
+
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->getTitle(), "1.500ns");
+  ASSERT_EQ(record->getSlots().size(), 1U);
+  EXPECT_EQ(record->getSlots()[0]->getHeader(), "Delay");
+  EXPECT_EQ(record->getSlots()[0]->getName(), "Encoding");
+  EXPECT_EQ(record->getSlots()[0]->getDataLabel(), "1500");
+
+  ASSERT_NE(timing, nullptr);
+  ASSERT_EQ(timing->getSlots().size(), 2U);
+  EXPECT_EQ(timing->getSlots()[0]->getHeader(), "Timing");
+  EXPECT_EQ(timing->getSlots()[0]->getName(), "MinimumDelay");
+  EXPECT_EQ(timing->getSlots()[0]->getDataLabel(), "5ps");
+  EXPECT_EQ(timing->getSlots()[1]->getName(), "MaximumDelay");
+  EXPECT_EQ(timing->getSlots()[1]->getDataLabel(), "maximum");
+}
+
+TEST(TimingTest, LabelsAndPredicates) {
+  EXPECT_EQ(Timing(), Timing::getUndefined());
+  EXPECT_EQ(Timing(5, 9)._getLabel(), "[5ps:9ps]");
+  EXPECT_EQ(Timing(120, 1500)._getLabel(), "[120ps:1.500ns]");
+  EXPECT_EQ(Timing(kMinimum, 35)._getLabel(), "[minimum:35ps]");
+  EXPECT_EQ(Timing::getMinimum()._getLabel(), "[minimum]");
+  EXPECT_EQ(Timing::getMaximum()._getLabel(), "[maximum]");
+
+  Timing half(5, kUndefined);
+  EXPECT_TRUE(half.isUndefined());
+  EXPECT_EQ(half._getLabel(), "[undefined]");
+  EXPECT_FALSE(Timing(kMinimum, kMaximum).isMinimum());
+  EXPECT_FALSE(Timing(kMinimum, kMaximum).isMaximum());
+}
+
+TEST(TimingTest, Combine) {
+  Timing timing(10, 20);
+  timing.combine(Timing(kUndefined, 30));
+  EXPECT_EQ(timing, Timing(10, 30));
+  timing.combine(Timing(kMinimum, 5));
+  EXPECT_EQ(timing, Timing(kMinimum, 30));
+  timing.combine(Timing());
+  EXPECT_EQ(timing, Timing(kMinimum, 30));
+  timing.combine(Timing(-4, kMaximum));
+  EXPECT_EQ(timing, Timing(kMinimum, kMaximum));
+
+  Timing empty;
+  empty.combine(Timing(4, 6));
+  EXPECT_EQ(empty, Timing(4, 6));
+  // Nothing requires minimum <= maximum: each side widens on its own.
+  Timing inverted(50, 10);
+  inverted.combine(Timing(60, 5));
+  EXPECT_EQ(inverted, Timing(50, 10));
+}
+
+TEST(TimingTest, WrappingArithmeticAndOrder) {
+  EXPECT_EQ(Timing(1, 2) + Timing(10, 20), Timing(11, 22));
+  // Codes are plain integers here and wrap modulo 2^32.
+  EXPECT_EQ(Timing(kUndefined, kMaximum) + Timing(5, 1), Timing(-2147483643, kUndefined));
+  EXPECT_EQ(Timing(kMinimum, 0) - Timing(2, kMinimum), Timing(kMaximum, kMaximum));
+  EXPECT_EQ(-Timing(3, -7), Timing(-3, 7));
+  EXPECT_EQ(-Timing::getUndefined(), Timing::getUndefined());
+  EXPECT_EQ(-Timing::getMinimum(), Timing::getMaximum());
+
+  Timing timing(kMaximum, 100);
+  timing += Timing(1, -100);
+  EXPECT_EQ(timing, Timing(kUndefined, 0));
+  timing -= Timing(1, 1);
+  EXPECT_EQ(timing, Timing(kMaximum, -1));
+
+  EXPECT_TRUE(Timing(1, 2) < Timing(1, 3));
+  EXPECT_FALSE(Timing(2, 0) < Timing(1, 9));
+  EXPECT_TRUE(Timing(kUndefined, kMaximum) < Timing(kMinimum, kUndefined));
+}
