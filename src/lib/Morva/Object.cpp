@@ -56,9 +56,13 @@ void Object::destroy() {
   delete this;
 }
 
-bool Object::isDestroyable() const { return true; }
+bool Object::isDestroyable() const {
+  return true;
+}
 
-void Object::preDestroy() { _flags |= 1UL; }
+void Object::preDestroy() {
+  _flags |= 1UL;
+}
 
 bool Object::getFlag(unsigned long number) const {
   if (number < 1 || number > 6)
@@ -91,6 +95,8 @@ Orvek::Record* Object::_getRecord() const {
   return record;
 }
 
-bool Object::_hasRecord() const { return true; }
+bool Object::_hasRecord() const {
+  return true;
+}
 
 }  // namespace Morva

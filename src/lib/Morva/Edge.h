@@ -1,0 +1,125 @@
+#pragma once
+
+#include <Morva/Collections.h>
+#include <Morva/Delay.h>
+#include <Morva/DomainMask.h>
+#include <Morva/Export.h>
+#include <Morva/Mask.h>
+#include <Morva/Object.h>
+#include <Morva/Purpose.h>
+
+#include <set>
+#include <string>
+
+namespace Morva {
+
+class Pole;
+class Edge;
+
+using EdgeSet = std::set<Edge*, Object::StampLess>;
+
+// A collection of edges with filtered views. The views are lazy and may be
+// combined; over a pole's edge set they stay allocation-free.
+class MORVA_API Edges : public Orvek::Collection<Edge*> {
+ public:
+  // Filters an edge must pass, one bit each.
+  enum Filter : unsigned char {
+    Active = 1,
+    Internal = 2,
+    External = 4,
+    IOPaths = 8,
+    SetupHolds = 16,
+    Interconnects = 32,
+    RecoveryRemovals = 64,
+    Controls = 128
+  };
+
+  Edges() = default;
+  Edges(const Orvek::Collection<Edge*>& collection) : Orvek::Collection<Edge*>(collection) {}
+  explicit Edges(const EdgeSet& set);
+
+  Edges getActives() const { return filter(Active); }
+  Edges getInternals() const { return filter(Internal); }
+  Edges getExternals() const { return filter(External); }
+  Edges getIOPaths() const { return filter(IOPaths); }
+  Edges getSetupHolds() const { return filter(SetupHolds); }
+  Edges getInterconnects() const { return filter(Interconnects); }
+  Edges getRecoveryRemovals() const { return filter(RecoveryRemovals); }
+  Edges getControls() const { return filter(Controls); }
+
+  static bool isAccepted(const Edge* edge, unsigned filters);
+
+ private:
+  Edges filter(unsigned char filter) const;
+};
+
+// A timing arc from a source pole to a target pole, with its purpose, its
+// minimum and maximum delays and the state each analysis writes into it.
+// Flags: 1 and 2 the purpose, 3 the active state.
+class MORVA_API Edge : public Object {
+ public:
+  static Edge* create(Pole* source, Pole* target, const Purpose& purpose);
+  static Edge* createIOPath(Pole* source, Pole* target);
+  static Edge* createSetupHold(Pole* source, Pole* target);
+  static Edge* createRecoveryRemoval(Pole* source, Pole* target);
+  static Edge* createInterconnect(Pole* source, Pole* target);
+  static void preCreate(Pole* source, Pole* target, const Purpose& purpose);
+
+  Pole* getSource() const { return _source; }
+  Pole* getTarget() const { return _target; }
+  Purpose getPurpose() const { return Purpose(purposeCode()); }
+  std::string getName() const;
+  std::string getAlias() const override;
+
+  Delay getMinimumDelay() const { return Delay(_minimumDelay); }
+  void setMinimumDelay(const Delay& delay) { _minimumDelay = static_cast<int>(delay); }
+  Delay getMaximumDelay() const { return Delay(_maximumDelay); }
+  void setMaximumDelay(const Delay& delay) { _maximumDelay = static_cast<int>(delay); }
+  Delay getSlack() const { return Delay(_slack); }
+  void setSlack(const Delay& slack) { _slack = static_cast<int>(slack); }
+  unsigned long getWeight() const { return _weight; }
+  void setWeight(unsigned long weight) { _weight = weight; }
+
+  Mask getMask() const { return Mask(_maskNumber); }
+  unsigned long getMaskNumber() const { return _maskNumber; }
+  void sensitize(const Mask& mask);
+  DomainMask getDomainMask() const { return DomainMask(_domainMaskNumber); }
+  void setDomainMask(const DomainMask& mask) { _domainMaskNumber = mask.getNumber(); }
+
+  void activate() { setFlagBit(3, true); }
+  void disactivate() { setFlagBit(3, false); }
+  void reset();
+
+  bool isActive() const { return flag(3); }
+  bool isIOPath() const { return purposeCode() == Purpose::IOPath; }
+  bool isSetupHold() const { return purposeCode() == Purpose::SetupHold; }
+  bool isRecoveryRemoval() const { return purposeCode() == Purpose::RecoveryRemoval; }
+  bool isInterconnect() const { return purposeCode() == Purpose::Interconnect; }
+  bool isExternal() const { return isInterconnect(); }
+  bool isInternal() const { return !isInterconnect(); }
+  bool isControl() const { return flag(1) != flag(2); }
+
+  std::string _getLabel() const override;
+  Orvek::Record* _getRecord() const override;
+
+ protected:
+  Edge(Pole* source, Pole* target, const Purpose& purpose);
+  void postCreate(Pole* source, Pole* target, const Purpose& purpose);
+  void preDestroy() override;
+
+ private:
+  Purpose::Code purposeCode() const {
+    return static_cast<Purpose::Code>((flag(1) ? 2 : 0) | (flag(2) ? 1 : 0));
+  }
+
+  Pole* _source;
+  Pole* _target;
+  unsigned long _maskNumber = 0;
+  unsigned long _domainMaskNumber = 0;
+  unsigned long _weight = 0;
+  int _minimumDelay;
+  int _maximumDelay;
+  int _slack;
+};
+
+}  // namespace Morva

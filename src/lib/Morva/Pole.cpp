@@ -1,0 +1,208 @@
+#include <Morva/Analyzer.h>
+#include <Morva/Pole.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Label.h>
+#include <Orvek/Record.h>
+
+namespace Morva {
+
+namespace {
+constexpr const char* kSource = "lib/Morva/Pole";
+}
+
+Pole::Pole(const std::string& name) : _name(name) {}
+
+Pole::~Pole() = default;
+
+void Pole::preCreateMain(const std::string& name) {
+  Object::preCreate();
+  if (name.empty()) Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreateMain", "Empty name");
+  if (analyzer && analyzer->getMainPole(name))
+    Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreateMain", "Already exists");
+}
+
+void Pole::preCreateDual(const std::string& name) {
+  Object::preCreate();
+  if (name.empty()) Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreateDual", "Empty name");
+  if (analyzer && analyzer->getDualPole(name))
+    Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreateDual", "Already exists");
+}
+
+Pole* Pole::createMain(const std::string& name) {
+  preCreateMain(name);
+  auto* pole = new Pole(name);
+  pole->setType(Type(Type::None));
+  pole->postCreate(name);
+  return pole;
+}
+
+Pole* Pole::createDual(const std::string& name) {
+  preCreateDual(name);
+  auto* pole = new Pole(name);
+  pole->writeType(Type::Dual);
+  pole->postCreate(name);
+  return pole;
+}
+
+void Pole::postCreate(const std::string&) {
+  if (analyzer) analyzer->attach(this);
+  unmark();
+  Object::postCreate();
+}
+
+void Pole::preDestroy() {
+  Object::preDestroy();
+  for (Edge* edge : getIncomingEdges()) edge->destroy();
+  for (Edge* edge : getOutgoingEdges()) edge->destroy();
+  if (analyzer) analyzer->detach(this);
+}
+
+std::string Pole::getReportName() const {
+  if (hasWaveFlag() && analyzer) return analyzer->getWave(const_cast<Pole*>(this)).getName();
+  return _reportName.empty() ? _name : _reportName;
+}
+
+std::string Pole::getAlias() const {
+  if (isClock()) return "CLOCK[" + _name + "]";
+  if (isDual()) return "DUAL[" + _name + "]";
+  return "POLE[" + _name + "]";
+}
+
+void Pole::setMode(const Mode& mode) {
+  switch (mode.getCode()) {
+    case Mode::None:
+      setFlagBit(1, false);
+      setFlagBit(2, false);
+      break;
+    case Mode::Rising:
+      setFlagBit(1, true);
+      setFlagBit(2, true);
+      break;
+    case Mode::Falling:
+      setFlagBit(1, true);
+      setFlagBit(2, false);
+      break;
+    default:
+      break;
+  }
+}
+
+// The analyzer files a pole by whether it is dual: a main pole never
+// becomes Dual and a dual pole never leaves Dual, or its registry entry
+// would be left behind when it is destroyed.
+void Pole::setType(const Type& type) {
+  if ((type.getCode() == Type::Dual) == isDual()) writeType(type.getCode());
+}
+
+void Pole::writeType(Type::Code code) {
+  switch (code) {
+    case Type::None:
+      setFlagBit(3, false);
+      setFlagBit(4, false);
+      break;
+    case Type::Primary:
+      setFlagBit(3, true);
+      setFlagBit(4, true);
+      break;
+    case Type::ClockSource:
+      setFlagBit(3, true);
+      setFlagBit(4, false);
+      break;
+    case Type::Dual:
+      setFlagBit(3, false);
+      setFlagBit(4, true);
+      break;
+    default:
+      break;
+  }
+}
+
+Pole* Pole::getMain() const {
+  return analyzer ? analyzer->getMainPole(_name) : nullptr;
+}
+
+Pole* Pole::getDual() const {
+  return isClock() && analyzer ? analyzer->getDualPole(_name) : nullptr;
+}
+
+Pole* Pole::getClock() const {
+  return isDual() && analyzer ? analyzer->getMainPole(_name) : nullptr;
+}
+
+Edge* Pole::getIncomingEdge(const Pole* source) const {
+  for (Edge* edge : _incomingEdges)
+    if (edge->getSource() == source) return edge;
+  return nullptr;
+}
+
+Edge* Pole::getOutgoingEdge(const Pole* target) const {
+  for (Edge* edge : _outgoingEdges)
+    if (edge->getTarget() == target) return edge;
+  return nullptr;
+}
+
+void Pole::attach(Edge* edge) {
+  if (edge->getTarget() == this)
+    _incomingEdges.insert(edge);
+  else
+    _outgoingEdges.insert(edge);
+}
+
+void Pole::detach(Edge* edge) {
+  if (edge->getTarget() == this)
+    _incomingEdges.erase(edge);
+  else
+    _outgoingEdges.erase(edge);
+}
+
+void Pole::combineOpening(const Mask& mask) {
+  _openingMaskNumber = (getOpeningMask() | mask).getNumber();
+}
+
+void Pole::combineClosing(const Mask& mask) {
+  _closingMaskNumber = (getClosingMask() | mask).getNumber();
+}
+
+void Pole::insulate() {
+  for (Edge* edge : _incomingEdges) edge->disactivate();
+  for (Edge* edge : _outgoingEdges) edge->disactivate();
+}
+
+void Pole::reset() {
+  unmark();
+  setWaveFlag(false);
+  _openingMaskNumber = 0;
+  _closingMaskNumber = 0;
+}
+
+std::string Pole::_getLabel() const {
+  Orvek::Label label(Object::_getLabel());
+  if (modeCode() != Mode::None) label.update(getMode()._getLabel());
+  if (typeCode() != Type::None) label.update(getType()._getLabel());
+  return label.getText();
+}
+
+Orvek::Record* Pole::_getRecord() const {
+  auto* record = Object::_getRecord();
+  record->addHeader("Pole");
+  record->add("ReportName", getReportName());
+  if (modeCode() != Mode::None) record->add("Mode", getMode());
+  if (typeCode() != Type::None) record->add("Type", getType());
+  auto addPole = [record](const std::string& name, Pole* pole) {
+    if (pole)
+      record->addSlot(pole->_getSlot(name));
+    else
+      record->addSlot(Orvek::NullSlot::create(name));
+  };
+  if (isDual()) addPole("Clock", getClock());
+  if (isClock()) addPole("Dual", getDual());
+  record->add("IncomingEdges", getIncomingEdges());
+  record->add("OutgoingEdges", getOutgoingEdges());
+  record->add("Marked", isMarked());
+  record->add("OpeningMaskNumber", _openingMaskNumber);
+  record->add("OpeningMask", getOpeningMask());
+  record->add("ClosingMask", getClosingMask());
+  return record;
+}
+
+}  // namespace Morva

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <Morva/Collections.h>
+#include <Morva/Edge.h>
+#include <Morva/Export.h>
+#include <Morva/Mask.h>
+#include <Morva/Mode.h>
+#include <Morva/Object.h>
+#include <Morva/Type.h>
+
+#include <string>
+
+namespace Morva {
+
+// A node of the timing graph: a pin or a port, registered by name among the
+// analyzer's main or dual poles. Flags: 1 and 2 the clock edge mode, 3 and 4
+// the type, 5 the walk mark, 6 the wave flag.
+class MORVA_API Pole : public Object {
+ public:
+  static Pole* createMain(const std::string& name);
+  static Pole* createDual(const std::string& name);
+  static void preCreateMain(const std::string& name);
+  static void preCreateDual(const std::string& name);
+
+  const std::string& getName() const { return _name; }
+  std::string getReportName() const;
+  void setReportName(const std::string& name) { _reportName = name; }
+  void setBuddy(Orvek::Stuff* buddy) { _buddy = buddy; }
+  Orvek::Stuff* getBuddy() const { return _buddy; }
+  std::string getAlias() const override;
+
+  void setMode(const Mode& mode);
+  Mode getMode() const { return Mode(modeCode()); }
+  void setType(const Type& type);
+  Type getType() const { return Type(typeCode()); }
+  bool isClock() const { return flag(1); }
+  bool isDual() const { return typeCode() == Type::Dual; }
+  void mark() {
+    if (!flag(5)) setFlagBit(5, true);
+  }
+  void unmark() {
+    if (flag(5)) setFlagBit(5, false);
+  }
+  bool isMarked() const { return flag(5); }
+  void setWaveFlag(bool wave) { setFlagBit(6, wave); }
+  bool hasWaveFlag() const { return flag(6); }
+
+  Pole* getMain() const;
+  Pole* getDual() const;
+  Pole* getClock() const;
+  Edges getIncomingEdges() const { return Edges(_incomingEdges); }
+  Edges getOutgoingEdges() const { return Edges(_outgoingEdges); }
+  // The edge sets themselves, for walks that must not build views.
+  const EdgeSet& getIncomingEdgeSet() const { return _incomingEdges; }
+  const EdgeSet& getOutgoingEdgeSet() const { return _outgoingEdges; }
+  Edge* getIncomingEdge(const Pole* source) const;
+  Edge* getOutgoingEdge(const Pole* target) const;
+  void attach(Edge* edge);
+  void detach(Edge* edge);
+
+  bool isInitial() const { return isClock() || _incomingEdges.empty(); }
+  bool isTerminal() const { return _outgoingEdges.empty(); }
+  bool isInput() const { return typeCode() == Type::Primary && _incomingEdges.empty(); }
+  bool isOutput() const {
+    return typeCode() == Type::Primary && _outgoingEdges.empty() && !_incomingEdges.empty();
+  }
+
+  Mask getOpeningMask() const { return Mask(_openingMaskNumber); }
+  Mask getClosingMask() const { return Mask(_closingMaskNumber); }
+  unsigned long getOpeningMaskNumber() const { return _openingMaskNumber; }
+  unsigned long getClosingMaskNumber() const { return _closingMaskNumber; }
+  void combineOpening(const Mask& mask);
+  void combineClosing(const Mask& mask);
+  void insulate();
+  void reset();
+
+  std::string _getLabel() const override;
+  Orvek::Record* _getRecord() const override;
+
+ protected:
+  explicit Pole(const std::string& name);
+  ~Pole() override;
+  void postCreate(const std::string& name);
+  void preDestroy() override;
+
+ private:
+  Mode::Code modeCode() const {
+    return flag(1) ? (flag(2) ? Mode::Rising : Mode::Falling) : Mode::None;
+  }
+  void writeType(Type::Code code);
+  Type::Code typeCode() const {
+    if (flag(3)) return flag(4) ? Type::Primary : Type::ClockSource;
+    return flag(4) ? Type::Dual : Type::None;
+  }
+
+  std::string _name;
+  std::string _reportName;
+  Orvek::Stuff* _buddy = nullptr;
+  EdgeSet _incomingEdges;
+  EdgeSet _outgoingEdges;
+  unsigned long _openingMaskNumber = 0;
+  unsigned long _closingMaskNumber = 0;
+};
+
+}  // namespace Morva

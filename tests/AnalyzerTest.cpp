@@ -1,0 +1,707 @@
+#include <Morva/Analyzer.h>
+#include <Morva/DPath.h>
+#include <Morva/Edge.h>
+#include <Morva/FPath.h>
+#include <Morva/IOConstraint.h>
+#include <Morva/MPath.h>
+#include <Morva/Mask.h>
+#include <Morva/Pole.h>
+#include <Morva/Wave.h>
+#include <Orvek/Console.h>
+#include <Orvek/Debug.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+using Morva::Analyzer;
+using Morva::CPath;
+using Morva::Delay;
+using Morva::DPath;
+using Morva::Edge;
+using Morva::FPath;
+using Morva::IOConstraint;
+using Morva::Mask;
+using Morva::Mode;
+using Morva::MPath;
+using Morva::Object;
+using Morva::Pole;
+using Morva::Poles;
+using Morva::Type;
+using Morva::Wave;
+
+namespace {
+
+template <class E, class Call>
+void expectRaise(Call&& call, const std::string& operation, const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception, expected " << message;
+  } catch (const Orvek::Exception& exception) {
+    EXPECT_EQ(typeid(exception), typeid(E)) << message;
+    EXPECT_EQ(exception.getMessage(), message);
+    EXPECT_EQ(exception.getFile(), "lib/Morva/Analyzer");
+    EXPECT_EQ(exception.getOperation(), operation);
+  }
+}
+
+template <class T>
+std::vector<T> list(const Orvek::Collection<T>& collection) {
+  std::vector<T> result;
+  for (T element : collection) result.push_back(element);
+  return result;
+}
+
+// A view of poles; the vector must outlive it.
+Poles view(const std::vector<Pole*>& poles) {
+  return Orvek::VectorCollection<Pole*>(poles);
+}
+
+Pole* primary(const std::string& name) {
+  Pole* pole = Pole::createMain(name);
+  pole->setType(Type(Type::Primary));
+  return pole;
+}
+
+class AnalyzerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    _default = Object::_defaultStamp;
+    a = Analyzer::create();
+    Mask::reset(4);
+  }
+  void TearDown() override {
+    Orvek::console.setOutput(std::cout);
+    if (Morva::analyzer) Morva::analyzer->destroy();
+    Object::setRequiredStamp(0);
+    Object::setDefaultStamp(_default);
+  }
+
+  // Console output of `call`.
+  template <class Call>
+  std::string captured(Call&& call) {
+    std::ostringstream output;
+    Orvek::console.setOutput(output);
+    call();
+    Orvek::console.setOutput(std::cout);
+    return output.str();
+  }
+
+  Analyzer* a = nullptr;
+
+ private:
+  unsigned long _default = 0;
+};
+
+}  // namespace
+
+TEST_F(AnalyzerTest, OneAnalyzerAtATime) {
+  EXPECT_EQ(Morva::analyzer, a);
+  EXPECT_EQ(a->getAlias(), "ANALYZER");
+  EXPECT_EQ(a->_getLabel(), "<Analyzer \"ANALYZER\">");
+  expectRaise<Orvek::FactoryFailed>([] { Analyzer::create(); }, "preCreate", "Already exists");
+  EXPECT_EQ(Morva::analyzer, a);
+
+  // Creating an analyzer starts a new mask generation with no bits.
+  const Mask one = Mask::getBasic(1);
+  const Mask both = one | Mask::getBasic(2);
+  ASSERT_GT(both.getNumber(), one.getNumber());
+  a->destroy();
+  EXPECT_EQ(Morva::analyzer, nullptr);
+  a = Analyzer::create();
+  EXPECT_EQ(Morva::analyzer, a);
+  EXPECT_TRUE(Mask(0)._hasRecord());
+  EXPECT_EQ(Mask(both.getNumber()).getNumber(), Mask::_invalidNumber);
+  EXPECT_THROW(Mask::getBasic(1), Orvek::InvalidRequest);
+}
+
+TEST_F(AnalyzerTest, DestroyingTheAnalyzerDestroysEverything) {
+  std::vector<Pole*> poles;
+  for (const char* name : {"q", "p", "r"}) poles.push_back(Pole::createMain(name));
+  Pole* dual = Pole::createDual("p");
+  Edge::createInterconnect(poles[0], poles[1]);
+  Edge::createIOPath(poles[1], poles[2]);
+  Edge::createSetupHold(poles[1], dual);
+  const std::vector<Pole*> sources{poles[0]}, targets{poles[2]};
+  FPath::create(view(sources), Poles(), view(targets));
+  DPath::createMaximum(view(sources), Poles(), view(targets), Delay(100));
+  DPath::createMinimum(view(sources), Poles(), view(targets), Delay(10));
+  MPath::create(view(sources), Poles(), view(targets), 2);
+  a->createClock(poles[1], Wave("clk", 1000));
+  a->createClockGroups(view(sources), view(targets), true);
+  a->destroy();
+  a = nullptr;
+  EXPECT_EQ(Morva::analyzer, nullptr);
+  // Everything went with it (the sanitizer build checks for leaks): a new
+  // analyzer starts empty and accepts the same names.
+  a = Analyzer::create();
+  EXPECT_TRUE(a->getPoles().isEmpty());
+  EXPECT_TRUE(a->getCPaths().isEmpty());
+  EXPECT_NE(Pole::createMain("p"), nullptr);
+}
+
+TEST_F(AnalyzerTest, LookUps) {
+  expectRaise<Orvek::InvalidRequest>([this] { a->getMainPole(""); }, "getMainPole", "Empty name");
+  expectRaise<Orvek::InvalidRequest>([this] { a->getDualPole(""); }, "getDualPole", "Empty name");
+  expectRaise<Orvek::InvalidRequest>([this] { a->getClockRoot(""); }, "getClockRoot", "Empty name");
+  EXPECT_EQ(a->getMainPole("nothing"), nullptr);
+  EXPECT_EQ(a->getDualPole("nothing"), nullptr);
+  EXPECT_EQ(a->getClockRoot("nothing"), nullptr);
+
+  Pole* port = primary("port");
+  Pole* plain = Pole::createMain("plain");
+  Pole* source = Pole::createMain("source");
+  source->setType(Type(Type::ClockSource));
+  Pole* dual = Pole::createDual("dual");
+  EXPECT_EQ(a->getClockRoot("port"), port);
+  EXPECT_EQ(a->getClockRoot("source"), source);
+  EXPECT_EQ(a->getClockRoot("plain"), nullptr);
+  EXPECT_EQ(a->getClockRoot("dual"), nullptr);
+
+  // A clock on a plain pole makes it a clock source found by both names.
+  a->createClock(plain, Wave("w1", 1000));
+  EXPECT_EQ(a->getClockRoot("plain"), plain);
+  EXPECT_EQ(a->getClockRoot("w1"), plain);
+  // A clock on a dual pole is found by its clock name only.
+  a->createClock(dual, Wave("w2", 1000));
+  EXPECT_EQ(a->getClockRoot("w2"), dual);
+  EXPECT_EQ(a->getClockRoot("dual"), nullptr);
+  // The clock name wins over a pole name.
+  a->createClock(port, Wave("source", 1000));
+  EXPECT_EQ(a->getClockRoot("source"), port);
+  EXPECT_EQ(a->getClockRoot("port"), port);
+}
+
+TEST_F(AnalyzerTest, PolesAndEdgesInNameThenStampOrder) {
+  Pole* b = Pole::createMain("b");
+  Pole* c = Pole::createMain("c");
+  Pole* a1 = Pole::createMain("a");
+  Pole* z = Pole::createDual("z");
+  Pole* a2 = Pole::createDual("a");
+  EXPECT_EQ(list(a->getMainPoles()), (std::vector<Pole*>{a1, b, c}));
+  EXPECT_EQ(list(a->getDualPoles()), (std::vector<Pole*>{a2, z}));
+  EXPECT_EQ(list(a->getPoles()), (std::vector<Pole*>{a1, b, c, a2, z}));
+  EXPECT_EQ(a->getPoles().getCount(), 5UL);
+
+  Edge* cb = Edge::createInterconnect(c, b);
+  Edge* ba1 = Edge::createIOPath(b, a1);
+  Edge* a1c = Edge::createIOPath(a1, c);
+  Edge* ba2 = Edge::createSetupHold(b, a2);
+  Edge* za1 = Edge::createIOPath(z, a1);
+  Edge* a1b = Edge::createInterconnect(a1, b);
+  EXPECT_EQ(list(a->getEdges()), (std::vector<Edge*>{a1c, a1b, ba1, ba2, cb, za1}));
+
+  a->unmark();
+  for (Pole* pole : {a1, b, z}) pole->mark();
+  a->unmark();
+  for (Pole* pole : list(a->getPoles())) EXPECT_FALSE(pole->isMarked());
+}
+
+TEST_F(AnalyzerTest, ConstrainedPathsByKindThenStamp) {
+  Pole* in = primary("in");
+  Pole* out = primary("out");
+  const std::vector<Pole*> sources{in}, targets{out};
+  EXPECT_FALSE(a->needReset());
+  MPath* multicycle = MPath::create(view(sources), Poles(), view(targets), 3);
+  EXPECT_TRUE(a->needReset());
+  DPath* minimum = DPath::createMinimum(view(sources), Poles(), view(targets), Delay(5));
+  FPath* second = FPath::create(Poles(), Poles(), view(targets));
+  DPath* maximum = DPath::createMaximum(view(sources), Poles(), view(targets), Delay(50));
+  Object::setRequiredStamp(1);
+  FPath* first = FPath::create(view(sources), Poles(), Poles());
+
+  EXPECT_EQ(list(a->getCPaths()),
+            (std::vector<CPath*>{first, second, maximum, minimum, multicycle}));
+  EXPECT_EQ(a->getCPathCount(), 5UL);
+  EXPECT_EQ(list(a->getFalsePaths()), (std::vector<FPath*>{first, second}));
+  EXPECT_EQ(list(a->getMaxdelayPaths()), std::vector<DPath*>{maximum});
+  EXPECT_EQ(list(a->getMindelayPaths()), std::vector<DPath*>{minimum});
+  EXPECT_EQ(list(a->getMulticyclePaths()), std::vector<MPath*>{multicycle});
+
+  // The subset for a mask keeps the paths that share a bit with it.
+  first->setMask(Mask::getBasic(1));
+  second->setMask(Mask::getBasic(2));
+  maximum->setMask(Mask::getBasic(3));
+  minimum->setMask(Mask::getBasic(4));
+  multicycle->setMask(Mask::getBasic(1) | Mask::getBasic(4));
+  EXPECT_EQ(list(a->getCPaths(Mask::getBasic(1) | Mask::getBasic(3))),
+            (std::vector<CPath*>{first, maximum, multicycle}));
+  EXPECT_EQ(list(a->getCPaths(Mask::getBasic(4))), (std::vector<CPath*>{minimum, multicycle}));
+  EXPECT_TRUE(a->getCPaths(Mask(0)).isEmpty());
+
+  // Paths leave their set when destroyed.
+  maximum->destroy();
+  second->destroy();
+  EXPECT_EQ(list(a->getCPaths()), (std::vector<CPath*>{first, minimum, multicycle}));
+  EXPECT_TRUE(a->getMaxdelayPaths().isEmpty());
+}
+
+TEST_F(AnalyzerTest, WavesAndPeriods) {
+  Pole* clk = Pole::createMain("clk");
+  Pole* other = Pole::createMain("other");
+  expectRaise<Orvek::InvalidRequest>([this] { a->hasWave(nullptr); }, "hasWave", "Null clock");
+  expectRaise<Orvek::InvalidRequest>([this] { a->getWave(nullptr); }, "getWave", "Null clock");
+  expectRaise<Orvek::InvalidRequest>([this] { a->getPeriod(nullptr); }, "getPeriod", "Null clock");
+  expectRaise<Orvek::InvalidRequest>([this] { a->setPeriod(nullptr, Delay(5)); }, "setPeriod",
+                                     "Null clock");
+  EXPECT_FALSE(a->hasWave(clk));
+  EXPECT_FALSE(a->getWave(clk).isDefined());
+  EXPECT_EQ(&a->getWave(clk), &a->getWave(other));
+  EXPECT_EQ(a->getPeriod(clk), Delay::getUndefined());
+  EXPECT_EQ(&a->getPeriod(clk), &a->getPeriod(other));
+
+  a->setPeriod(clk, Delay(800));
+  EXPECT_EQ(int(a->getPeriod(clk)), 800);
+  a->setPeriod(clk, Delay(900));
+  EXPECT_EQ(int(a->getPeriod(clk)), 900);
+  EXPECT_EQ(a->getPeriod(other), Delay::getUndefined());
+  a->setPeriod(clk, Delay::getUndefined());
+  EXPECT_EQ(&a->getPeriod(clk), &a->getPeriod(other));
+  // Setting a period is no declaration.
+  EXPECT_FALSE(a->needReset());
+
+  // Derived values without and with a wave.
+  EXPECT_EQ(a->getRequiredPeriod(clk), Delay::getUndefined());
+  EXPECT_EQ(a->getDutyRatio(clk), 50UL);
+  EXPECT_EQ(a->getHighWidth(clk), Delay::getUndefined());
+  EXPECT_EQ(a->getLowWidth(clk), Delay::getUndefined());
+  EXPECT_EQ(int(a->getClockShift(clk)), 0);
+  expectRaise<Orvek::InvalidRequest>([this] { a->getDutyRatio(nullptr); }, "getWave", "Null clock");
+  expectRaise<Orvek::InvalidRequest>([this] { a->getClockShift(nullptr); }, "getWave",
+                                     "Null clock");
+  a->createClock(clk, Wave("clk", 1000, 100, 400));
+  EXPECT_TRUE(a->hasWave(clk));
+  EXPECT_EQ(int(a->getRequiredPeriod(clk)), 1000);
+  EXPECT_EQ(a->getDutyRatio(clk), 30UL);
+  EXPECT_EQ(int(a->getHighWidth(clk)), 300);
+  EXPECT_EQ(int(a->getLowWidth(clk)), 700);
+  EXPECT_EQ(int(a->getClockShift(clk)), 100);
+}
+
+TEST_F(AnalyzerTest, CreateClockChecksAndTables) {
+  Pole* none = Pole::createMain("n");
+  Pole* port = primary("port");
+  Pole* dual = Pole::createDual("d");
+  const Delay period(1000);
+  expectRaise<Orvek::InvalidRequest>([this] { a->createClock(nullptr, Wave("w", 10)); },
+                                     "createClock", "Null pole!");
+  expectRaise<Orvek::InvalidRequest>([this, none] { a->createClock(none, Wave()); }, "createClock",
+                                     "Undefined wave!");
+  expectRaise<Orvek::InvalidRequest>(
+      [this, none] { a->createClock(none, Wave("w", Delay::getUndefined())); }, "createClock",
+      "Undefined wave!");
+  expectRaise<Orvek::InvalidRequest>(
+      [this, period] { a->createClock(nullptr, "", period, Delay(0), Delay(500)); }, "createClock",
+      "Null pole!");
+  expectRaise<Orvek::InvalidRequest>(
+      [this, none] { a->createClock(none, "", Delay::getUndefined(), Delay(0), Delay(500)); },
+      "createClock", "Null name!");
+  expectRaise<Orvek::InvalidRequest>(
+      [this, none] { a->createClock(none, "w", Delay::getUndefined(), Delay(0), Delay(500)); },
+      "createClock", "Undefined period!");
+  // Failed declarations change nothing.
+  EXPECT_TRUE(a->getWaveMap().empty());
+  EXPECT_TRUE(a->getClockNameMap().empty());
+  EXPECT_FALSE(none->hasWaveFlag());
+  EXPECT_EQ(none->getType().getCode(), Type::None);
+  EXPECT_FALSE(a->needReset());
+
+  a->createClock(none, "w", period, Delay(100), Delay(300));
+  EXPECT_TRUE(a->needReset());
+  EXPECT_EQ(a->getWave(none), Wave("w", period, Delay(100), Delay(300)));
+  EXPECT_EQ(a->getClockNameMap().at("w"), none);
+  EXPECT_EQ(none->getType().getCode(), Type::ClockSource);
+  EXPECT_TRUE(none->hasWaveFlag());
+  EXPECT_EQ(none->getReportName(), "w");
+
+  a->createClock(port, Wave("p", period));
+  a->createClock(dual, Wave("dw", period));
+  EXPECT_EQ(port->getType().getCode(), Type::Primary);
+  EXPECT_EQ(dual->getType().getCode(), Type::Dual);
+  EXPECT_TRUE(dual->hasWaveFlag());
+
+  // A new wave on the same pole replaces the old one; a clock name declared
+  // again moves to the new pole while the old pole keeps its wave.
+  a->createClock(port, Wave("p", Delay(2000)));
+  EXPECT_EQ(int(a->getWave(port).getPeriod()), 2000);
+  a->createClock(dual, Wave("p", Delay(3000)));
+  EXPECT_EQ(a->getClockNameMap().at("p"), dual);
+  EXPECT_EQ(int(a->getWave(port).getPeriod()), 2000);
+  EXPECT_EQ(a->getWaveMap().size(), 3UL);
+}
+
+TEST_F(AnalyzerTest, RemoveAndResetClocks) {
+  Pole* none = Pole::createMain("n");
+  Pole* port = primary("port");
+  expectRaise<Orvek::InvalidRequest>([this] { a->removeClock(""); }, "removeClock", "Empty name");
+  const std::string unknown = captured([this] { a->removeClock("ghost"); });
+  EXPECT_EQ(unknown, "Warning: ghost could not be matched with a clock\n");
+  EXPECT_FALSE(a->needReset());
+
+  a->createClock(none, Wave("cn", 1000));
+  a->createClock(port, Wave("cp", 1000));
+  a->setPeriod(none, Delay(1000));
+  a->removeClock("cn");
+  EXPECT_FALSE(a->hasWave(none));
+  EXPECT_EQ(a->getClockNameMap().count("cn"), 0UL);
+  EXPECT_EQ(none->getType().getCode(), Type::None);
+  EXPECT_FALSE(none->hasWaveFlag());
+  EXPECT_EQ(none->getReportName(), "n");
+  EXPECT_EQ(a->getClockRoot("n"), nullptr);
+  EXPECT_EQ(int(a->getPeriod(none)), 1000);
+  EXPECT_TRUE(a->hasWave(port));
+  EXPECT_EQ(captured([this] { a->removeClock("cn"); }),
+            "Warning: cn could not be matched with a clock\n");
+
+  a->removeClock("cp");
+  EXPECT_EQ(port->getType().getCode(), Type::Primary);
+  EXPECT_FALSE(port->hasWaveFlag());
+
+  a->createClock(none, Wave("x1", 1000));
+  a->createClock(port, Wave("x2", 1000));
+  a->createClock(port, Wave("x3", 500));
+  a->resetClocks();
+  EXPECT_TRUE(a->getWaveMap().empty());
+  EXPECT_TRUE(a->getClockNameMap().empty());
+  EXPECT_EQ(none->getType().getCode(), Type::None);
+  EXPECT_EQ(port->getType().getCode(), Type::Primary);
+  EXPECT_FALSE(none->hasWaveFlag());
+  EXPECT_FALSE(port->hasWaveFlag());
+  EXPECT_EQ(int(a->getPeriod(none)), 1000);
+}
+
+TEST_F(AnalyzerTest, DeclarationsDemandAReset) {
+  a->resetClocks();
+  EXPECT_TRUE(a->needReset());
+  a->destroy();
+  a = Analyzer::create();
+  a->resetClockGroups();
+  EXPECT_TRUE(a->needReset());
+  a->destroy();
+  a = Analyzer::create();
+  a->createClockGroups(Poles(), Poles(), false);
+  EXPECT_TRUE(a->needReset());
+  a->destroy();
+  a = Analyzer::create();
+  Pole* clk = Pole::createMain("clk");
+  a->createClock(clk, Wave("clk", 10));
+  EXPECT_TRUE(a->needReset());
+  a->destroy();
+  a = Analyzer::create();
+  FPath::create(view({Pole::createMain("x")}), Poles(), Poles());
+  EXPECT_TRUE(a->needReset());
+}
+
+TEST_F(AnalyzerTest, ClockGroupsKeyTheSmallerSet) {
+  Pole* k = Pole::createMain("k");
+  std::vector<Pole*> many;
+  for (const char* name : {"b1", "b2", "b3"}) many.push_back(Pole::createMain(name));
+  const std::vector<Pole*> one{k};
+  const std::vector<Pole*> manyWithNull{many[2], nullptr, many[0], many[1], nullptr};
+
+  // The larger set comes first: the sets are swapped, the keys come from
+  // the smaller one, and null poles are dropped.
+  a->createClockGroups(view(manyWithNull), view(one), true);
+  const auto& exclusive = a->getExclusivePoleSetMap();
+  ASSERT_EQ(exclusive.size(), 1UL);
+  EXPECT_EQ(exclusive.begin()->first, k);
+  EXPECT_EQ(std::vector<Pole*>(exclusive.at(k).begin(), exclusive.at(k).end()), many);
+  EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
+  for (Pole* pole : many) {
+    EXPECT_TRUE(Analyzer::isRelated(exclusive, pole, k));
+    EXPECT_TRUE(Analyzer::isRelated(exclusive, k, pole));
+  }
+  EXPECT_FALSE(Analyzer::isRelated(exclusive, many[0], many[1]));
+  EXPECT_FALSE(Analyzer::isRelated(exclusive, k, k));
+
+  // Sets of equal size: the first gives the keys; an existing key grows.
+  Pole* x = Pole::createMain("x");
+  Pole* y = Pole::createMain("y");
+  a->createClockGroups(view(one), view({x}), false);
+  a->createClockGroups(view({k}), view({y}), false);
+  a->createClockGroups(view({x}), view({many[0], many[1]}), false);
+  const auto& asynchronous = a->getAsynchronousPoleSetMap();
+  EXPECT_EQ(asynchronous.size(), 2UL);
+  EXPECT_EQ(asynchronous.at(k), (Morva::PoleSet{x, y}));
+  EXPECT_EQ(asynchronous.at(x), (Morva::PoleSet{many[0], many[1]}));
+  EXPECT_TRUE(Analyzer::isRelated(asynchronous, x, k));
+  EXPECT_TRUE(Analyzer::isRelated(asynchronous, many[1], x));
+  EXPECT_FALSE(Analyzer::isRelated(asynchronous, many[2], x));
+  EXPECT_FALSE(Analyzer::isRelated(exclusive, x, k));
+
+  a->resetClockGroups();
+  EXPECT_TRUE(a->getExclusivePoleSetMap().empty());
+  EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
+}
+
+TEST_F(AnalyzerTest, InputAndOutputConstraints) {
+  Pole* clk = primary("clk");
+  Pole* in = primary("in");
+  Pole* out = primary("out");
+  Pole* inner = Pole::createMain("inner");
+  Edge::createInterconnect(inner, out);
+  const IOConstraint defined(clk, Mode(Mode::Falling), Delay(100), Delay(200));
+  const IOConstraint undefined(clk, Mode(Mode::Rising), Delay(100), Delay::getUndefined());
+
+  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(nullptr, defined); },
+                                     "setInputConstraint", "Null input port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(inner, defined); },
+                                     "setInputConstraint", "Not an input port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(out, defined); },
+                                     "setInputConstraint", "Not an input port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(in, undefined); },
+                                     "setInputConstraint", "Undefined IOConstraint");
+  EXPECT_FALSE(a->hasInputConstraint(in));
+  a->setInputConstraint(in, defined);
+  EXPECT_TRUE(a->hasInputConstraint(in));
+  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(in, undefined); },
+                                     "setInputConstraint", "Input delay already exists");
+  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(in, IOConstraint()); },
+                                     "setInputConstraint", "Input delay already exists");
+
+  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(nullptr, defined); },
+                                     "setOutputConstraint", "Null output port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(in, defined); },
+                                     "setOutputConstraint", "Not an output port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(out, undefined); },
+                                     "setOutputConstraint", "Undefined IOConstraint");
+  a->setOutputConstraint(out, defined);
+  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(out, defined); },
+                                     "setOutputConstraint", "Output delay already exists");
+  EXPECT_FALSE(a->needReset());
+
+  // The has-forms check the port and copy only what they find.
+  IOConstraint copy;
+  expectRaise<Orvek::InvalidRequest>([&] { a->hasInputConstraint(nullptr); }, "hasInputConstraint",
+                                     "Null input port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->hasInputConstraint(out, copy); },
+                                     "hasInputConstraint", "Not an input port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->hasOutputConstraint(nullptr, copy); },
+                                     "hasOutputConstraint", "Null output port");
+  expectRaise<Orvek::InvalidRequest>([&] { a->hasOutputConstraint(in); }, "hasOutputConstraint",
+                                     "Not an output port");
+  EXPECT_TRUE(a->hasInputConstraint(in, copy));
+  EXPECT_EQ(copy, defined);
+  IOConstraint untouched(in, Mode(Mode::None), Delay(1), Delay(2));
+  const IOConstraint before = untouched;
+  EXPECT_FALSE(a->hasInputConstraint(clk, untouched));
+  EXPECT_EQ(untouched, before);
+  EXPECT_TRUE(a->hasOutputConstraint(out, untouched));
+  EXPECT_EQ(untouched, defined);
+
+  // The get-forms never fail and fall back to one undefined constraint.
+  EXPECT_EQ(a->getInputConstraint(in), defined);
+  EXPECT_EQ(a->getOutputConstraint(out), defined);
+  const IOConstraint& fallback = a->getInputConstraint(nullptr);
+  EXPECT_FALSE(fallback.isDefined());
+  EXPECT_EQ(fallback, IOConstraint());
+  EXPECT_EQ(&a->getInputConstraint(clk), &fallback);
+  EXPECT_EQ(&a->getInputConstraint(inner), &fallback);
+  EXPECT_FALSE(a->getOutputConstraint(nullptr).isDefined());
+  EXPECT_FALSE(a->getOutputConstraint(in).isDefined());
+  // A port that stops being an input no longer shows its constraint.
+  Edge::createInterconnect(inner, in);
+  EXPECT_FALSE(a->getInputConstraint(in).isDefined());
+}
+
+TEST_F(AnalyzerTest, IOConstraintValues) {
+  Object::setRequiredStamp(2);
+  Pole* early = Pole::createMain("early");
+  Object::setRequiredStamp(3);
+  Pole* clk = Pole::createMain("clk");
+  clk->setMode(Mode(Mode::Rising));
+
+  const IOConstraint none;
+  EXPECT_EQ(none.getClockRoot(), nullptr);
+  EXPECT_EQ(none.getMode().getCode(), Mode::Rising);
+  EXPECT_EQ(none.getMinimum(), Delay::getUndefined());
+  EXPECT_FALSE(none.isDefined());
+  EXPECT_EQ(none._getLabel(), "(UNDEFINED)");
+  EXPECT_FALSE(IOConstraint(clk, Mode(Mode::Rising), Delay(0), Delay::getUndefined()).isDefined());
+  EXPECT_FALSE(IOConstraint(clk, Mode(Mode::Rising), Delay::getUndefined(), Delay(0)).isDefined());
+  EXPECT_FALSE(IOConstraint(nullptr, Mode(Mode::Rising), Delay(0), Delay(0)).isDefined());
+
+  const IOConstraint shown(clk, Mode(Mode::Rising), Delay(200), Delay(1200));
+  EXPECT_TRUE(shown.isDefined());
+  EXPECT_EQ(shown._getLabel(), "(CLOCK[clk],  Rising, [200ps, 1.200ns])");
+  EXPECT_EQ(IOConstraint(early, Mode(Mode::Falling), Delay(-5), Delay(0))._getLabel(),
+            "(POLE[early],  Falling, [-5ps, 0ps])");
+
+  auto make = [](Pole* root, Mode::Code mode, int minimum, int maximum) {
+    return IOConstraint(root, Mode(mode), Delay(minimum), Delay(maximum));
+  };
+  // Minimums: non-negative ones first, then negative ones, each by value.
+  EXPECT_TRUE(make(clk, Mode::Rising, 5, 0) < make(clk, Mode::Rising, -3, 0));
+  EXPECT_FALSE(make(clk, Mode::Rising, -3, 0) < make(clk, Mode::Rising, 5, 0));
+  EXPECT_TRUE(make(clk, Mode::Rising, -7, 0) < make(clk, Mode::Rising, -3, 0));
+  EXPECT_TRUE(make(clk, Mode::Rising, 3, 0) < make(clk, Mode::Rising, 5, 0));
+  // Maximums compare signed.
+  EXPECT_TRUE(make(clk, Mode::Rising, 1, -9) < make(clk, Mode::Rising, 1, 4));
+  EXPECT_FALSE(make(clk, Mode::Rising, 1, 4) < make(clk, Mode::Rising, 1, 4));
+  // The mode code decides before the delays, the clock root's stamp first.
+  EXPECT_TRUE(make(clk, Mode::Rising, 100, 100) < make(clk, Mode::Falling, 0, 0));
+  EXPECT_TRUE(make(clk, Mode::None, 100, 100) < make(clk, Mode::Rising, 0, 0));
+  EXPECT_TRUE(make(early, Mode::Falling, 100, 100) < make(clk, Mode::None, 0, 0));
+  EXPECT_TRUE(make(nullptr, Mode::Falling, 100, 100) < make(early, Mode::None, 0, 0));
+
+  EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) == make(clk, Mode::Rising, 1, 2));
+  EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(clk, Mode::Falling, 1, 2));
+  EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(early, Mode::Rising, 1, 2));
+  EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(clk, Mode::Rising, 1, 3));
+
+  // Records exist in debug mode only.
+  const bool debug = Orvek::isDebug();
+  Orvek::setDebug(false);
+  EXPECT_FALSE(shown._hasRecord());
+  EXPECT_EQ(shown._getRecord(), nullptr);
+  Orvek::setDebug(true);
+  std::unique_ptr<Orvek::Record> record(shown._getRecord());
+  std::unique_ptr<Orvek::Record> empty(none._getRecord());
+  Orvek::setDebug(debug);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->getHeaders(), std::vector<std::string>{"IOConstraint"});
+  std::vector<std::string> names, labels;
+  for (const Orvek::Slot* slot : record->getSlots()) {
+    names.push_back(slot->getName());
+    labels.push_back(slot->getDataLabel());
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"ClockRoot", "Mode", "Minimum", "Maximum"}));
+  EXPECT_EQ(labels, (std::vector<std::string>{clk->_getLabel(), "Rising", "200ps", "1.200ns"}));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->getSlots().front()->getDataLabel(), Orvek::NullSlot("x").getDataLabel());
+}
+
+TEST_F(AnalyzerTest, LoopStack) {
+  Pole* p = Pole::createMain("p");
+  Pole* q = Pole::createMain("q");
+  expectRaise<Orvek::InvalidRequest>([this] { a->loopClose(); }, "loopClose", "Not opened");
+  expectRaise<Orvek::InvalidRequest>([this] { a->loopPop(); }, "loopPop", "Empty stack");
+  expectRaise<Orvek::InvalidRequest>([this] { a->loopPush(nullptr); }, "loopPush", "Null pole");
+  expectRaise<Orvek::InvalidRequest>([this] { a->isLooping(nullptr); }, "isLooping", "Null pole");
+  a->loopOpen();
+  expectRaise<Orvek::InvalidRequest>([this] { a->loopOpen(); }, "loopOpen", "Already opened");
+  a->loopPush(p);
+  a->loopPush(q);
+  EXPECT_EQ(list(a->getLoopPoles()), (std::vector<Pole*>{q, p}));
+  EXPECT_TRUE(a->isLooping(p));
+  EXPECT_TRUE(a->isLooping(q));
+  a->loopPop();
+  EXPECT_EQ(list(a->getLoopPoles()), std::vector<Pole*>{p});
+  EXPECT_FALSE(a->isLooping(q));
+  a->loopPush(q);
+  a->loopClose();
+  EXPECT_TRUE(a->getLoopPoles().isEmpty());
+  EXPECT_FALSE(a->isLooping(p));
+  expectRaise<Orvek::InvalidRequest>([this] { a->loopClose(); }, "loopClose", "Not opened");
+  a->loopOpen();
+  a->loopClose();
+}
+
+TEST_F(AnalyzerTest, RecordSlots) {
+  const std::vector<std::string> always = {"Flag1",
+                                           "Flag2",
+                                           "Flag3",
+                                           "Flag4",
+                                           "Flag5",
+                                           "Flag6",
+                                           "Stamp",
+                                           "Alias",
+                                           "MainPoles",
+                                           "DualPoles",
+                                           "Edges",
+                                           "Domains",
+                                           "FalsePaths",
+                                           "MaxdelayPaths",
+                                           "MindelayPaths",
+                                           "MulticyclePaths",
+                                           "FalsePathMask",
+                                           "MaxdelayPathMask",
+                                           "MindelayPathMask",
+                                           "MulticyclePathMask",
+                                           "WaveMap",
+                                           "ClockNameMap",
+                                           "ExclusivePoleSetMap",
+                                           "AsynchronousPoleSetMap"};
+  auto names = [this] {
+    std::unique_ptr<Orvek::Record> record(a->_getRecord());
+    EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "Analyzer"}));
+    std::vector<std::string> result;
+    for (const Orvek::Slot* slot : record->getSlots()) result.push_back(slot->getName());
+    return result;
+  };
+  EXPECT_EQ(names(), always);
+
+  Pole* clk = primary("clk");
+  Pole* out = primary("out");
+  Edge::createInterconnect(Pole::createMain("d"), out);
+  a->setOutputConstraint(out, IOConstraint(clk, Mode(Mode::Rising), Delay(1), Delay(2)));
+  std::vector<std::string> expected = always;
+  expected.push_back("OutputDelay");
+  EXPECT_EQ(names(), expected);
+
+  a->setInputConstraint(clk, IOConstraint(clk, Mode(Mode::Rising), Delay(1), Delay(2)));
+  expected.back() = "InputDelay";
+  expected.push_back("OutputDelay");
+  EXPECT_EQ(names(), expected);
+
+  a->createClock(clk, Wave("c", 100));
+  std::unique_ptr<Orvek::Record> record(a->_getRecord());
+  std::map<std::string, std::string> labels;
+  for (const Orvek::Slot* slot : record->getSlots()) labels[slot->getName()] = slot->getDataLabel();
+  EXPECT_EQ(labels["MainPoles"], "{3}");
+  EXPECT_EQ(labels["DualPoles"], "{0}");
+  EXPECT_EQ(labels["Edges"], "{1}");
+  EXPECT_EQ(labels["WaveMap"], "{1}");
+  EXPECT_EQ(labels["ClockNameMap"], "{1}");
+  EXPECT_EQ(labels["InputDelay"], "{1}");
+  EXPECT_EQ(labels["Alias"], "ANALYZER");
+}
+
+TEST_F(AnalyzerTest, DestroyedPolesLeaveNoTraceInTheTables) {
+  Pole* clk = primary("clk");
+  Pole* other = primary("other");
+  Pole* in = primary("in");
+  Pole* out = primary("out");
+  Pole* dual = Pole::createDual("clk");
+  Edge::createInterconnect(Pole::createMain("d"), out);
+  a->createClock(clk, Wave("c", 1000));
+  a->createClock(other, Wave("o", 1000));
+  a->setPeriod(clk, Delay(1000));
+  a->createClockGroups(view({clk}), view({other}), true);
+  a->createClockGroups(view({other}), view({clk}), false);
+  a->setInputConstraint(in, IOConstraint(clk, Mode(Mode::Rising), Delay(1), Delay(2)));
+  a->setOutputConstraint(out, IOConstraint(other, Mode(Mode::Rising), Delay(1), Delay(2)));
+  a->loopOpen();
+  a->loopPush(other);
+  a->loopPush(clk);
+
+  clk->destroy();
+  dual->destroy();
+  EXPECT_EQ(a->getClockRoot("c"), nullptr);
+  EXPECT_EQ(a->getWaveMap().size(), 1UL);
+  EXPECT_EQ(a->getClockNameMap().size(), 1UL);
+  EXPECT_TRUE(a->getExclusivePoleSetMap().empty());
+  EXPECT_TRUE(a->getAsynchronousPoleSetMap().at(other).empty());
+  // The constraint whose clock root went is dropped with it.
+  EXPECT_FALSE(a->hasInputConstraint(in));
+  EXPECT_TRUE(a->hasOutputConstraint(out));
+  EXPECT_EQ(list(a->getLoopPoles()), std::vector<Pole*>{other});
+  a->loopClose();
+  EXPECT_EQ(captured([this] { a->removeClock("c"); }),
+            "Warning: c could not be matched with a clock\n");
+
+  out->destroy();
+  EXPECT_TRUE(a->getOutputDelays().empty());
+  other->destroy();
+  EXPECT_TRUE(a->getWaveMap().empty());
+  EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
+  EXPECT_EQ(a->getPoles().getCount(), 2UL);
+}

@@ -1,0 +1,626 @@
+#include <Morva/Analyzer.h>
+#include <Morva/Edge.h>
+#include <Morva/Mask.h>
+#include <Morva/Pole.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+using Morva::Edge;
+using Morva::Edges;
+using Morva::Mask;
+using Morva::Mode;
+using Morva::Object;
+using Morva::Pole;
+using Morva::Purpose;
+using Morva::Type;
+
+namespace {
+
+template <class E, class Call>
+void expectRaise(Call&& call, const std::string& file, const std::string& operation,
+                 const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception, expected " << message;
+  } catch (const Orvek::Exception& exception) {
+    EXPECT_EQ(typeid(exception), typeid(E)) << message;
+    EXPECT_EQ(exception.getMessage(), message);
+    EXPECT_EQ(exception.getFile(), file);
+    EXPECT_EQ(exception.getOperation(), operation);
+  }
+}
+
+std::vector<Edge*> list(const Edges& edges) {
+  std::vector<Edge*> result;
+  for (Edge* edge : edges) result.push_back(edge);
+  return result;
+}
+
+std::vector<std::string> slotNames(const Orvek::Record& record) {
+  std::vector<std::string> names;
+  for (const Orvek::Slot* slot : record.getSlots()) names.push_back(slot->getName());
+  return names;
+}
+
+const Orvek::Slot* findSlot(const Orvek::Record& record, const std::string& name) {
+  for (const Orvek::Slot* slot : record.getSlots())
+    if (slot->getName() == name) return slot;
+  return nullptr;
+}
+
+std::vector<bool> flags(const Object* object) {
+  std::vector<bool> result;
+  for (unsigned long number = 1; number <= 6; ++number) result.push_back(object->getFlag(number));
+  return result;
+}
+
+const std::vector<std::string> kObjectSlots = {"Flag1", "Flag2", "Flag3", "Flag4",
+                                               "Flag5", "Flag6", "Stamp", "Alias"};
+
+std::vector<std::string> withObjectSlots(const std::vector<std::string>& names) {
+  std::vector<std::string> all = kObjectSlots;
+  all.insert(all.end(), names.begin(), names.end());
+  return all;
+}
+
+class GraphTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    _default = Object::_defaultStamp;
+    Morva::Analyzer::create();
+    Mask::reset(4);
+    Morva::DomainMask::reset(2);
+  }
+  void TearDown() override {
+    if (Morva::analyzer) Morva::analyzer->destroy();
+    Object::setRequiredStamp(0);
+    Object::setDefaultStamp(_default);
+  }
+
+ private:
+  unsigned long _default = 0;
+};
+
+}  // namespace
+
+TEST_F(GraphTest, PoleCreationAndRegistries) {
+  Pole* main = Pole::createMain("a");
+  EXPECT_EQ(main->getName(), "a");
+  EXPECT_EQ(main->getType().getCode(), Type::None);
+  EXPECT_EQ(Morva::analyzer->getMainPole("a"), main);
+  EXPECT_EQ(Morva::analyzer->getDualPole("a"), nullptr);
+
+  const unsigned long stamp = Object::_defaultStamp;
+  expectRaise<Orvek::FactoryFailed>([] { Pole::createMain("a"); }, "lib/Morva/Pole",
+                                    "preCreateMain", "Already exists");
+  expectRaise<Orvek::FactoryFailed>([] { Pole::createMain(""); }, "lib/Morva/Pole", "preCreateMain",
+                                    "Empty name");
+  expectRaise<Orvek::FactoryFailed>([] { Pole::createDual(""); }, "lib/Morva/Pole", "preCreateDual",
+                                    "Empty name");
+  // The checks come before the allocation: no stamp was used.
+  EXPECT_EQ(Object::_defaultStamp, stamp);
+
+  Pole* dual = Pole::createDual("a");
+  EXPECT_TRUE(dual->isDual());
+  EXPECT_EQ(dual->getType().getCode(), Type::Dual);
+  EXPECT_EQ(Morva::analyzer->getDualPole("a"), dual);
+  EXPECT_EQ(Morva::analyzer->getMainPole("a"), main);
+  expectRaise<Orvek::FactoryFailed>([] { Pole::createDual("a"); }, "lib/Morva/Pole",
+                                    "preCreateDual", "Already exists");
+  EXPECT_EQ(Morva::analyzer->getDualPoles().getCount(), 1UL);
+  EXPECT_EQ(Morva::analyzer->getMainPoles().getCount(), 1UL);
+
+  // A new pole is unmarked, Mode None, without wave flag and mask numbers 0.
+  EXPECT_FALSE(main->isMarked());
+  EXPECT_FALSE(main->hasWaveFlag());
+  EXPECT_EQ(main->getMode().getCode(), Mode::None);
+  EXPECT_EQ(main->getOpeningMaskNumber(), 0UL);
+  EXPECT_EQ(main->getClosingMaskNumber(), 0UL);
+  EXPECT_TRUE(main->getIncomingEdges().isEmpty());
+  EXPECT_EQ(main->getBuddy(), nullptr);
+}
+
+TEST_F(GraphTest, CounterpartsAndAliases) {
+  Pole* main = Pole::createMain("a");
+  Pole* dual = Pole::createDual("a");
+  Pole* plain = Pole::createMain("b");
+  Pole* lonely = Pole::createMain("c");
+
+  EXPECT_EQ(main->getAlias(), "POLE[a]");
+  EXPECT_EQ(main->getDual(), nullptr);  // not a clock pole
+  main->setMode(Mode(Mode::Rising));
+  EXPECT_EQ(main->getAlias(), "CLOCK[a]");
+  EXPECT_EQ(main->getDual(), dual);
+  EXPECT_EQ(main->getClock(), nullptr);
+  EXPECT_EQ(main->getMain(), main);
+
+  EXPECT_EQ(dual->getAlias(), "DUAL[a]");
+  EXPECT_EQ(dual->getClock(), main);
+  EXPECT_EQ(dual->getDual(), nullptr);
+  EXPECT_EQ(dual->getMain(), main);
+  // The clock test comes first.
+  dual->setMode(Mode(Mode::Falling));
+  EXPECT_EQ(dual->getAlias(), "CLOCK[a]");
+  EXPECT_EQ(dual->getClock(), main);
+
+  EXPECT_EQ(plain->getAlias(), "POLE[b]");
+  EXPECT_EQ(plain->getDual(), nullptr);
+  EXPECT_EQ(plain->getClock(), nullptr);
+  lonely->setMode(Mode(Mode::Falling));
+  EXPECT_EQ(lonely->getDual(), nullptr);
+
+  EXPECT_EQ(main->_getLabel(), "<Pole \"CLOCK[a]\" Rising>");
+  main->setType(Type(Type::Primary));
+  EXPECT_EQ(main->_getLabel(), "<Pole \"CLOCK[a]\" Rising Primary>");
+  EXPECT_EQ(plain->_getLabel(), "<Pole \"POLE[b]\">");
+  EXPECT_EQ(dual->_getLabel(), "<Pole \"CLOCK[a]\" Falling Dual>");
+}
+
+TEST_F(GraphTest, ModeAndTypeArePackedInTheFlags) {
+  Pole* pole = Pole::createMain("p");
+  pole->mark();
+  pole->setWaveFlag(true);
+  using Flags = std::vector<bool>;
+
+  pole->setMode(Mode(Mode::Rising));
+  EXPECT_EQ(flags(pole), (Flags{1, 1, 0, 0, 1, 1}));
+  pole->setMode(Mode(Mode::Falling));
+  EXPECT_EQ(pole->getMode().getCode(), Mode::Falling);
+  EXPECT_EQ(flags(pole), (Flags{1, 0, 0, 0, 1, 1}));
+  EXPECT_TRUE(pole->isClock());
+  // A code outside the table is ignored.
+  pole->setMode(Mode(static_cast<Mode::Code>(7)));
+  EXPECT_EQ(pole->getMode().getCode(), Mode::Falling);
+  pole->setMode(Mode(Mode::None));
+  EXPECT_EQ(flags(pole), (Flags{0, 0, 0, 0, 1, 1}));
+  EXPECT_FALSE(pole->isClock());
+  // Flag 2 alone is never written and reads as None.
+  pole->setFlag(2, true);
+  EXPECT_EQ(pole->getMode().getCode(), Mode::None);
+  EXPECT_FALSE(pole->isClock());
+  pole->setFlag(2, false);
+
+  pole->setType(Type(Type::Primary));
+  EXPECT_EQ(flags(pole), (Flags{0, 0, 1, 1, 1, 1}));
+  pole->setType(Type(Type::ClockSource));
+  EXPECT_EQ(pole->getType().getCode(), Type::ClockSource);
+  EXPECT_EQ(flags(pole), (Flags{0, 0, 1, 0, 1, 1}));
+  pole->setType(Type(static_cast<Type::Code>(9)));
+  EXPECT_EQ(pole->getType().getCode(), Type::ClockSource);
+  pole->setType(Type(Type::None));
+  EXPECT_EQ(flags(pole), (Flags{0, 0, 0, 0, 1, 1}));
+
+  pole->unmark();
+  EXPECT_FALSE(pole->isMarked());
+  EXPECT_EQ(flags(pole), (Flags{0, 0, 0, 0, 0, 1}));
+  pole->setWaveFlag(false);
+  EXPECT_FALSE(pole->hasWaveFlag());
+  pole->mark();
+  EXPECT_TRUE(pole->isMarked());
+  EXPECT_TRUE(pole->getFlag(5));
+}
+
+TEST_F(GraphTest, ARegisteredPoleStaysOnItsSideOfDual) {
+  Pole* main = Pole::createMain("x");
+  Pole* dual = Pole::createDual("x");
+  main->setType(Type(Type::Dual));
+  EXPECT_EQ(main->getType().getCode(), Type::None);
+  EXPECT_FALSE(main->isDual());
+  dual->setType(Type(Type::Primary));
+  EXPECT_EQ(dual->getType().getCode(), Type::Dual);
+
+  // Each still leaves its own registry and nothing else.
+  main->destroy();
+  EXPECT_EQ(Morva::analyzer->getMainPole("x"), nullptr);
+  EXPECT_EQ(Morva::analyzer->getDualPole("x"), dual);
+  dual->destroy();
+  EXPECT_EQ(Morva::analyzer->getDualPole("x"), nullptr);
+  EXPECT_TRUE(Morva::analyzer->getPoles().isEmpty());
+}
+
+TEST_F(GraphTest, GraphPosition) {
+  Pole* port = Pole::createMain("port");
+  Pole* driver = Pole::createMain("driver");
+  Pole* load = Pole::createMain("load");
+  port->setType(Type(Type::Primary));
+
+  EXPECT_TRUE(port->isInput());
+  EXPECT_TRUE(port->isInitial());
+  EXPECT_TRUE(port->isTerminal());
+  EXPECT_FALSE(port->isOutput());
+  EXPECT_FALSE(driver->isInput());  // type None
+
+  Edge::createInterconnect(driver, port);
+  EXPECT_TRUE(port->isOutput());
+  EXPECT_FALSE(port->isInput());
+  EXPECT_FALSE(port->isInitial());
+  EXPECT_TRUE(port->isTerminal());
+
+  Edge::createIOPath(port, load);
+  EXPECT_FALSE(port->isOutput());
+  EXPECT_FALSE(port->isTerminal());
+
+  // A clock pole with incoming edges is still initial.
+  load->setMode(Mode(Mode::Rising));
+  EXPECT_TRUE(load->isInitial());
+  load->setMode(Mode(Mode::None));
+  EXPECT_FALSE(load->isInitial());
+}
+
+TEST_F(GraphTest, ReportNameMasksInsulateAndReset) {
+  Pole* pole = Pole::createMain("clk");
+  Pole* other = Pole::createMain("d");
+  EXPECT_EQ(pole->getReportName(), "clk");
+  pole->setReportName("nice");
+  EXPECT_EQ(pole->getReportName(), "nice");
+  pole->setReportName("");
+  EXPECT_EQ(pole->getReportName(), "clk");
+  Morva::analyzer->createClock(pole, Morva::Wave("wave", 1000));
+  EXPECT_TRUE(pole->hasWaveFlag());
+  EXPECT_EQ(pole->getReportName(), "wave");
+
+  const Mask one = Mask::getBasic(1);
+  const Mask two = Mask::getBasic(2);
+  pole->combineOpening(one);
+  pole->combineOpening(two);
+  EXPECT_EQ(pole->getOpeningMask(), one | two);
+  EXPECT_EQ(pole->getClosingMask(), Mask(0));
+  pole->combineClosing(two);
+  EXPECT_EQ(pole->getClosingMask(), two);
+  EXPECT_EQ(pole->getOpeningMaskNumber(), (one | two).getNumber());
+
+  Edge* in = Edge::createInterconnect(other, pole);
+  Edge* out = Edge::createIOPath(pole, other);
+  Edge* aside = Edge::createIOPath(other, Pole::createMain("e"));
+  pole->insulate();
+  EXPECT_FALSE(in->isActive());
+  EXPECT_FALSE(out->isActive());
+  EXPECT_TRUE(aside->isActive());
+  EXPECT_TRUE(pole->getIncomingEdges().getActives().isEmpty());
+  EXPECT_TRUE(pole->getOutgoingEdges().getActives().isEmpty());
+  EXPECT_EQ(list(pole->getIncomingEdges()), std::vector<Edge*>{in});
+  EXPECT_EQ(list(other->getOutgoingEdges().getActives()), std::vector<Edge*>{aside});
+
+  pole->setMode(Mode(Mode::Rising));
+  pole->setType(Type(Type::Primary));
+  pole->mark();
+  pole->reset();
+  EXPECT_FALSE(pole->isMarked());
+  EXPECT_FALSE(pole->hasWaveFlag());
+  EXPECT_EQ(pole->getOpeningMaskNumber(), 0UL);
+  EXPECT_EQ(pole->getClosingMaskNumber(), 0UL);
+  EXPECT_EQ(pole->getMode().getCode(), Mode::Rising);
+  EXPECT_EQ(pole->getType().getCode(), Type::Primary);
+  EXPECT_EQ(pole->getReportName(), "clk");
+  EXPECT_EQ(pole->getIncomingEdges().getCount(), 1UL);
+  // Edges stay disactivated: resetting them is the edges' own business.
+  EXPECT_FALSE(in->isActive());
+}
+
+TEST_F(GraphTest, EdgeCreationErrors) {
+  Pole* a = Pole::createMain("a");
+  Pole* b = Pole::createMain("b");
+  const unsigned long stamp = Object::_defaultStamp;
+  expectRaise<Orvek::FactoryFailed>([] { Edge::createInterconnect(nullptr, nullptr); },
+                                    "lib/Morva/Edge", "preCreate", "Null source");
+  expectRaise<Orvek::FactoryFailed>([b] { Edge::createIOPath(nullptr, b); }, "lib/Morva/Edge",
+                                    "preCreate", "Null source");
+  expectRaise<Orvek::FactoryFailed>([a] { Edge::createSetupHold(a, nullptr); }, "lib/Morva/Edge",
+                                    "preCreate", "Null target");
+  expectRaise<Orvek::FactoryFailed>([a] { Edge::createInterconnect(a, a); }, "lib/Morva/Edge",
+                                    "preCreate", "Identical poles");
+  expectRaise<Orvek::FactoryFailed>([a] { Edge::create(a, a, Purpose(Purpose::RecoveryRemoval)); },
+                                    "lib/Morva/Edge", "preCreate", "Identical poles");
+  EXPECT_EQ(Object::_defaultStamp, stamp);
+  EXPECT_TRUE(a->getIncomingEdges().isEmpty());
+  EXPECT_TRUE(a->getOutgoingEdges().isEmpty());
+  EXPECT_TRUE(b->getIncomingEdges().isEmpty());
+}
+
+TEST_F(GraphTest, NewEdgeStateAndSetters) {
+  Pole* a = Pole::createMain("u1/Y");
+  Pole* b = Pole::createMain("u2/A");
+  Edge* edge = Edge::createInterconnect(a, b);
+  EXPECT_EQ(edge->getSource(), a);
+  EXPECT_EQ(edge->getTarget(), b);
+  EXPECT_TRUE(edge->isActive());
+  EXPECT_EQ(edge->getMinimumDelay(), Morva::Delay::getUndefined());
+  EXPECT_EQ(edge->getMaximumDelay(), Morva::Delay::getUndefined());
+  EXPECT_EQ(edge->getSlack(), Morva::Delay::getUndefined());
+  EXPECT_EQ(edge->getMaskNumber(), 0UL);
+  EXPECT_EQ(edge->getDomainMask().getNumber(), 0UL);
+  EXPECT_EQ(edge->getWeight(), 0UL);
+  EXPECT_EQ(edge->getName(), "u1/Y->u2/A");
+  EXPECT_EQ(edge->getAlias(), "Interconnect[u1/Y->u2/A]");
+  EXPECT_EQ(edge->_getLabel(), "<Edge \"Interconnect[u1/Y->u2/A]\" S:undefined W:0>");
+  EXPECT_EQ(list(a->getOutgoingEdges()), std::vector<Edge*>{edge});
+  EXPECT_EQ(list(b->getIncomingEdges()), std::vector<Edge*>{edge});
+
+  edge->setMinimumDelay(Morva::Delay(12));
+  edge->setMaximumDelay(Morva::Delay(1500));
+  edge->setSlack(Morva::Delay(-40));
+  edge->setWeight(3);
+  edge->setDomainMask(Morva::DomainMask::getBasic(1));
+  EXPECT_EQ(int(edge->getMinimumDelay()), 12);
+  EXPECT_EQ(int(edge->getMaximumDelay()), 1500);
+  EXPECT_EQ(edge->_getLabel(), "<Edge \"Interconnect[u1/Y->u2/A]\" S:-40ps W:3>");
+
+  const Mask one = Mask::getBasic(1);
+  const Mask two = Mask::getBasic(2);
+  edge->sensitize(one);
+  edge->sensitize(two);
+  EXPECT_EQ(edge->getMask(), one | two);
+  edge->disactivate();
+  EXPECT_FALSE(edge->isActive());
+  edge->reset();
+  EXPECT_TRUE(edge->isActive());
+  EXPECT_EQ(edge->getMaskNumber(), 0UL);
+  EXPECT_EQ(edge->getDomainMask(), Morva::DomainMask::getBasic(1));
+  EXPECT_EQ(edge->getWeight(), 3UL);
+  EXPECT_EQ(int(edge->getSlack()), -40);
+  EXPECT_EQ(int(edge->getMaximumDelay()), 1500);
+}
+
+TEST_F(GraphTest, PurposeFlagsAndPredicates) {
+  Pole* a = Pole::createMain("a");
+  Pole* b = Pole::createMain("b");
+  using Flags = std::vector<bool>;
+  Edge* io = Edge::createIOPath(a, b);
+  Edge* check = Edge::createSetupHold(a, b);
+  Edge* recovery = Edge::createRecoveryRemoval(a, b);
+  Edge* wire = Edge::createInterconnect(a, b);
+  EXPECT_EQ(flags(io), (Flags{0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(flags(check), (Flags{0, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(flags(recovery), (Flags{1, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(flags(wire), (Flags{1, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(io->getPurpose().getCode(), Purpose::IOPath);
+  EXPECT_EQ(check->getPurpose().getCode(), Purpose::SetupHold);
+  EXPECT_EQ(recovery->getPurpose().getCode(), Purpose::RecoveryRemoval);
+  EXPECT_EQ(wire->getPurpose().getCode(), Purpose::Interconnect);
+  EXPECT_EQ(check->getAlias(), "SetupHold[a->b]");
+
+  struct Row {
+    Edge* edge;
+    bool ioPath, setupHold, recoveryRemoval, interconnect, control;
+  };
+  for (const Row& row : {Row{io, 1, 0, 0, 0, 0}, Row{check, 0, 1, 0, 0, 1},
+                         Row{recovery, 0, 0, 1, 0, 1}, Row{wire, 0, 0, 0, 1, 0}}) {
+    SCOPED_TRACE(row.edge->getAlias());
+    EXPECT_EQ(row.edge->isIOPath(), row.ioPath);
+    EXPECT_EQ(row.edge->isSetupHold(), row.setupHold);
+    EXPECT_EQ(row.edge->isRecoveryRemoval(), row.recoveryRemoval);
+    EXPECT_EQ(row.edge->isInterconnect(), row.interconnect);
+    EXPECT_EQ(row.edge->isExternal(), row.interconnect);
+    EXPECT_EQ(row.edge->isInternal(), !row.interconnect);
+    EXPECT_EQ(row.edge->isControl(), row.control);
+  }
+
+  // A code outside the table leaves both purpose flags clear: an IO path.
+  Edge* odd = Edge::create(a, b, Purpose(static_cast<Purpose::Code>(9)));
+  EXPECT_EQ(odd->getPurpose().getCode(), Purpose::IOPath);
+  EXPECT_TRUE(odd->isActive());
+}
+
+TEST_F(GraphTest, ParallelEdgesAndTheOldestOne) {
+  Pole* a = Pole::createMain("a");
+  Pole* b = Pole::createMain("b");
+  Pole* c = Pole::createMain("c");
+  Object::setRequiredStamp(100);
+  Edge* newer = Edge::createIOPath(a, b);
+  Object::setRequiredStamp(50);
+  Edge* older = Edge::createInterconnect(a, b);
+  Edge* toC = Edge::createIOPath(a, c);
+  EXPECT_EQ(list(a->getOutgoingEdges()), (std::vector<Edge*>{toC, older, newer}));
+  EXPECT_EQ(a->getOutgoingEdge(b), older);
+  EXPECT_EQ(b->getIncomingEdge(a), older);
+  EXPECT_EQ(a->getOutgoingEdge(c), toC);
+  EXPECT_EQ(a->getIncomingEdge(b), nullptr);
+  EXPECT_EQ(b->getOutgoingEdge(a), nullptr);
+  EXPECT_EQ(c->getIncomingEdge(b), nullptr);
+
+  older->destroy();
+  EXPECT_EQ(a->getOutgoingEdge(b), newer);
+  EXPECT_EQ(b->getIncomingEdge(a), newer);
+  EXPECT_EQ(list(b->getIncomingEdges()), std::vector<Edge*>{newer});
+}
+
+TEST_F(GraphTest, EdgeFilters) {
+  Pole* hub = Pole::createMain("hub");
+  std::vector<Pole*> loads;
+  for (const char* name : {"l0", "l1", "l2", "l3", "l4", "l5", "l6", "l7"})
+    loads.push_back(Pole::createMain(name));
+  Edge* io = Edge::createIOPath(hub, loads[0]);
+  Edge* check = Edge::createSetupHold(hub, loads[1]);
+  Edge* recovery = Edge::createRecoveryRemoval(hub, loads[2]);
+  Edge* wire = Edge::createInterconnect(hub, loads[3]);
+  Edge* ioOff = Edge::createIOPath(hub, loads[4]);
+  Edge* checkOff = Edge::createSetupHold(hub, loads[5]);
+  Edge* recoveryOff = Edge::createRecoveryRemoval(hub, loads[6]);
+  Edge* wireOff = Edge::createInterconnect(hub, loads[7]);
+  for (Edge* edge : {ioOff, checkOff, recoveryOff, wireOff}) edge->disactivate();
+  using List = std::vector<Edge*>;
+
+  const Edges all = hub->getOutgoingEdges();
+  EXPECT_EQ(all.getCount(), 8UL);
+  EXPECT_EQ(list(all.getActives()), (List{io, check, recovery, wire}));
+  EXPECT_EQ(list(all.getInternals()), (List{io, check, recovery, ioOff, checkOff, recoveryOff}));
+  EXPECT_EQ(list(all.getExternals()), (List{wire, wireOff}));
+  EXPECT_EQ(list(all.getIOPaths()), (List{io, ioOff}));
+  EXPECT_EQ(list(all.getSetupHolds()), (List{check, checkOff}));
+  EXPECT_EQ(list(all.getInterconnects()), (List{wire, wireOff}));
+  EXPECT_EQ(list(all.getRecoveryRemovals()), (List{recovery, recoveryOff}));
+  EXPECT_EQ(list(all.getControls()), (List{check, recovery, checkOff, recoveryOff}));
+
+  // Combinations keep what every filter accepts, in either order.
+  EXPECT_EQ(list(all.getActives().getInterconnects()), (List{wire}));
+  EXPECT_EQ(list(all.getInterconnects().getActives()), (List{wire}));
+  EXPECT_EQ(list(all.getActives().getControls()), (List{check, recovery}));
+  EXPECT_EQ(list(all.getInternals().getControls().getActives().getRecoveryRemovals()),
+            (List{recovery}));
+  EXPECT_TRUE(all.getExternals().getIOPaths().isEmpty());
+  EXPECT_EQ(all.getActives().getInternals().getCount(), 3UL);
+  EXPECT_TRUE(all.getActives().getInternals().hasCount(3));
+  EXPECT_EQ(all.getControls().getFirst(), check);
+  EXPECT_EQ(all.getControls().getLast(), recoveryOff);
+
+  EXPECT_TRUE(Edges::isAccepted(wire, Edges::Active | Edges::External | Edges::Interconnects));
+  EXPECT_FALSE(Edges::isAccepted(wireOff, Edges::Active | Edges::External));
+  EXPECT_TRUE(Edges::isAccepted(wireOff, 0));
+  EXPECT_FALSE(Edges::isAccepted(check, Edges::Controls | Edges::RecoveryRemovals));
+
+  // Filters over any edge collection, here the analyzer's edges.
+  Edge* back = Edge::createSetupHold(loads[0], hub);
+  const Edges everything = Morva::analyzer->getEdges();
+  EXPECT_EQ(everything.getCount(), 9UL);
+  EXPECT_EQ(list(everything.getActives().getSetupHolds()), (List{check, back}));
+  EXPECT_EQ(list(everything.getSetupHolds().getActives()), (List{check, back}));
+
+  // Views are lazy: they read the edges when they are walked.
+  const Edges actives = all.getActives();
+  const Edges activeWires = everything.getActives().getInterconnects();
+  wire->disactivate();
+  wireOff->activate();
+  EXPECT_EQ(list(actives), (List{io, check, recovery, wireOff}));
+  EXPECT_EQ(list(activeWires), (List{wireOff}));
+  Edge* late = Edge::createInterconnect(hub, loads[1]);
+  EXPECT_EQ(list(actives).back(), late);
+  EXPECT_EQ(list(activeWires), (List{wireOff, late}));
+}
+
+TEST_F(GraphTest, DestroyingEdgesWhileWalkingThem) {
+  Pole* hub = Pole::createMain("hub");
+  std::vector<Pole*> others;
+  for (const char* name : {"a", "b", "c", "d"}) others.push_back(Pole::createMain(name));
+  for (Pole* other : others) {
+    Edge::createInterconnect(hub, other);
+    Edge::createIOPath(hub, other);
+    Edge::createSetupHold(other, hub);
+  }
+  for (Edge* edge : hub->getOutgoingEdges().getInterconnects()) edge->destroy();
+  EXPECT_EQ(hub->getOutgoingEdges().getCount(), 4UL);
+  EXPECT_TRUE(hub->getOutgoingEdges().getInterconnects().isEmpty());
+  for (Pole* other : others) EXPECT_EQ(other->getIncomingEdges().getCount(), 1UL);
+
+  for (Edge* edge : hub->getOutgoingEdges()) edge->destroy();
+  EXPECT_TRUE(hub->getOutgoingEdges().isEmpty());
+  for (Pole* other : others) EXPECT_TRUE(other->getIncomingEdges().isEmpty());
+  EXPECT_EQ(hub->getIncomingEdges().getCount(), 4UL);
+
+  for (Edge* edge : Morva::analyzer->getEdges()) edge->destroy();
+  EXPECT_TRUE(hub->getIncomingEdges().isEmpty());
+  EXPECT_TRUE(Morva::analyzer->getEdges().isEmpty());
+}
+
+TEST_F(GraphTest, DestroyingAPoleDestroysItsEdges) {
+  Pole* a = Pole::createMain("a");
+  Pole* b = Pole::createMain("b");
+  Pole* c = Pole::createMain("c");
+  Edge::createInterconnect(a, b);
+  Edge::createIOPath(b, c);
+  Edge::createSetupHold(c, b);
+  Edge::createIOPath(a, c);
+  EXPECT_EQ(Morva::analyzer->getEdges().getCount(), 4UL);
+
+  b->destroy();
+  EXPECT_EQ(Morva::analyzer->getMainPole("b"), nullptr);
+  EXPECT_TRUE(a->getOutgoingEdges().hasCount(1));
+  EXPECT_EQ(a->getOutgoingEdges().getFirst()->getTarget(), c);
+  EXPECT_TRUE(c->getIncomingEdges().hasCount(1));
+  EXPECT_TRUE(c->getOutgoingEdges().isEmpty());
+  EXPECT_EQ(Morva::analyzer->getEdges().getCount(), 1UL);
+
+  // The name is free again.
+  Pole* again = Pole::createMain("b");
+  EXPECT_EQ(Morva::analyzer->getMainPole("b"), again);
+  EXPECT_TRUE(again->getIncomingEdges().isEmpty());
+
+  // A dual pole leaves only the dual registry.
+  Pole* dual = Pole::createDual("a");
+  Edge::createSetupHold(a, dual);
+  dual->destroy();
+  EXPECT_EQ(Morva::analyzer->getDualPole("a"), nullptr);
+  EXPECT_EQ(Morva::analyzer->getMainPole("a"), a);
+  EXPECT_EQ(a->getOutgoingEdges().getCount(), 1UL);
+}
+
+TEST_F(GraphTest, PoleRecord) {
+  Pole* main = Pole::createMain("a");
+  Pole* dual = Pole::createDual("a");
+  Pole* other = Pole::createMain("b");
+  Edge::createInterconnect(other, main);
+  main->combineOpening(Mask::getBasic(1));
+
+  std::unique_ptr<Orvek::Record> plain(other->_getRecord());
+  EXPECT_EQ(plain->getTitle(), other->_getLabel());
+  EXPECT_EQ(plain->getHeaders(), (std::vector<std::string>{"Object", "Pole"}));
+  EXPECT_EQ(slotNames(*plain),
+            withObjectSlots({"ReportName", "IncomingEdges", "OutgoingEdges", "Marked",
+                             "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
+  EXPECT_EQ(findSlot(*plain, "ReportName")->getHeader(), "Pole");
+  EXPECT_EQ(findSlot(*plain, "OutgoingEdges")->getDataLabel(), "{1}");
+
+  main->setMode(Mode(Mode::Rising));
+  main->setType(Type(Type::Primary));
+  main->setReportName("shown");
+  main->mark();
+  std::unique_ptr<Orvek::Record> clock(main->_getRecord());
+  EXPECT_EQ(slotNames(*clock),
+            withObjectSlots({"ReportName", "Mode", "Type", "Dual", "IncomingEdges", "OutgoingEdges",
+                             "Marked", "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
+  EXPECT_EQ(findSlot(*clock, "ReportName")->getDataLabel(), "shown");
+  EXPECT_EQ(findSlot(*clock, "Mode")->getDataLabel(), "Rising");
+  EXPECT_EQ(findSlot(*clock, "Type")->getDataLabel(), "Primary");
+  EXPECT_EQ(findSlot(*clock, "Dual")->getDataLabel(), dual->_getLabel());
+  EXPECT_EQ(findSlot(*clock, "Marked")->getDataLabel(), "1");
+  EXPECT_EQ(findSlot(*clock, "IncomingEdges")->getDataLabel(), "{1}");
+  EXPECT_EQ(findSlot(*clock, "OpeningMaskNumber")->getDataLabel(),
+            std::to_string(Mask::getBasic(1).getNumber()));
+  EXPECT_EQ(findSlot(*clock, "OpeningMask")->getDataLabel(), Mask::getBasic(1)._getLabel());
+
+  std::unique_ptr<Orvek::Record> counterpart(dual->_getRecord());
+  EXPECT_EQ(slotNames(*counterpart),
+            withObjectSlots({"ReportName", "Type", "Clock", "IncomingEdges", "OutgoingEdges",
+                             "Marked", "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
+  EXPECT_EQ(findSlot(*counterpart, "Clock")->getDataLabel(), main->_getLabel());
+
+  // Missing counterparts give null slots.
+  Pole* lonelyDual = Pole::createDual("z");
+  Pole* lonelyClock = Pole::createMain("y");
+  lonelyClock->setMode(Mode(Mode::Falling));
+  std::unique_ptr<Orvek::Record> noClock(lonelyDual->_getRecord());
+  std::unique_ptr<Orvek::Record> noDual(lonelyClock->_getRecord());
+  EXPECT_EQ(findSlot(*noClock, "Clock")->getDataLabel(), Orvek::NullSlot("x").getDataLabel());
+  EXPECT_EQ(findSlot(*noDual, "Dual")->getDataLabel(), Orvek::NullSlot("x").getDataLabel());
+  EXPECT_EQ(findSlot(*noDual, "Mode")->getDataLabel(), "Falling");
+  EXPECT_EQ(findSlot(*noDual, "Type"), nullptr);
+}
+
+TEST_F(GraphTest, EdgeRecord) {
+  Pole* a = Pole::createMain("a");
+  Pole* b = Pole::createMain("b");
+  Edge* edge = Edge::createRecoveryRemoval(a, b);
+  edge->setMaximumDelay(Morva::Delay(1500));
+  edge->setWeight(7);
+  std::unique_ptr<Orvek::Record> record(edge->_getRecord());
+  EXPECT_EQ(record->getTitle(), edge->_getLabel());
+  EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "Edge"}));
+  EXPECT_EQ(slotNames(*record),
+            withObjectSlots({"Source", "Target", "Purpose", "MinimumDelay", "MaximumDelay", "Mask",
+                             "DomainMask", "Slack", "Weight"}));
+  EXPECT_EQ(findSlot(*record, "Source")->getDataLabel(), a->_getLabel());
+  EXPECT_EQ(findSlot(*record, "Target")->getDataLabel(), b->_getLabel());
+  EXPECT_EQ(findSlot(*record, "Purpose")->getDataLabel(), "RecoveryRemoval");
+  EXPECT_EQ(findSlot(*record, "MinimumDelay")->getDataLabel(), "undefined");
+  EXPECT_EQ(findSlot(*record, "MaximumDelay")->getDataLabel(), "1.500ns");
+  EXPECT_EQ(findSlot(*record, "Slack")->getDataLabel(), "undefined");
+  EXPECT_EQ(findSlot(*record, "Weight")->getDataLabel(), "7");
+  EXPECT_EQ(findSlot(*record, "Alias")->getDataLabel(), "RecoveryRemoval[a->b]");
+  EXPECT_EQ(findSlot(*record, "Flag3")->getDataLabel(), "1");
+}
