@@ -1,0 +1,316 @@
+#include <Morva/Route.h>
+#include <Morva/Subdomain.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Label.h>
+#include <Orvek/Record.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace Morva {
+
+namespace {
+
+constexpr const char* kSource = "lib/Morva/Route";
+
+using EdgeList = std::list<Edge*>;
+
+// Walks the poles of a route: the first edge's source, then the target of
+// every edge.
+class RoutePoleLocator : public Orvek::Cloneable<RoutePoleLocator, Orvek::LocatorDriver<Pole*>> {
+ public:
+  RoutePoleLocator(EdgeList::const_iterator current, EdgeList::const_iterator end)
+      : _current(current), _end(end) {}
+  Pole* getCurrent() const override {
+    return _atSource ? (*_current)->getSource() : (*_current)->getTarget();
+  }
+  bool isValid() const override { return _current != _end; }
+  void progress() override {
+    if (_atSource)
+      _atSource = false;
+    else
+      ++_current;
+  }
+
+ private:
+  EdgeList::const_iterator _current;
+  EdgeList::const_iterator _end;
+  bool _atSource = true;
+};
+
+class RoutePoleDriver : public Orvek::Cloneable<RoutePoleDriver, Orvek::CollectionDriver<Pole*>> {
+ public:
+  explicit RoutePoleDriver(const EdgeList& edges) : _edges(&edges) {}
+  Orvek::Locator<Pole*> getLocator() const override {
+    return Orvek::Locator<Pole*>::make<RoutePoleLocator>(_edges->begin(), _edges->end());
+  }
+  unsigned long getCount() const override { return _edges->empty() ? 0 : _edges->size() + 1; }
+  bool isEmpty() const override { return _edges->empty(); }
+
+ private:
+  const EdgeList* _edges;
+};
+
+void addObject(Orvek::Record* record, const std::string& name, const Object* object) {
+  if (object)
+    record->addSlot(object->_getSlot(name));
+  else
+    record->addSlot(Orvek::NullSlot::create(name));
+}
+
+}  // namespace
+
+Route::Route(Subdomain* subdomain, bool longest, const Edges& edges, const Delay& latchDelay,
+             const Delay& launchDelay, const Delay& difference)
+    : _subdomain(subdomain),
+      _latchDelay(static_cast<int>(latchDelay)),
+      _launchDelay(static_cast<int>(launchDelay)),
+      _difference(static_cast<int>(difference)) {
+  for (Edge* edge : edges) _edges.push_back(edge);
+  setFlagBit(1, longest);
+}
+
+void Route::preCreate(Subdomain* subdomain, bool, const Edges& edges, const Delay& latchDelay,
+                      const Delay& launchDelay, const Delay& difference) {
+  Object::preCreate();
+  auto fail = [](const char* message) {
+    Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreate", message);
+  };
+  if (!subdomain) fail("Null subdomain");
+  std::vector<Edge*> chain;
+  for (Edge* edge : edges) {
+    if (!edge) fail("Null edge");
+    chain.push_back(edge);
+  }
+  if (chain.empty()) fail("Empty edges");
+
+  Pole* source = chain.front()->getSource();
+  if (!subdomain->getLaunchRoot() && !source->isInput()) fail("Rejected source");
+  if (!subdomain->getLaunchLeafSet().contains(source)) fail("Incompatible source");
+
+  Pole* target = chain.back()->getTarget();
+  const PoleSet& latchLeaves = subdomain->getLatchLeafSet();
+  if (!subdomain->getLatchRoot() || target->isOutput()) {
+    if (!latchLeaves.contains(target)) fail("Incompatible target");
+  } else {
+    // Any other target stands for the clock pole of its register.
+    Pole* clock = target->getClock();
+    if (!clock) fail("Null clock pole");
+    if (!latchLeaves.contains(clock)) fail("Incompatible target");
+  }
+
+  for (std::size_t index = 1; index < chain.size(); ++index)
+    if (chain[index - 1]->getTarget() != chain[index]->getSource()) fail("Rejected edge");
+
+  if (latchDelay == Delay::getUndefined()) fail("Undefined latchDelay");
+  if (launchDelay == Delay::getUndefined()) fail("Undefined launchDelay");
+  if (difference == Delay::getUndefined()) fail("Undefined difference");
+}
+
+Route* Route::create(Subdomain* subdomain, bool longest, const Edges& edges,
+                     const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+  preCreate(subdomain, longest, edges, latchDelay, launchDelay, difference);
+  auto* route = new Route(subdomain, longest, edges, latchDelay, launchDelay, difference);
+  try {
+    route->postCreate(subdomain, longest, edges, latchDelay, launchDelay, difference);
+  } catch (...) {
+    // Filing the route computes slacks, whose arithmetic may overflow; the
+    // route is then not filed and must not be left behind.
+    route->destroy();
+    throw;
+  }
+  return route;
+}
+
+Route* Route::createLongest(Subdomain* subdomain, const Edges& edges, const Delay& latchDelay,
+                            const Delay& launchDelay, const Delay& difference) {
+  return create(subdomain, true, edges, latchDelay, launchDelay, difference);
+}
+
+Route* Route::createShortest(Subdomain* subdomain, const Edges& edges, const Delay& latchDelay,
+                             const Delay& launchDelay, const Delay& difference) {
+  return create(subdomain, false, edges, latchDelay, launchDelay, difference);
+}
+
+void Route::postCreate(Subdomain* subdomain, bool, const Edges&, const Delay&, const Delay&,
+                       const Delay&) {
+  subdomain->attach(this);
+  Object::postCreate();
+}
+
+void Route::preDestroy() {
+  Object::preDestroy();
+  _subdomain->detach(this);
+}
+
+// ---- Structure -------------------------------------------------------------
+
+Edges Route::getEdges() const {
+  return Orvek::ListCollection<Edge*>(_edges);
+}
+
+Pole* Route::getSource() const {
+  return _edges.empty() ? nullptr : _edges.front()->getSource();
+}
+
+Pole* Route::getTarget() const {
+  return _edges.empty() ? nullptr : _edges.back()->getTarget();
+}
+
+Poles Route::getPoles() const {
+  return Orvek::Collection<Pole*>::make<RoutePoleDriver>(_edges);
+}
+
+unsigned long Route::getDepth() const {
+  return std::count_if(_edges.begin(), _edges.end(),
+                       [](const Edge* edge) { return edge->isInternal(); });
+}
+
+bool Route::contains(Pole* pole) const {
+  if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "contains", "Null pole");
+  if (_edges.empty()) return false;
+  if (_edges.front()->getSource() == pole) return true;
+  return std::any_of(_edges.begin(), _edges.end(),
+                     [pole](const Edge* edge) { return edge->getTarget() == pole; });
+}
+
+bool Route::contains(Edge* edge) const {
+  if (!edge) Orvek::raise<Orvek::InvalidRequest>(kSource, "contains", "Null edge");
+  return std::find(_edges.begin(), _edges.end(), edge) != _edges.end();
+}
+
+// ---- Delays ----------------------------------------------------------------
+
+bool Route::hasDualTarget() const {
+  const Pole* target = getTarget();
+  return target && target->isDual();
+}
+
+Delay Route::getEdgeDelay(const Edge* edge) const {
+  return isLongest() ? edge->getMaximumDelay() : edge->getMinimumDelay();
+}
+
+Delay Route::getDataDelay() const {
+  Delay delay(0);
+  for (const Edge* edge : _edges)
+    if (!edge->getTarget()->isDual()) delay += getEdgeDelay(edge);
+  return delay;
+}
+
+Delay Route::getSkew() const {
+  // Plain 32-bit subtraction of the encodings, wrapping like the machine.
+  return Delay(static_cast<int32_t>(static_cast<uint32_t>(_latchDelay) -
+                                    static_cast<uint32_t>(_launchDelay)));
+}
+
+Delay Route::getDelay() const {
+  return getDataDelay() - getSkew();
+}
+
+Delay Route::getLongDelay() const {
+  const Edge* last = getLastEdge();
+  return getDelay() + (last && hasDualTarget() ? last->getMaximumDelay() : Delay(0));
+}
+
+Delay Route::getShortDelay() const {
+  const Edge* last = getLastEdge();
+  return getDelay() - (last && hasDualTarget() ? last->getMinimumDelay() : Delay(0));
+}
+
+Delay Route::getAdjustedDelay() const {
+  return isLongest() ? getLongDelay() : getShortDelay();
+}
+
+Delay Route::getInternalDelay() const {
+  Delay delay(0);
+  for (const Edge* edge : _edges)
+    if (edge->isInternal()) delay += getEdgeDelay(edge);
+  return delay;
+}
+
+Delay Route::getExternalDelay() const {
+  Delay delay(0);
+  for (const Edge* edge : _edges)
+    if (edge->isExternal()) delay += getEdgeDelay(edge);
+  return delay;
+}
+
+Delay Route::getSetupTime() const {
+  const Edge* last = getLastEdge();
+  return last && last->isSetupHold() ? last->getMaximumDelay() : Delay::getUndefined();
+}
+
+Delay Route::getHoldTime() const {
+  const Edge* last = getLastEdge();
+  return last && last->isSetupHold() ? last->getMinimumDelay() : Delay::getUndefined();
+}
+
+Delay Route::getRecoveryTime() const {
+  const Edge* last = getLastEdge();
+  return last && last->isRecoveryRemoval() ? last->getMaximumDelay() : Delay::getUndefined();
+}
+
+Delay Route::getRemovalTime() const {
+  const Edge* last = getLastEdge();
+  return last && last->isRecoveryRemoval() ? last->getMinimumDelay() : Delay::getUndefined();
+}
+
+Delay Route::getSlack() const {
+  if (isLongest()) return (_subdomain->getSetupRelation() - getLongDelay()) + getDifference();
+  return (getShortDelay() - _subdomain->getHoldRelation()) - getDifference();
+}
+
+// ---- Identity and inspection -----------------------------------------------
+
+std::string Route::getIdentifier() const {
+  const Pole* source = getSource();
+  const Pole* target = getTarget();
+  return (source ? source->getName() : std::string()) + "..." +
+         (target ? target->getName() : std::string());
+}
+
+std::string Route::getAlias() const {
+  return std::string(isLongest() ? "LONGEST-ROUTE" : "SHORTEST-ROUTE") + "[" + getIdentifier() +
+         "]";
+}
+
+std::string Route::_getLabel() const {
+  Orvek::Label label(Object::_getLabel());
+  label.update(getDelay()._getLabel());
+  return label.getText();
+}
+
+Orvek::Record* Route::_getRecord() const {
+  auto* record = Object::_getRecord();
+  record->addHeader("Route");
+  addObject(record, "Subdomain", _subdomain);
+  record->add("Poles", getPoles());
+  addObject(record, "Source", getSource());
+  addObject(record, "Target", getTarget());
+  record->add("Edges", getEdges());
+  record->add("InternalEdges", getInternalEdges());
+  record->add("ExternalEdges", getExternalEdges());
+  record->add("Depth", getDepth());
+  record->add("LatchDelay", getLatchDelay());
+  record->add("LaunchDelay", getLaunchDelay());
+  record->add("Difference", getDifference());
+  record->add("DataDelay", getDataDelay());
+  record->add("ClockSkew", getSkew());
+  record->add("RouteDelay", getDelay());
+  if (const Edge* last = getLastEdge()) {
+    if (isLongest()) {
+      if (last->isSetupHold()) record->add("SetupTime", getSetupTime());
+      if (last->isRecoveryRemoval()) record->add("RecoveryTime", getRecoveryTime());
+      record->add("MaxArrivalTime", _subdomain->getLAT());
+    } else {
+      if (last->isSetupHold()) record->add("HoldTime", getHoldTime());
+      if (last->isRecoveryRemoval()) record->add("RemovalTime", getRemovalTime());
+      record->add("MinArrivalTime", _subdomain->getSAT());
+    }
+  }
+  record->add("Slack", getSlack());
+  return record;
+}
+
+}  // namespace Morva

@@ -1,0 +1,354 @@
+// Route reports: the console tables of the longest and shortest routes of
+// subdomains, in full and compact layout, read back cell by cell.
+#include <Morva/Analyzer.h>
+#include <Morva/DPath.h>
+#include <Morva/Domain.h>
+#include <Morva/Edge.h>
+#include <Morva/MPath.h>
+#include <Morva/Pole.h>
+#include <Morva/Route.h>
+#include <Morva/Subdomain.h>
+#include <Orvek/Collection.h>
+#include <Orvek/Console.h>
+#include <Orvek/Exception.h>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using Morva::Delay;
+using Morva::Domain;
+using Morva::Edge;
+using Morva::Mode;
+using Morva::Pole;
+using Morva::Route;
+using Morva::Subdomain;
+
+namespace {
+
+const Mode kNone(Mode::None);
+const Mode kRising(Mode::Rising);
+
+using Cells = std::vector<std::string>;
+
+std::string trim(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A printed table: the heading row (its lines merged cell by cell), the
+// body rows, and the rows after a further rule (the total).
+struct Table {
+  Cells headings;
+  std::vector<Cells> rows;
+  std::vector<Cells> footer;
+  std::vector<std::string> other;  // lines outside the table
+};
+
+Table readTable(const std::string& text) {
+  Table table;
+  std::istringstream input(text);
+  int rules = 0;
+  for (std::string line; std::getline(input, line);) {
+    const std::string bare = trim(line);
+    if (bare.empty() || (bare[0] != '|' && bare[0] != '+')) {
+      table.other.push_back(bare);
+      continue;
+    }
+    if (bare[0] == '+') {
+      ++rules;
+      continue;
+    }
+    Cells cells;
+    std::string::size_type start = 1;
+    for (auto bar = bare.find('|', start); bar != std::string::npos;
+         start = bar + 1, bar = bare.find('|', start))
+      cells.push_back(trim(bare.substr(start, bar - start)));
+    if (rules == 1) {
+      if (table.headings.empty()) table.headings.assign(cells.size(), "");
+      for (std::size_t index = 0; index < cells.size(); ++index)
+        if (!cells[index].empty())
+          table.headings[index] += (table.headings[index].empty() ? "" : " ") + cells[index];
+    } else if (rules == 2) {
+      table.rows.push_back(cells);
+    } else {
+      table.footer.push_back(cells);
+    }
+  }
+  return table;
+}
+
+Edge* makeEdge(Edge* edge, int minimum, int maximum) {
+  edge->setMinimumDelay(Delay(minimum));
+  edge->setMaximumDelay(Delay(maximum));
+  return edge;
+}
+
+Morva::Edges edgesOf(const std::list<Edge*>& edges) {
+  return Orvek::ListCollection<Edge*>(edges);
+}
+
+Morva::Poles polesOf(const Morva::PoleSet& poles) {
+  return Orvek::SetCollection<Pole*, Morva::Object::StampLess>(poles);
+}
+
+// Clocks clkA (port a) and clkB (port b); registers ff1 and ff2 on clkA,
+// ff3 on clkB; ff1 -> q -> d -> check into ff2 (and ff3 through e); the
+// input port in feeds d; q drives the output port out.
+class RouteReportTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Orvek::console.setOutput(_output);
+    Morva::Analyzer::create();
+    clkA = port("a");
+    clkB = port("b");
+    Morva::analyzer->createClock(clkA, "clkA", Delay(1000), Delay(0), Delay(500));
+    Morva::analyzer->createClock(clkB, "clkB", Delay(1000), Delay(0), Delay(500));
+    ff1 = clockPole("ff1");
+    ff2 = clockPole("ff2");
+    ff3 = clockPole("ff3");
+    q = Pole::createMain("q");
+    d = Pole::createMain("d");
+    e = Pole::createMain("e");
+    in = port("in");
+    out = port("out");
+    clockToQ = makeEdge(Edge::createIOPath(ff1, q), 80, 100);
+    wire = makeEdge(Edge::createInterconnect(q, d), 20, 30);
+    check = makeEdge(Edge::createSetupHold(d, Pole::createDual("ff2")), 10, 50);
+    inWire = makeEdge(Edge::createInterconnect(in, d), 5, 7);
+    toOut = makeEdge(Edge::createIOPath(q, out), 40, 60);
+    toE = makeEdge(Edge::createInterconnect(q, e), 1, 2);
+    checkB = makeEdge(Edge::createSetupHold(e, Pole::createDual("ff3")), 3, 4);
+
+    pure = Subdomain::create(Domain::create(clkA, clkA), kRising, kRising);
+    pure->captureLaunch(ff1);
+    pure->captureLatch(ff2);
+    pure->setSetupRelation(Delay(1000));
+    pure->setHoldRelation(Delay(0));
+  }
+  void TearDown() override {
+    Morva::analyzer->destroy();
+    while (Orvek::console.getIndentation() > 0) Orvek::console.unindent();
+    Orvek::console.setOutput(std::cout);
+  }
+
+  static Pole* port(const std::string& name) {
+    Pole* pole = Pole::createMain(name);
+    pole->setType(Morva::Type(Morva::Type::Primary));
+    return pole;
+  }
+  static Pole* clockPole(const std::string& name) {
+    Pole* pole = Pole::createMain(name);
+    pole->setMode(kRising);
+    return pole;
+  }
+  Table report(Subdomain* subdomain, bool longest, bool compact) {
+    _output.str("");
+    if (longest)
+      subdomain->reportLongestRoutes(compact);
+    else
+      subdomain->reportShortestRoutes(compact);
+    return readTable(_output.str());
+  }
+
+  std::ostringstream _output;
+  Pole *clkA, *clkB, *ff1, *ff2, *ff3, *q, *d, *e, *in, *out;
+  Edge *clockToQ, *wire, *check, *inWire, *toOut, *toE, *checkB;
+  Subdomain* pure;
+};
+
+}  // namespace
+
+TEST_F(RouteReportTest, FullLayoutOfLongestRoutes) {
+  const std::list<Edge*> path{clockToQ, wire, check};
+  Route::createLongest(pure, edgesOf(path), Delay(120), Delay(100), Delay(0));
+  Route::createLongest(pure, edgesOf(path), Delay(120), Delay(100), Delay(-300));
+  pure->captureLatch(out);
+  Route::createLongest(pure, edgesOf({clockToQ, toOut}), Delay(0), Delay(10), Delay(0));
+
+  const Table table = report(pure, true, false);
+  EXPECT_EQ(
+      table.other,
+      (std::vector<std::string>{"Reporting longest paths for domain clkA:Rising to clkA:Rising"}));
+  EXPECT_EQ(table.headings, (Cells{"Slack", "Source", "Target", "Data Delay", "Clock Skew",
+                                   "Setup/Recovery", "Depth", "Note"}));
+  ASSERT_EQ(table.rows.size(), 3U);
+  // Worst slack first; a check target shows the data pin and the check's
+  // maximum delay, an output target itself and no check.
+  EXPECT_EQ(table.rows[0], (Cells{"540ps", "ff1", "d", "130ps", "20ps", "50ps", "2", ""}));
+  EXPECT_EQ(table.rows[1], (Cells{"830ps", "ff1", "out", "160ps", "-10ps", "-", "2", ""}));
+  EXPECT_EQ(table.rows[2], (Cells{"840ps", "ff1", "d", "130ps", "20ps", "50ps", "2", ""}));
+  EXPECT_EQ(table.footer, (std::vector<Cells>{{"Total", "3"}}));
+  EXPECT_EQ(Orvek::console.getIndentation(), 0U);
+}
+
+TEST_F(RouteReportTest, ShortestRoutesInBothLayouts) {
+  Route::createShortest(pure, edgesOf({clockToQ, wire, check}), Delay(120), Delay(100), Delay(0));
+  const Table full = report(pure, false, false);
+  EXPECT_EQ(full.headings[5], "Hold/Removal");
+  ASSERT_EQ(full.rows.size(), 1U);
+  // Short delay 100 - 20 - 10 = 70 against hold 0; the check's minimum.
+  EXPECT_EQ(full.rows[0], (Cells{"70ps", "ff1", "d", "100ps", "20ps", "10ps", "2", ""}));
+  EXPECT_EQ(full.footer, (std::vector<Cells>{{"Total", "1"}}));
+
+  // The compact first column is the adjusted delay of a shortest route.
+  pure->setHoldRelation(Delay(30));
+  const Table compact = report(pure, false, true);
+  EXPECT_EQ(compact.headings, (Cells{"Slack", "Delay", "Skew", "Length", "Path"}));
+  EXPECT_EQ(compact.rows,
+            (std::vector<Cells>{{"70ps", "100ps", "20ps", "2", "SHORTEST-ROUTE[ff1...ff2]"}}));
+  EXPECT_TRUE(compact.footer.empty());
+
+  Route::createLongest(pure, edgesOf({clockToQ, wire, check}), Delay(120), Delay(100), Delay(0));
+  const Table longest = report(pure, true, true);
+  EXPECT_EQ(longest.rows,
+            (std::vector<Cells>{{"840ps", "130ps", "20ps", "2", "LONGEST-ROUTE[ff1...ff2]"}}));
+}
+
+TEST_F(RouteReportTest, ClockColumnFollowsTheRoots) {
+  // From the inputs: the latch clock delay.
+  Subdomain* input = Subdomain::create(Domain::create(nullptr, clkA), kNone, kRising);
+  input->captureLaunch(in);
+  input->captureLatch(ff2);
+  Route::createLongest(input, edgesOf({inWire, check}), Delay(35), Delay(0), Delay(0));
+  Table table = report(input, true, false);
+  EXPECT_EQ(table.headings[4], "Latch Clock Delay");
+  EXPECT_EQ(table.rows[0][4], "35ps");
+
+  // To the outputs: the launch clock delay, launch minus latch.
+  Subdomain* output = Subdomain::create(Domain::create(clkA, nullptr), kRising, kNone);
+  output->captureLaunch(ff1);
+  output->captureLatch(out);
+  Route::createLongest(output, edgesOf({clockToQ, toOut}), Delay(0), Delay(45), Delay(0));
+  table = report(output, true, false);
+  EXPECT_EQ(table.headings[4], "Launch Clock Delay");
+  EXPECT_EQ(table.rows[0][4], "45ps");
+  EXPECT_EQ(table.rows[0][2], "out");
+
+  // Between two clocks the skew; with no clock at all a dash.
+  Subdomain* cross = Subdomain::create(Domain::create(clkA, clkB), kRising, kRising);
+  cross->captureLaunch(ff1);
+  cross->captureLatch(ff3);
+  Route::createLongest(cross, edgesOf({clockToQ, toE, checkB}), Delay(5), Delay(12), Delay(0));
+  table = report(cross, true, false);
+  EXPECT_EQ(table.headings[4], "Clock Skew");
+  EXPECT_EQ(table.rows[0][4], "-7ps");
+
+  Pole* loose = port("loose");
+  Edge* through = makeEdge(Edge::createIOPath(in, loose), 9, 9);
+  Subdomain* open = Subdomain::create(Domain::create(nullptr, nullptr), kNone, kNone);
+  open->captureLaunch(in);
+  open->captureLatch(loose);
+  Route::createLongest(open, edgesOf({through}), Delay(3), Delay(0), Delay(0));
+  table = report(open, true, false);
+  EXPECT_EQ(table.headings[4], "Clock Skew");
+  EXPECT_EQ(table.rows[0], (Cells{"undefined", "in", "loose", "9ps", "-", "-", "1", ""}));
+}
+
+TEST_F(RouteReportTest, ConstraintNotes) {
+  const Morva::PoleSet sources{ff1};
+  const Morva::PoleSet targets{check->getTarget()};
+  Morva::MPath* cycles =
+      Morva::MPath::create(polesOf(sources), Morva::Poles(), polesOf(targets), 2);
+  Morva::DPath* maximum =
+      Morva::DPath::createMaximum(polesOf(sources), Morva::Poles(), polesOf(targets), Delay(300));
+  Morva::DPath* minimum =
+      Morva::DPath::createMinimum(polesOf(sources), Morva::Poles(), polesOf(targets), Delay(40));
+  const std::list<Edge*> path{clockToQ, wire, check};
+  auto constrained = [&](Subdomain* subdomain, bool longest, Morva::CPath* constraint,
+                         int difference) {
+    Route* route = longest ? Route::createLongest(subdomain, edgesOf(path), Delay(0), Delay(0),
+                                                  Delay(difference))
+                           : Route::createShortest(subdomain, edgesOf(path), Delay(0), Delay(0),
+                                                   Delay(difference));
+    route->setConstrainedPath(constraint);
+    return route;
+  };
+  // Differences keep the rows apart in slack order.
+  constrained(pure, true, cycles, 0);
+  constrained(pure, true, maximum, 100);
+  constrained(pure, true, minimum, 200);
+  Table table = report(pure, true, false);
+  ASSERT_EQ(table.rows.size(), 3U);
+  EXPECT_EQ(table.rows[0][7], "MultiCycle: x2");
+  EXPECT_EQ(table.rows[1][7], "MaxDelay: 300ps");
+  EXPECT_EQ(table.rows[2][7], "");
+
+  constrained(pure, false, minimum, 0);
+  constrained(pure, false, maximum, 10);
+  constrained(pure, false, cycles, 20);
+  table = report(pure, false, false);
+  ASSERT_EQ(table.rows.size(), 3U);
+  EXPECT_EQ(table.rows[2][7], "MinDelay: 40ps");
+  EXPECT_EQ(table.rows[1][7], "");
+  EXPECT_EQ(table.rows[0][7], "");
+
+  // Multicycle notes belong to pure clock subdomains only.
+  const Morva::PoleSet crossTargets{checkB->getTarget()};
+  Morva::MPath* crossCycles =
+      Morva::MPath::create(polesOf(sources), Morva::Poles(), polesOf(crossTargets), 3);
+  Subdomain* cross = Subdomain::create(Domain::create(clkA, clkB), kRising, kRising);
+  cross->captureLaunch(ff1);
+  cross->captureLatch(ff3);
+  Route::createLongest(cross, edgesOf({clockToQ, toE, checkB}), Delay(0), Delay(0), Delay(0))
+      ->setConstrainedPath(crossCycles);
+  table = report(cross, true, false);
+  EXPECT_EQ(table.rows[0][7], "");
+}
+
+TEST_F(RouteReportTest, IncoherentTargets) {
+  // Without a latch root any latch leaf may end a route, a clock pole too.
+  Subdomain* output = Subdomain::create(Domain::create(clkA, nullptr), kRising, kNone);
+  Edge* toClock = makeEdge(Edge::createInterconnect(q, ff3), 1, 1);
+  output->captureLaunch(ff1);
+  output->captureLatch(ff3);
+  Route::createLongest(output, edgesOf({clockToQ, toClock}), Delay(0), Delay(0), Delay(0));
+
+  const Table compact = report(output, true, true);
+  EXPECT_EQ(compact.rows.size(), 1U);
+  EXPECT_EQ(compact.rows[0][4], "LONGEST-ROUTE[ff1...ff3]");
+  try {
+    output->reportLongestRoutes(false);
+    ADD_FAILURE() << "a route into a clock pole was reported";
+  } catch (const Orvek::Fatal& error) {
+    EXPECT_EQ(error.getMessage(), "Incoherent path");
+    EXPECT_EQ(error.getFile(), "lib/Morva/Subdomain");
+    EXPECT_EQ(error.getOperation(), "reportRoutes");
+  }
+
+  // A plain pole that is neither an output nor a dual pole.
+  Subdomain* other = Subdomain::create(Domain::create(clkB, nullptr), kRising, kNone);
+  other->captureLaunch(ff1);
+  other->captureLatch(d);
+  Route::createLongest(other, edgesOf({clockToQ, wire}), Delay(0), Delay(0), Delay(0));
+  EXPECT_THROW(other->reportLongestRoutes(false), Orvek::Fatal);
+}
+
+TEST_F(RouteReportTest, DomainReportsEverySubdomainInOrder) {
+  Domain* domain = pure->getDomain();
+  Subdomain* falling = Subdomain::create(domain, Mode(Mode::Falling), kRising);
+  falling->captureLaunch(ff1);
+  falling->captureLatch(ff2);
+  Route::createShortest(falling, edgesOf({clockToQ, wire, check}), Delay(0), Delay(0), Delay(0));
+  domain->reportShortestRoutes(true);
+  const Table table = readTable(_output.str());
+  EXPECT_EQ(table.other, (std::vector<std::string>{
+                             "Reporting shortest paths for domain clkA:Rising to clkA:Rising",
+                             "Paths not computed",
+                             "Reporting shortest paths for domain clkA:Falling to clkA:Rising"}));
+  EXPECT_EQ(table.rows.size(), 1U);
+  // Without routes only the titles and their notices, indented.
+  _output.str("");
+  domain->reportLongestRoutes(false);
+  EXPECT_EQ(_output.str(),
+            "Reporting longest paths for domain clkA:Rising to clkA:Rising\n"
+            "  Paths not computed\n"
+            "Reporting longest paths for domain clkA:Falling to clkA:Rising\n"
+            "  Paths not computed\n");
+  EXPECT_EQ(Orvek::console.getIndentation(), 0U);
+}

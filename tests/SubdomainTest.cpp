@@ -1,0 +1,276 @@
+// Subdomains: naming, creation checks, reset, scanners and the edge
+// colouring walk.
+#include <Morva/Analyzer.h>
+#include <Morva/Domain.h>
+#include <Morva/DomainMask.h>
+#include <Morva/Pole.h>
+#include <Morva/Route.h>
+#include <Morva/Scanner.h>
+#include <Morva/Subdomain.h>
+#include <Orvek/Exception.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+using Morva::Delay;
+using Morva::Domain;
+using Morva::DomainMask;
+using Morva::Edge;
+using Morva::Mode;
+using Morva::Pole;
+using Morva::Subdomain;
+
+namespace {
+
+const Mode kNone(Mode::None);
+const Mode kRising(Mode::Rising);
+const Mode kFalling(Mode::Falling);
+
+class SubdomainTest : public testing::Test {
+ protected:
+  void SetUp() override { Morva::Analyzer::create(); }
+  void TearDown() override {
+    if (Morva::analyzer) Morva::analyzer->destroy();
+  }
+  static Pole* clock(const std::string& name) {
+    Pole* root = Pole::createMain(name);
+    root->setType(Morva::Type(Morva::Type::Primary));
+    Morva::analyzer->createClock(root, name, Delay(1000), Delay(0), Delay(500));
+    return root;
+  }
+};
+
+template <class Exception, class Call>
+std::string errorOf(Call call) {
+  try {
+    call();
+  } catch (const Exception& error) {
+    return error.getOperation() + ": " + error.getMessage();
+  }
+  return "no error";
+}
+
+// The colouring walk as the plain recursion it stands for.
+void colourRecursively(Subdomain* subdomain) {
+  const DomainMask mask = subdomain->getMask();
+  Morva::PoleSet pathPoles;
+  Morva::EdgeSet pathEdges;
+  auto colour = [&]() {
+    for (Edge* edge : pathEdges) edge->setDomainMask(edge->getDomainMask() | mask);
+  };
+  std::function<void(Pole*)> visit = [&](Pole* pole) {
+    if (pole->isMarked()) {
+      for (Edge* edge : pole->getOutgoingEdges())
+        if ((edge->getDomainMask() & mask).getNumber() != 0) return colour();
+      return;
+    }
+    pathPoles.insert(pole);
+    if (pole->isTerminal()) {
+      if (subdomain->getLatchLeafSet().contains(pole->getMain())) colour();
+      pathPoles.erase(pole);
+      return;
+    }
+    pole->mark();
+    for (Edge* edge : pole->getOutgoingEdges().getActives()) {
+      if (pathPoles.contains(edge->getTarget())) continue;
+      pathEdges.insert(edge);
+      visit(edge->getTarget());
+      pathEdges.erase(edge);
+    }
+    pathPoles.erase(pole);
+  };
+  Morva::analyzer->unmark();
+  for (Pole* leaf : subdomain->getLaunchLeaves()) visit(leaf);
+  Morva::analyzer->unmark();
+}
+
+std::vector<unsigned long> getDomainMasks(const std::vector<Edge*>& edges) {
+  std::vector<unsigned long> masks;
+  for (Edge* edge : edges) masks.push_back(edge->getDomainMask().getNumber());
+  return masks;
+}
+
+}  // namespace
+
+TEST_F(SubdomainTest, NamesAndCreation) {
+  Pole* clkA = clock("clkA");
+  Domain* pure = Domain::create(clkA, clkA);
+  Domain* input = Domain::create(nullptr, clkA);
+  Subdomain* riseFall = Subdomain::create(pure, kRising, kFalling);
+  EXPECT_EQ(riseFall->getAlias(), "SUBDOMAIN[clkA:Rising to clkA:Falling]");
+  EXPECT_EQ(riseFall->getSourceName() + "/" + riseFall->getTargetName(),
+            "clkA (Rising)/clkA (Falling)");
+  Subdomain* fromInput = Subdomain::create(input, kNone, kRising);
+  EXPECT_EQ(fromInput->getName(), "Input to clkA:Rising");
+  EXPECT_EQ(fromInput->getSourceName(), "Input");
+  EXPECT_EQ(Subdomain::getName(Domain::create(clkA, nullptr), kFalling, kNone),
+            "clkA:Falling to Output");
+
+  auto name = [](Domain* domain, const Mode& launch, const Mode& latch) {
+    return errorOf<Orvek::InvalidRequest>([&] { Subdomain::getName(domain, launch, latch); });
+  };
+  EXPECT_EQ(name(input, kRising, kRising), "getName: Rejected clock mode");
+  EXPECT_EQ(name(pure, kRising, kNone), "getName: Rejected clock mode");
+  EXPECT_EQ(name(nullptr, kRising, kRising), "getName: Null domain");
+
+  auto create = [](Domain* owner) {
+    return errorOf<Orvek::FactoryFailed>([&] { Subdomain::create(owner, kRising, kFalling); });
+  };
+  EXPECT_EQ(create(pure), "preCreate: Already exists");
+  EXPECT_EQ(create(nullptr), "preCreate: Null domain");
+  Morva::Analyzer* saved = Morva::analyzer;
+  Morva::analyzer = nullptr;
+  const std::string withoutAnalyzer = create(input);
+  Morva::analyzer = saved;
+  EXPECT_EQ(withoutAnalyzer, "preCreate: Null analyzer");
+  EXPECT_EQ(errorOf<Orvek::InvalidRequest>([&] { riseFall->captureLatch(nullptr); }),
+            "captureLatch: Null leaf");
+
+  // Decisive is flag 1, multicycle critical flag 2.
+  riseFall->setDecisive(true);
+  riseFall->setMPathCritical();
+  EXPECT_TRUE(riseFall->getFlag(1) && riseFall->getFlag(2));
+  EXPECT_EQ(riseFall->_getLabel(),
+            "<Subdomain \"SUBDOMAIN[clkA:Rising to clkA:Falling]\" Decisive>");
+}
+
+TEST_F(SubdomainTest, ResetAndScanners) {
+  Pole* clk = clock("clk");
+  Domain* domain = Domain::create(clk, clk);
+  Subdomain* subdomain = Subdomain::create(domain, kRising, kRising);
+  Subdomain* other = Subdomain::create(domain, kFalling, kFalling);
+  Pole* ff = Pole::createMain("ff");
+  ff->setMode(kRising);
+  Pole* data = Pole::createMain("data");
+  Edge* check = Edge::createSetupHold(data, Pole::createDual("ff"));
+  check->setMaximumDelay(Delay(5));
+  check->setMinimumDelay(Delay(1));
+  const Morva::Edges edges{Orvek::Collect1Collection<Edge*>(check)};
+  subdomain->captureLaunch(data);
+  subdomain->captureLatch(ff);
+  Morva::Route::createLongest(subdomain, edges, Delay(0), Delay(0), Delay(0));
+  Morva::Route::createShortest(subdomain, edges, Delay(0), Delay(0), Delay(0));
+  subdomain->setLAT(Delay(10));
+  subdomain->setSAT(Delay(4));
+  subdomain->setSetupRelation(Delay(100));
+  subdomain->setHoldRelation(Delay(-5));
+  subdomain->setDecisive(true);
+  subdomain->setMPathCritical();
+
+  // Opening again replaces the scanner; the first one is destroyed.
+  Morva::Scanner* first = subdomain->openScanner();
+  EXPECT_EQ(subdomain->getScanner(), first);
+  Morva::Scanner* second = subdomain->openScanner();
+  EXPECT_EQ(subdomain->getScanner(), second);
+  EXPECT_EQ(second->getSubdomain(), subdomain);
+
+  subdomain->reset();
+  EXPECT_TRUE(subdomain->getLaunchLeaves().isEmpty() && subdomain->getLatchLeaves().isEmpty());
+  EXPECT_TRUE(subdomain->getLongestRoutes().isEmpty() && subdomain->getShortestRoutes().isEmpty());
+  EXPECT_EQ(subdomain->getLAT(), Delay::getUndefined());
+  EXPECT_EQ(subdomain->getSAT(), Delay::getUndefined());
+  EXPECT_EQ(subdomain->getSetupRelation(), Delay::getUndefined());
+  EXPECT_EQ(int(subdomain->getHoldRelation()), 0);
+  EXPECT_FALSE(subdomain->isDecisive() || subdomain->isMPathCritical());
+  EXPECT_EQ(subdomain->getScanner(), nullptr);
+  EXPECT_EQ(domain->getSubdomain(kRising, kRising), subdomain);
+
+  // A scanner destroyed on its own leaves its subdomain.
+  other->openScanner()->destroy();
+  EXPECT_EQ(other->getScanner(), nullptr);
+  domain->openScanners();
+  EXPECT_NE(other->getScanner(), nullptr);
+  domain->closeScanners();
+  EXPECT_EQ(subdomain->getScanner(), nullptr);
+
+  // Destroyed with its routes and scanner, a subdomain leaves its domain.
+  subdomain->captureLaunch(data);
+  subdomain->captureLatch(ff);
+  Morva::Route::createLongest(subdomain, edges, Delay(0), Delay(0), Delay(0));
+  subdomain->openScanner();
+  subdomain->destroy();
+  EXPECT_EQ(domain->getSubdomains().getCount(), 1UL);
+  other->openScanner();
+}
+
+TEST_F(SubdomainTest, ColourizeMatchesRecursiveWalk) {
+  std::mt19937 random(7);
+  auto pick = [&random](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  for (int trial = 0; trial < 300; ++trial) {
+    Morva::analyzer->destroy();
+    Morva::Analyzer::create();
+    std::vector<Pole*> poles;
+    for (std::size_t index = 0, count = 4 + pick(9); index < count; ++index) {
+      const std::string name = "n" + std::to_string(index);
+      poles.push_back(Pole::createMain(name));
+      if (pick(3) == 0) poles.push_back(Pole::createDual(name));
+    }
+    // Random edges make cycles, shared fan-in and inactive arcs.
+    std::vector<Edge*> edges;
+    for (std::size_t index = 0, count = pick(3 * poles.size()); index < count; ++index) {
+      Pole* source = poles[pick(poles.size())];
+      Pole* target = poles[pick(poles.size())];
+      if (source == target) continue;
+      edges.push_back(Edge::createInterconnect(source, target));
+      if (pick(6) == 0) edges.back()->disactivate();
+    }
+    Pole* clkA = clock("clkA");
+    std::vector<Subdomain*> subdomains;
+    for (Domain* domain : {Domain::create(clkA, clkA), Domain::create(nullptr, clkA)}) {
+      subdomains.push_back(
+          Subdomain::create(domain, domain->getLaunchRoot() ? kRising : kNone, kRising));
+      subdomains.push_back(
+          Subdomain::create(domain, domain->getLaunchRoot() ? kFalling : kNone, kFalling));
+    }
+    for (Subdomain* subdomain : subdomains)
+      for (Pole* pole : poles) {
+        if (pick(3) == 0) subdomain->captureLaunch(pole);
+        if (pick(3) == 0) subdomain->captureLatch(pole->getMain());
+      }
+    DomainMask::reset(2);
+    subdomains[0]->getDomain()->setMask(DomainMask::getBasic(1));
+    subdomains[2]->getDomain()->setMask(DomainMask::getBasic(2));
+
+    // Subdomains of one domain see each other's colours, so the walks are
+    // compared after each subdomain.
+    std::vector<std::vector<unsigned long>> expected;
+    for (Subdomain* subdomain : subdomains) {
+      colourRecursively(subdomain);
+      expected.push_back(getDomainMasks(edges));
+    }
+    for (Edge* edge : edges) edge->setDomainMask(DomainMask(0));
+    for (std::size_t index = 0; index < subdomains.size(); ++index) {
+      subdomains[index]->colourizeEdges();
+      ASSERT_EQ(getDomainMasks(edges), expected[index]) << "trial " << trial;
+    }
+    for (Pole* pole : poles) ASSERT_FALSE(pole->isMarked());
+  }
+}
+
+TEST_F(SubdomainTest, ColourizeLongChain) {
+  constexpr int kLength = 1000000;
+  Pole* clk = clock("clk");
+  Domain* domain = Domain::create(clk, clk);
+  Subdomain* subdomain = Subdomain::create(domain, kRising, kRising);
+  DomainMask::reset(1);
+  domain->setMask(DomainMask::getBasic(1));
+  std::vector<Pole*> chain;
+  for (int index = 0; index < kLength; ++index) {
+    chain.push_back(Pole::createMain("p" + std::to_string(index)));
+    if (index > 0) Edge::createInterconnect(chain[index - 1], chain[index]);
+  }
+  subdomain->captureLaunch(chain.front());
+  subdomain->captureLatch(chain.back());
+  subdomain->colourizeEdges();
+  unsigned long coloured = 0;
+  for (Pole* pole : chain)
+    for (Edge* edge : pole->getOutgoingEdgeSet())
+      if (edge->getDomainMask() == DomainMask::getBasic(1)) ++coloured;
+  EXPECT_EQ(coloured, static_cast<unsigned long>(kLength - 1));
+}
