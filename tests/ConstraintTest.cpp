@@ -1,0 +1,665 @@
+#include <Morva/Analyzer.h>
+#include <Morva/DPath.h>
+#include <Morva/Domain.h>
+#include <Morva/DomainMask.h>
+#include <Morva/Edge.h>
+#include <Morva/FPath.h>
+#include <Morva/MPath.h>
+#include <Morva/Pole.h>
+#include <Orvek/Console.h>
+#include <Orvek/Debug.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <list>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace Morva;
+
+namespace {
+
+class ConstraintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Analyzer::create();
+    Orvek::console.setOutput(_output);
+  }
+  void TearDown() override {
+    Orvek::console.setOutput(std::cout);
+    Orvek::setDebug(false);
+    if (analyzer) analyzer->destroy();
+  }
+
+  static Pole* pin(const std::string& name) { return Pole::createMain(name); }
+  static Pole* port(const std::string& name) {
+    Pole* pole = Pole::createMain(name);
+    pole->setType(Type(Type::Primary));
+    return pole;
+  }
+  static Edge* arc(Pole* from, Pole* to) { return Edge::createIOPath(from, to); }
+  static Poles group(const std::vector<Pole*>& poles) {
+    // The views read the vectors: keep them alive in the fixture.
+    _groups.push_back(poles);
+    return Orvek::VectorCollection<Pole*>(_groups.back());
+  }
+  static Poles none() { return group({}); }
+  static bool carries(const Mask& mask, unsigned long bit) {
+    return mask.getTape().getBitCount() >= bit && mask.getTape()[bit - 1];
+  }
+  static std::set<unsigned long> bits(const Mask& mask) {
+    std::set<unsigned long> result;
+    for (unsigned long bit = 1; bit <= mask.getTape().getBitCount(); ++bit)
+      if (mask.getTape()[bit - 1]) result.insert(bit);
+    return result;
+  }
+
+  std::ostringstream _output;
+  static inline std::list<std::vector<Pole*>> _groups;
+};
+
+TEST_F(ConstraintTest, AMaximumDelayPathSensitisesItsEdgesAndMarksItsEnds) {
+  // From a register's clock pin through its output to an output port.
+  Pole* clock = pin("ff/CK");
+  clock->setMode(Mode(Mode::Rising));
+  Pole* q = pin("ff/Q");
+  Pole* a = pin("a");
+  Pole* out = port("out");
+  Pole* side = pin("side");
+  Edge* first = arc(clock, q);
+  Edge* second = arc(q, a);
+  Edge* third = arc(a, out);
+  Edge* off = arc(a, side);
+  DPath* path = DPath::createMaximum(group({clock}), none(), group({out}), Delay(500));
+  EXPECT_FALSE(analyzer->cpathsAchieved());
+
+  analyzer->achieveConstrainedPaths();
+  EXPECT_TRUE(analyzer->cpathsAchieved());
+  EXPECT_EQ(path->getMask(), Mask::getBasic(1));
+  EXPECT_EQ(analyzer->getMaxdelayPathMask(), Mask::getBasic(1));
+  for (Edge* edge : {first, second, third}) EXPECT_EQ(edge->getMask(), path->getMask());
+  EXPECT_EQ(off->getMask(), Mask(0));
+  EXPECT_EQ(clock->getOpeningMask(), path->getMask());
+  EXPECT_EQ(out->getClosingMask(), path->getMask());
+  EXPECT_EQ(clock->getClosingMask(), Mask(0));
+  EXPECT_EQ(q->getOpeningMask(), Mask(0));
+  for (Pole* pole : analyzer->getPoles()) EXPECT_FALSE(pole->isMarked());
+}
+
+TEST_F(ConstraintTest, PathsAreNumberedByKindThenCreation) {
+  Pole* source = pin("s");
+  source->setMode(Mode(Mode::Rising));
+  Pole* target = port("t");
+  Edge* edge = arc(source, target);
+  MPath* multicycle = MPath::create(group({source}), none(), group({target}), 2);
+  DPath* minimum = DPath::createMinimum(group({source}), none(), group({target}), Delay(5));
+  DPath* maximum = DPath::createMaximum(group({source}), none(), group({target}), Delay(50));
+  FPath* falsePath = FPath::create(group({source}), none(), group({target}));
+  FPath* second = FPath::create(group({source}), none(), group({target}));
+
+  analyzer->prolog();
+  EXPECT_EQ(falsePath->getMask(), Mask::getBasic(1));
+  EXPECT_EQ(second->getMask(), Mask::getBasic(2));
+  EXPECT_EQ(maximum->getMask(), Mask::getBasic(3));
+  EXPECT_EQ(minimum->getMask(), Mask::getBasic(4));
+  EXPECT_EQ(multicycle->getMask(), Mask::getBasic(5));
+  EXPECT_EQ(bits(analyzer->getFalsePathMask()), (std::set<unsigned long>{1, 2}));
+  EXPECT_EQ(bits(analyzer->getMaxdelayPathMask()), (std::set<unsigned long>{3}));
+  EXPECT_EQ(bits(analyzer->getMindelayPathMask()), (std::set<unsigned long>{4}));
+  EXPECT_EQ(bits(analyzer->getMulticyclePathMask()), (std::set<unsigned long>{5}));
+  // Numbering alone sensitises nothing.
+  EXPECT_EQ(edge->getMask(), Mask(0));
+  EXPECT_FALSE(analyzer->cpathsAchieved());
+
+  analyzer->scanConstrainedPaths();
+  EXPECT_EQ(bits(edge->getMask()), (std::set<unsigned long>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(bits(target->getClosingMask()), (std::set<unsigned long>{1, 2, 3, 4, 5}));
+
+  analyzer->resetFalsePaths();
+  EXPECT_TRUE(analyzer->getFalsePaths().isEmpty());
+  EXPECT_EQ(analyzer->getFalsePathMask(), Mask(0));
+  EXPECT_TRUE(analyzer->needReset());
+  analyzer->resetMaxdelayPaths();
+  analyzer->resetMindelayPaths();
+  analyzer->resetMulticyclePaths();
+  EXPECT_TRUE(analyzer->getCPaths().isEmpty());
+  EXPECT_EQ(analyzer->getMulticyclePathMask(), Mask(0));
+}
+
+TEST_F(ConstraintTest, PathsThroughBridgesCountOnlyWhenTargetsReachBridgesAndBridgesSources) {
+  Pole* source = pin("s");
+  source->setMode(Mode(Mode::Rising));
+  Pole* x = pin("x");
+  Pole* bridge = pin("bridge");
+  Pole* y = pin("y");
+  Pole* z = pin("z");
+  Pole* target = port("t");
+  Pole* other = port("other");
+  Edge* sx = arc(source, x);
+  Edge* xb = arc(x, bridge);
+  Edge* by = arc(bridge, y);
+  Edge* yt = arc(y, target);
+  Edge* sz = arc(source, z);
+  Edge* zt = arc(z, target);
+  Pole* lone = pin("lone");
+  Edge* lo = arc(lone, other);
+  FPath* through = FPath::create(group({source}), group({bridge}), group({target}));
+  // Nothing leads from `other` back to the bridge.
+  FPath* unreached = FPath::create(group({source}), group({bridge}), group({other}));
+  // The bridge `lone` is reached from `other` but no source reaches it.
+  FPath* stranded = FPath::create(group({source}), group({lone}), group({other}));
+
+  analyzer->achieveConstrainedPaths();
+  for (Edge* edge : {sx, xb, by, yt}) EXPECT_EQ(bits(edge->getMask()), std::set<unsigned long>{1});
+  for (Edge* edge : {sz, zt, lo}) EXPECT_TRUE(bits(edge->getMask()).empty());
+  EXPECT_TRUE(carries(source->getOpeningMask(), 1));
+  EXPECT_TRUE(carries(target->getClosingMask(), 1));
+  EXPECT_FALSE(carries(source->getOpeningMask(), 2));
+  EXPECT_FALSE(carries(source->getOpeningMask(), 3));
+  EXPECT_EQ(other->getClosingMask(), Mask(0));
+  EXPECT_EQ(through->getMask(), Mask::getBasic(1));
+  EXPECT_EQ(unreached->getMask(), Mask::getBasic(2));
+  EXPECT_EQ(stranded->getMask(), Mask::getBasic(3));
+}
+
+TEST_F(ConstraintTest, SingleGroupFalsePathsCutTheirPolesInPathOrder) {
+  Pole* source = pin("s");
+  source->setMode(Mode(Mode::Rising));
+  Pole* middle = pin("m");
+  Pole* target = port("t");
+  Edge* in = arc(source, middle);
+  Edge* out = arc(middle, target);
+  // Walked before the cut: it still finds its path.
+  FPath* before = FPath::create(group({source}), none(), group({target}));
+  FPath::create(none(), group({middle}), none());
+  // Walked after it: the cut hides its path.
+  DPath* after = DPath::createMaximum(group({source}), none(), group({target}), Delay(9));
+
+  analyzer->achieveConstrainedPaths();
+  EXPECT_FALSE(in->isActive());
+  EXPECT_FALSE(out->isActive());
+  EXPECT_EQ(before->getMask(), Mask::getBasic(1));
+  EXPECT_EQ(after->getMask(), Mask::getBasic(3));
+  EXPECT_EQ(bits(in->getMask()), std::set<unsigned long>{1});
+  EXPECT_EQ(bits(target->getClosingMask()), std::set<unsigned long>{1});
+  EXPECT_EQ(bits(source->getOpeningMask()), std::set<unsigned long>{1});
+
+  // Later achievements reuse the work; a reset brings the edges back.
+  analyzer->reset();
+  EXPECT_TRUE(in->isActive());
+  EXPECT_TRUE(out->isActive());
+  EXPECT_EQ(in->getMask(), Mask(0));
+  EXPECT_EQ(source->getOpeningMask(), Mask(0));
+}
+
+TEST_F(ConstraintTest, LoopsMetByTheConstraintWalkAreReportedInDebugModeOnly) {
+  Pole* source = pin("s");
+  source->setMode(Mode(Mode::Rising));
+  Pole* a = pin("a");
+  Pole* b = pin("b");
+  Pole* target = port("t");
+  arc(source, a);
+  arc(a, b);
+  arc(b, a);
+  arc(b, target);
+  FPath::create(group({source}), none(), group({target}));
+  analyzer->achieveConstrainedPaths();
+  EXPECT_EQ(_output.str(), "");
+
+  analyzer->reset();
+  Orvek::setDebug(true);
+  analyzer->achieveConstrainedPaths();
+  EXPECT_EQ(_output.str(), "Warning: 1 combinatorial loop detected during false paths analysis.\n");
+  for (Edge* edge : analyzer->getEdges())
+    EXPECT_EQ(edge->getMask() == Mask(0), edge->getSource() == b && edge->getTarget() == a);
+}
+
+// Edges from separate initial poles to separate terminal poles.
+std::vector<Edge*> parallelEdges(unsigned count) {
+  std::vector<Edge*> edges;
+  for (unsigned index = 0; index < count; ++index)
+    edges.push_back(Edge::createIOPath(Pole::createMain("from" + std::to_string(index)),
+                                       Pole::createMain("to" + std::to_string(index))));
+  return edges;
+}
+
+TEST_F(ConstraintTest, TheRatioLimitKeepsTheMostCriticalEdges) {
+  std::vector<Edge*> edges = parallelEdges(10);
+  const int slacks[] = {70, 10, 90, 40, 20, 100, 60, 30, 80, 50};
+  for (unsigned index = 0; index < 10; ++index) edges[index]->setSlack(Delay(slacks[index]));
+  analyzer->tagWeights(0.5f);
+  // The fifth smallest slack, 50, is the limit.
+  for (unsigned index = 0; index < 10; ++index)
+    EXPECT_EQ(edges[index]->getWeight(), slacks[index] <= 50 ? 1u : 0u) << slacks[index];
+
+  // Equal slacks are kept once but each is an edge: the four most critical
+  // edges are the three at 10 and the one at 20.
+  for (Edge* edge : edges) edge->setWeight(0);
+  const int repeated[] = {10, 10, 10, 40, 20, 100, 60, 30, 80, 50};
+  for (unsigned index = 0; index < 10; ++index) edges[index]->setSlack(Delay(repeated[index]));
+  analyzer->tagWeights(0.4f);
+  for (unsigned index = 0; index < 10; ++index)
+    EXPECT_EQ(edges[index]->getWeight(), repeated[index] <= 20 ? 1u : 0u) << repeated[index];
+
+  // Edges without a slack never count; a zero ratio stands for all edges.
+  for (Edge* edge : edges) edge->setWeight(0);
+  edges[5]->setSlack(Delay::getUndefined());
+  analyzer->tagWeights(0.0f);
+  for (unsigned index = 0; index < 10; ++index)
+    EXPECT_EQ(edges[index]->getWeight(), index == 5 ? 0u : 1u);
+}
+
+TEST_F(ConstraintTest, WeightsRankTheCriticalPathCounts) {
+  // Four inputs meet in `join`, which drives one output.
+  Pole* join = pin("join");
+  Pole* out = pin("out");
+  std::vector<Edge*> feeders;
+  for (int index = 0; index < 4; ++index)
+    feeders.push_back(arc(pin("in" + std::to_string(index)), join));
+  Edge* last = arc(join, out);
+  Pole* spare = pin("spare");
+  Edge* slow = arc(join, spare);
+  for (Edge* edge : analyzer->getEdges()) edge->setSlack(Delay(10));
+  slow->setSlack(Delay(11));
+
+  PathCountMap forward;
+  analyzer->forwardScan(Delay(10), forward);
+  EXPECT_EQ(forward[join], 4u);
+  EXPECT_EQ(forward[out], 4u);
+  EXPECT_EQ(forward.count(spare), 0u);
+  PathCountMap backward;
+  analyzer->backwardScan(Delay(10), backward);
+  EXPECT_EQ(backward[join], 1u);
+  EXPECT_EQ(backward[feeders[0]->getSource()], 1u);
+
+  // Products 1, 1, 1, 1 and 4: breakpoints 1, 4 and 5.
+  analyzer->tagWeights(Delay(10));
+  for (Edge* edge : feeders) EXPECT_EQ(edge->getWeight(), 1u);
+  EXPECT_EQ(last->getWeight(), 2u);
+  EXPECT_EQ(slow->getWeight(), 0u);
+  for (Pole* pole : analyzer->getPoles()) EXPECT_FALSE(pole->isMarked());
+}
+
+TEST_F(ConstraintTest, TwentyProductsAreRankedBySampledDeciles) {
+  // Output k is reached from k inputs: the 210 feeders have product 1 and
+  // the last edge of output k has product k, 230 values in all: step 25.
+  std::vector<Edge*> lasts;
+  for (int k = 1; k <= 20; ++k) {
+    Pole* join = pin("join" + std::to_string(k));
+    for (int index = 0; index < k; ++index)
+      arc(pin("in" + std::to_string(k) + "_" + std::to_string(index)), join);
+    lasts.push_back(arc(join, pin("out" + std::to_string(k))));
+  }
+  for (Edge* edge : analyzer->getEdges()) edge->setSlack(Delay(0));
+  analyzer->tagWeights(Delay(0));
+  // Sorted products: 211 ones then 2 .. 20; the samples at 0, 25, ..., 200
+  // are 1, the one at 225 is 16; 21 closes: ranks [1, 16) and [16, 21).
+  for (int k = 1; k <= 20; ++k) EXPECT_EQ(lasts[k - 1]->getWeight(), k < 16 ? 1u : 2u) << k;
+}
+
+TEST_F(ConstraintTest, ColouringNumbersTheDomainsInOrder) {
+  Pole* clkB = port("clkB");
+  Pole* clkA = port("clkA");
+  auto flop = [](const std::string& name, Pole* clock) {
+    Pole* ck = Pole::createMain(name + "/CK");
+    ck->setMode(Mode(Mode::Rising));
+    Pole* dual = Pole::createDual(name + "/CK");
+    Pole* d = Pole::createMain(name + "/D");
+    Pole* q = Pole::createMain(name + "/Q");
+    Edge::createIOPath(ck, q);
+    Edge::createSetupHold(d, dual);
+    Edge::createInterconnect(clock, ck);
+    return std::vector<Pole*>{ck, d, q};
+  };
+  std::vector<Pole*> a = flop("a", clkA);
+  std::vector<Pole*> b = flop("b", clkB);
+  Edge* cross = Edge::createInterconnect(a[2], b[1]);
+  Edge* self = Edge::createInterconnect(a[2], a[1]);
+  analyzer->createDomains();
+  analyzer->colourizeEdges();
+  Domain* pure = analyzer->getDomain(clkA, clkA);
+  Domain* across = analyzer->getDomain(clkA, clkB);
+  ASSERT_EQ(analyzer->getDomains().getCount(), 2u);
+  EXPECT_EQ(pure->getMask(), DomainMask::getBasic(1));
+  EXPECT_EQ(across->getMask(), DomainMask::getBasic(2));
+  EXPECT_EQ(cross->getDomainMask(), DomainMask::getBasic(2));
+  EXPECT_EQ(self->getDomainMask(), DomainMask::getBasic(1));
+  // The register's clock-to-output arc lies on both.
+  EXPECT_EQ(a[0]->getOutgoingEdge(a[2])->getDomainMask(),
+            DomainMask::getBasic(1) | DomainMask::getBasic(2));
+}
+
+// ---- Literal recursive forms of the walks, the reference of the scans -------
+
+struct ConstraintReference {
+  std::set<Pole*> marked;
+  std::vector<Pole*> loopStack;
+  std::set<Pole*> known;
+  std::vector<Edge*> edgeStack;
+  std::set<Edge*> found;
+  std::set<Edge*> cut;
+  bool hit = false;
+  unsigned long loops = 0;
+
+  bool isLooping(Pole* pole) const {
+    return std::find(loopStack.begin(), loopStack.end(), pole) != loopStack.end();
+  }
+  void collect() {
+    known.insert(loopStack.begin(), loopStack.end());
+    found.insert(edgeStack.begin(), edgeStack.end());
+  }
+  void step(Pole* pole, const PoleSet& starts) {
+    if (marked.count(pole) && known.count(pole)) {
+      collect();
+      return;
+    }
+    marked.insert(pole);
+    loopStack.push_back(pole);
+    if (starts.count(pole)) {
+      hit = true;
+      collect();
+    } else {
+      for (Edge* edge : pole->getIncomingEdges()) {
+        if (!edge->isActive() || cut.count(edge)) continue;
+        edgeStack.push_back(edge);
+        if (isLooping(edge->getSource()))
+          ++loops;
+        else
+          step(edge->getSource(), starts);
+        edgeStack.pop_back();
+      }
+    }
+    loopStack.pop_back();
+  }
+  void walk(const PoleSet& roots, const PoleSet& starts) {
+    for (Pole* root : roots) step(root, starts);
+  }
+
+  // Per edge, the path numbers it is sensitised with; per pole, opened and
+  // closed path numbers.
+  std::map<Edge*, std::set<unsigned long>> edgeBits;
+  std::map<Pole*, std::set<unsigned long>> opening, closing;
+
+  void run() {
+    unsigned long number = 0;
+    for (CPath* path : analyzer->getCPaths()) {
+      ++number;
+      if (path->isInsulated()) {
+        if (dynamic_cast<FPath*>(path))
+          for (Pole* pole : path->getPoles()) {
+            for (Edge* edge : pole->getIncomingEdges()) cut.insert(edge);
+            for (Edge* edge : pole->getOutgoingEdges()) cut.insert(edge);
+          }
+        continue;
+      }
+      marked.clear();
+      known.clear();
+      found.clear();
+      hit = false;
+      if (path->getBridgeSet().empty()) {
+        walk(path->getTargetSet(), path->getSourceSet());
+      } else {
+        walk(path->getTargetSet(), path->getBridgeSet());
+        if (hit) {
+          marked.clear();
+          known.clear();
+          hit = false;
+          walk(path->getBridgeSet(), path->getSourceSet());
+        }
+      }
+      if (!hit) continue;
+      for (Pole* pole : path->getSourceSet()) opening[pole].insert(number);
+      for (Pole* pole : path->getTargetSet()) closing[pole].insert(number);
+      for (Edge* edge : found) edgeBits[edge].insert(number);
+    }
+  }
+};
+
+struct CountReference {
+  bool forward;
+  Delay limit;
+  std::set<Pole*> marked;
+  std::vector<Pole*> stack;
+  PathCountMap counts;
+
+  bool critical(const Edge* edge) const {
+    return edge->isActive() && edge->getSlack() != Delay::getUndefined() &&
+           edge->getSlack().getValue() <= limit.getValue();
+  }
+  void step(Pole* pole) {
+    if (marked.count(pole)) return;
+    stack.push_back(pole);
+    if (forward ? pole->isInitial() : pole->isTerminal()) {
+      counts[pole] = 1;
+    } else {
+      for (Edge* edge : forward ? pole->getIncomingEdges() : pole->getOutgoingEdges()) {
+        if (!critical(edge)) continue;
+        Pole* other = forward ? edge->getSource() : edge->getTarget();
+        if (std::find(stack.begin(), stack.end(), other) != stack.end()) continue;
+        step(other);
+        if (counts.count(other)) counts[pole] += counts[other];
+      }
+    }
+    stack.pop_back();
+    marked.insert(pole);
+  }
+  PathCountMap run() {
+    for (Pole* pole : analyzer->getPoles())
+      if (forward ? pole->isTerminal() : pole->isInitial()) step(pole);
+    return counts;
+  }
+};
+
+// The weights that tagging with `limit` gives, from the reference counts.
+std::map<Edge*, unsigned long> referenceWeights(const Delay& limit) {
+  PathCountMap forward = CountReference{true, limit, {}, {}, {}}.run();
+  PathCountMap backward = CountReference{false, limit, {}, {}, {}}.run();
+  std::map<Edge*, unsigned long> weights;
+  for (Edge* edge : analyzer->getEdges()) weights[edge] = edge->getWeight();
+  std::vector<unsigned long> products;
+  unsigned long largest = 0;
+  for (const auto& [pole, count] : forward)
+    for (Edge* edge : pole->getOutgoingEdges()) {
+      if (edge->getSlack() == Delay::getUndefined() ||
+          edge->getSlack().getValue() > limit.getValue() || !backward.count(edge->getTarget()))
+        continue;
+      weights[edge] = count * backward[edge->getTarget()];
+      products.push_back(weights[edge]);
+      largest = std::max(largest, weights[edge]);
+    }
+  std::sort(products.begin(), products.end());
+  const std::size_t step = products.size() > 9 ? products.size() / 9 : 1;
+  std::set<unsigned long> breakpoints;
+  for (std::size_t index = 0; index < products.size(); ++index)
+    if (index % step == 0) breakpoints.insert(products[index]);
+  breakpoints.insert(largest + 1);
+  const std::vector<unsigned long> points(breakpoints.begin(), breakpoints.end());
+  for (auto& [edge, weight] : weights) {
+    if (weight == 0) continue;
+    for (std::size_t pair = 1; pair < points.size(); ++pair)
+      if (points[pair - 1] <= weight && weight < points[pair]) {
+        weight = pair;
+        break;
+      }
+  }
+  return weights;
+}
+
+// A random graph with cycles, clock poles (initial although driven), a few
+// disabled edges, random slacks and random constrained paths of every kind.
+void buildRandomGraph(std::mt19937& random, int size) {
+  auto below = [&random](int bound) {
+    return std::uniform_int_distribution<int>(0, bound - 1)(random);
+  };
+  std::vector<Pole*> poles;
+  for (int index = 0; index < size; ++index) {
+    Pole* pole = Pole::createMain("p" + std::to_string(index));
+    if (below(8) == 0) pole->setMode(Mode(Mode::Rising));
+    poles.push_back(pole);
+  }
+  for (int index = 0; index < size * 2; ++index) {
+    int from = below(size);
+    int to = below(size);
+    // Mostly forward, sometimes back: reconvergence and loops.
+    if (from > to && below(4) != 0) std::swap(from, to);
+    if (from == to) continue;
+    Edge* edge = Edge::createIOPath(poles[from], poles[to]);
+    if (below(12) == 0) edge->disactivate();
+    edge->setSlack(below(6) == 0 ? Delay::getUndefined() : Delay(below(40) - 10));
+  }
+  auto pickGroup = [&](int most, bool (Pole::*accept)() const) {
+    std::vector<Pole*> chosen;
+    const int count = below(most + 1);
+    for (int index = 0; index < count * 3 && static_cast<int>(chosen.size()) < count; ++index) {
+      Pole* pole = poles[below(size)];
+      if ((!accept || (pole->*accept)()) &&
+          std::find(chosen.begin(), chosen.end(), pole) == chosen.end())
+        chosen.push_back(pole);
+    }
+    return chosen;
+  };
+  static std::list<std::vector<Pole*>> groups;
+  auto keep = [](std::vector<Pole*> poles) {
+    groups.push_back(std::move(poles));
+    return Poles(Orvek::VectorCollection<Pole*>(groups.back()));
+  };
+  for (int index = 0; index < 7; ++index) {
+    const int kind = below(4);
+    if (kind == 0 || kind == 3) {
+      std::vector<Pole*> sources = pickGroup(2, nullptr);
+      std::vector<Pole*> bridges = below(3) == 0 ? pickGroup(2, nullptr) : std::vector<Pole*>{};
+      std::vector<Pole*> targets = below(6) == 0 ? std::vector<Pole*>{} : pickGroup(2, nullptr);
+      if (sources.empty() && bridges.empty() && targets.empty()) continue;
+      if (kind == 0)
+        FPath::create(keep(sources), keep(bridges), keep(targets));
+      else if (!sources.empty() && !targets.empty())
+        MPath::create(keep(sources), keep(bridges), keep(targets), 2);
+    } else {
+      std::vector<Pole*> sources = pickGroup(2, &Pole::isInitial);
+      std::vector<Pole*> targets = pickGroup(2, &Pole::isTerminal);
+      std::vector<Pole*> bridges = below(3) == 0 ? pickGroup(1, nullptr) : std::vector<Pole*>{};
+      if (sources.empty() || targets.empty()) continue;
+      if (kind == 1)
+        DPath::createMaximum(keep(sources), keep(bridges), keep(targets), Delay(100));
+      else
+        DPath::createMinimum(keep(sources), keep(bridges), keep(targets), Delay(1));
+    }
+  }
+}
+
+unsigned long reportedLoops(const std::string& text) {
+  const auto end = text.find(" combinatorial loop");
+  if (end == std::string::npos) return 0;
+  const auto start = text.rfind("Warning: ", end) + 9;
+  return std::stoul(text.substr(start, end - start));
+}
+
+TEST_F(ConstraintTest, WalksMatchTheirRecursiveDefinitionOnRandomGraphs) {
+  unsigned long sensitised = 0, validated = 0, loops = 0, cut = 0, weighted = 0;
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    buildRandomGraph(random, 8 + seed % 25);
+
+    ConstraintReference constraints;
+    constraints.run();
+    std::set<Edge*> active;
+    for (Edge* edge : analyzer->getEdges())
+      if (edge->isActive()) active.insert(edge);
+    Orvek::setDebug(true);
+    _output.str("");
+    analyzer->achieveConstrainedPaths();
+    Orvek::setDebug(false);
+    EXPECT_EQ(reportedLoops(_output.str()), constraints.loops);
+    loops += constraints.loops;
+    for (Edge* edge : analyzer->getEdges()) {
+      EXPECT_EQ(bits(edge->getMask()), constraints.edgeBits[edge]) << edge->getName();
+      EXPECT_EQ(edge->isActive(), active.count(edge) && !constraints.cut.count(edge));
+      sensitised += constraints.edgeBits[edge].size();
+      cut += !edge->isActive();
+    }
+    for (Pole* pole : analyzer->getPoles()) {
+      EXPECT_EQ(bits(pole->getOpeningMask()), constraints.opening[pole]) << pole->getName();
+      EXPECT_EQ(bits(pole->getClosingMask()), constraints.closing[pole]) << pole->getName();
+      validated += constraints.opening[pole].size();
+    }
+
+    for (int limit : {-5, 5, 30}) {
+      PathCountMap forward;
+      analyzer->forwardScan(Delay(limit), forward);
+      EXPECT_EQ(forward, (CountReference{true, Delay(limit), {}, {}, {}}.run()));
+      PathCountMap backward;
+      analyzer->backwardScan(Delay(limit), backward);
+      EXPECT_EQ(backward, (CountReference{false, Delay(limit), {}, {}, {}}.run()));
+    }
+    const std::map<Edge*, unsigned long> expected = referenceWeights(Delay(5));
+    analyzer->tagWeights(Delay(5));
+    for (Edge* edge : analyzer->getEdges()) {
+      EXPECT_EQ(edge->getWeight(), expected.at(edge)) << edge->getName();
+      weighted += edge->getWeight() != 0;
+    }
+    analyzer->destroy();
+    Analyzer::create();
+  }
+  EXPECT_GT(sensitised, 100u);
+  EXPECT_GT(validated, 20u);
+  EXPECT_GT(loops, 20u);
+  EXPECT_GT(cut, 20u);
+  EXPECT_GT(weighted, 100u);
+}
+
+TEST_F(ConstraintTest, DeepAndWideGraphsAreWalkedWithoutRecursionOrBlowUp) {
+  // A ladder of 64 diamonds whose start is out of reach: walking every path
+  // again would take 2^64 steps.
+  Pole* start = pin("start");
+  start->setMode(Mode(Mode::Rising));
+  Pole* island = pin("island");
+  Edge* stray = arc(start, island);
+  Pole* bottom = pin("d0");
+  for (int level = 1; level <= 64; ++level) {
+    Pole* left = pin("l" + std::to_string(level));
+    Pole* right = pin("r" + std::to_string(level));
+    Pole* top = pin("d" + std::to_string(level));
+    arc(bottom, left);
+    arc(bottom, right);
+    arc(left, top);
+    arc(right, top);
+    bottom = top;
+  }
+  FPath::create(group({start}), none(), group({bottom}));
+  analyzer->achieveConstrainedPaths();
+  EXPECT_EQ(stray->getMask(), Mask(0));
+  EXPECT_EQ(bottom->getClosingMask(), Mask(0));
+
+  // A chain constrained from end to end, far deeper than any machine stack
+  // would allow a recursive walk.
+  analyzer->destroy();
+  Analyzer::create();
+  constexpr int kLength = 200000;
+  Pole* first = pin("c0");
+  first->setMode(Mode(Mode::Rising));
+  Pole* previous = first;
+  for (int index = 1; index < kLength; ++index) {
+    Pole* next = pin("c" + std::to_string(index));
+    arc(previous, next)->setSlack(Delay(3));
+    previous = next;
+  }
+  DPath* path = DPath::createMaximum(group({first}), none(), group({previous}), Delay(7));
+  analyzer->achieveConstrainedPaths();
+  EXPECT_EQ(previous->getIncomingEdgeSet().size(), 1u);
+  EXPECT_EQ((*previous->getIncomingEdgeSet().begin())->getMask(), path->getMask());
+  EXPECT_EQ((*first->getOutgoingEdgeSet().begin())->getMask(), path->getMask());
+  PathCountMap forward;
+  analyzer->forwardScan(Delay(3), forward);
+  EXPECT_EQ(forward.size(), static_cast<std::size_t>(kLength));
+  EXPECT_EQ(forward[previous], 1u);
+  analyzer->tagWeights(Delay(3));
+  EXPECT_EQ((*first->getOutgoingEdgeSet().begin())->getWeight(), 1u);
+}
+
+}  // namespace

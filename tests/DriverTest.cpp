@@ -1,0 +1,371 @@
+#include <Morva/Analyzer.h>
+#include <Morva/Domain.h>
+#include <Morva/Edge.h>
+#include <Morva/FPath.h>
+#include <Morva/Pole.h>
+#include <Morva/Subdomain.h>
+#include <Orvek/Console.h>
+#include <Orvek/Exception.h>
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace Morva;
+
+namespace {
+
+// The cells of one rendered table line, trimmed; empty for a rule line.
+std::vector<std::string> cellsOf(const std::string& line) {
+  std::vector<std::string> cells;
+  const auto first = line.find('|');
+  if (first == std::string::npos) return cells;
+  std::string::size_type start = first + 1;
+  for (auto bar = line.find('|', start); bar != std::string::npos; bar = line.find('|', start)) {
+    std::string cell = line.substr(start, bar - start);
+    cell.erase(0, cell.find_first_not_of(' '));
+    cell.erase(cell.find_last_not_of(' ') + 1);
+    cells.push_back(cell);
+    start = bar + 1;
+  }
+  return cells;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+bool isRule(const std::string& line) {
+  return line.find("+-") != std::string::npos;
+}
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Analyzer::create();
+    Orvek::console.setOutput(_output);
+  }
+  void TearDown() override {
+    Orvek::console.setOutput(std::cout);
+    if (analyzer) analyzer->destroy();
+  }
+
+  static Pole* port(const std::string& name) {
+    Pole* pole = Pole::createMain(name);
+    pole->setType(Type(Type::Primary));
+    return pole;
+  }
+  static Pole* clock(const std::string& name, int period) {
+    Pole* root = port(name);
+    analyzer->createClock(root, name, Delay(period), Delay(0), Delay(period / 2));
+    return root;
+  }
+  static Edge* arc(Pole* from, Pole* to, int minimum, int maximum) {
+    Edge* edge = Edge::createIOPath(from, to);
+    edge->setMinimumDelay(Delay(minimum));
+    edge->setMaximumDelay(Delay(maximum));
+    return edge;
+  }
+  // A rising-edge register clocked from `root`; returns its clock pin, data
+  // pin and output pin.
+  static std::vector<Pole*> flop(const std::string& name, Pole* root) {
+    Pole* ck = Pole::createMain(name + "/CK");
+    ck->setMode(Mode(Mode::Rising));
+    Pole* capture = Pole::createDual(name + "/CK");
+    Pole* d = Pole::createMain(name + "/D");
+    Pole* q = Pole::createMain(name + "/Q");
+    arc(ck, q, 50, 80);
+    Edge* check = Edge::createSetupHold(d, capture);
+    check->setMinimumDelay(Delay(10));
+    check->setMaximumDelay(Delay(30));
+    arc(root, ck, 5, 7);
+    return {ck, d, q};
+  }
+  static Subdomain* subdomain(Domain* domain, Mode::Code launch, Mode::Code latch, int shortest,
+                              int longest, int hold, int setup) {
+    Subdomain* made = Subdomain::create(domain, Mode(launch), Mode(latch));
+    made->setSAT(Delay(shortest));
+    made->setLAT(Delay(longest));
+    made->setHoldRelation(Delay(hold));
+    made->setSetupRelation(Delay(setup));
+    return made;
+  }
+  static Poles view(const std::vector<Pole*>& poles) {
+    _groups.push_back(poles);
+    return Orvek::VectorCollection<Pole*>(_groups.back());
+  }
+
+  // The table lines of the output, and among them the data rows.
+  std::vector<std::string> tableLines() const {
+    std::vector<std::string> lines;
+    for (const std::string& line : linesOf(_output.str()))
+      if (line.find('|') != std::string::npos || isRule(line)) lines.push_back(line);
+    return lines;
+  }
+  std::vector<std::vector<std::string>> rowsStartingWith(const std::vector<std::string>& sources,
+                                                         std::vector<bool>* ruled = nullptr) const {
+    std::vector<std::vector<std::string>> rows;
+    const std::vector<std::string> lines = tableLines();
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+      const std::vector<std::string> cells = cellsOf(lines[index]);
+      if (cells.empty()) continue;
+      for (const std::string& source : sources)
+        if (cells[0] == source) {
+          rows.push_back(cells);
+          if (ruled) ruled->push_back(index + 1 < lines.size() && isRule(lines[index + 1]));
+          break;
+        }
+    }
+    return rows;
+  }
+
+  std::ostringstream _output;
+  static inline std::list<std::vector<Pole*>> _groups;
+};
+
+TEST_F(DriverTest, NothingToReportBeforeAnyAnalysis) {
+  analyzer->reportDomains(false);
+  analyzer->reportDomains(true);
+  EXPECT_EQ(_output.str(),
+            "Reporting domains\n  Analyzer not launched\n"
+            "Reporting domains\n  Analyzer not launched\n");
+  // Domains without subdomains have no rows either.
+  Pole* clk = clock("clk", 1000);
+  Domain::create(clk, clk);
+  Domain::create(nullptr, clk);
+  _output.str("");
+  analyzer->reportDomains(false);
+  EXPECT_EQ(_output.str(), "Reporting domains\n  Analyzer not launched\n");
+  EXPECT_EQ(Orvek::console.getIndentation(), 0u);
+}
+
+TEST_F(DriverTest, TheFullReportListsEverySubdomainByDomain) {
+  Pole* clk = clock("clk", 1000);
+  Pole* other = clock("gen", 2000);
+  Domain* pure = Domain::create(clk, clk);
+  Domain* input = Domain::create(nullptr, clk);
+  Domain* output = Domain::create(clk, nullptr);
+  Domain* across = Domain::create(clk, other);
+  Subdomain* decisive = subdomain(pure, Mode::Rising, Mode::Rising, 139, 314, 0, 1000);
+  decisive->setDecisive(true);
+  analyzer->setPeriod(clk, Delay(314));
+  subdomain(pure, Mode::Rising, Mode::Falling, 20, 250, -500, 500);
+  subdomain(input, Mode::None, Mode::Rising, 40, 90, 0, 1000);
+  subdomain(output, Mode::Falling, Mode::None, 7, 11, 3, 1500);
+  subdomain(across, Mode::Rising, Mode::Rising, 12, 34, -2, 700);
+
+  analyzer->reportDomains(false);
+  const std::vector<std::string> lines = tableLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(cellsOf(lines[1]),
+            (std::vector<std::string>{"Domain", "Frequency", "Hold/Removal Summary",
+                                      "Setup/Recovery Summary"}));
+  const std::vector<std::string> headings = cellsOf(lines[3]);
+  EXPECT_EQ(headings, (std::vector<std::string>{"Source", "Target", "Required", "Maximum", "Slack",
+                                                "Minimum Data", "Minimum", "Slack", "Maximum Data",
+                                                "Maximum"}));
+  // Headings wrap at 15 characters.
+  EXPECT_NE(_output.str().find("Required"), std::string::npos);
+  EXPECT_NE(_output.str().find("Arrival Time"), std::string::npos);
+  EXPECT_NE(_output.str().find("Relationship"), std::string::npos);
+
+  std::vector<bool> ruled;
+  const auto rows = rowsStartingWith({"Input", "clk (Rising)", "clk (Falling)"}, &ruled);
+  const std::vector<std::vector<std::string>> expected{
+      {"Input", "clk (Rising)", "-", "-", Delay(40)._getLabel(), Delay(40)._getLabel(),
+       Delay(0)._getLabel(), Delay(910)._getLabel(), Delay(90)._getLabel(),
+       Delay(1000)._getLabel()},
+      {"clk (Rising)", "clk (Rising)", Delay(1000).getFrequency()._getLabel(),
+       Delay(314).getFrequency()._getLabel(), Delay(139)._getLabel(), Delay(139)._getLabel(),
+       Delay(0)._getLabel(), Delay(686)._getLabel(), Delay(314)._getLabel(),
+       Delay(1000)._getLabel()},
+      {"clk (Rising)", "clk (Falling)", "-", "-", Delay(520)._getLabel(), Delay(20)._getLabel(),
+       Delay(-500)._getLabel(), Delay(250)._getLabel(), Delay(250)._getLabel(),
+       Delay(500)._getLabel()},
+      {"clk (Rising)", "gen (Rising)", "-", "-", Delay(14)._getLabel(), Delay(12)._getLabel(),
+       Delay(-2)._getLabel(), Delay(666)._getLabel(), Delay(34)._getLabel(),
+       Delay(700)._getLabel()},
+      {"clk (Falling)", "Output", "-", "-", Delay(4)._getLabel(), Delay(7)._getLabel(),
+       Delay(3)._getLabel(), Delay(1489)._getLabel(), Delay(11)._getLabel(),
+       Delay(1500)._getLabel()}};
+  EXPECT_EQ(rows, expected);
+  // A rule under the last row of each domain only.
+  EXPECT_EQ(ruled, (std::vector<bool>{true, false, true, true, true}));
+  const auto total = rowsStartingWith({"Total"});
+  ASSERT_EQ(total.size(), 1u);
+  EXPECT_EQ(total[0], (std::vector<std::string>{"Total", "5"}));
+  EXPECT_EQ(linesOf(_output.str())[0], "Reporting domains");
+  EXPECT_EQ(linesOf(_output.str())[1].substr(0, 3), "  +");
+}
+
+TEST_F(DriverTest, TheCompactReportListsClockToClockDomainsOnly) {
+  Pole* clk = clock("clk", 1000);
+  Domain* input = Domain::create(nullptr, clk);
+  subdomain(input, Mode::None, Mode::Rising, 40, 90, 0, 1000);
+  analyzer->reportDomains(true);
+  EXPECT_EQ(_output.str(), "Reporting domains\n  Analyzer not launched\n");
+
+  Domain* pure = Domain::create(clk, clk);
+  subdomain(pure, Mode::Rising, Mode::Rising, 139, 314, 0, 1000)->setDecisive(true);
+  // A root without a wave has no required frequency; a root without a
+  // computed period shows the undefined frequency.
+  Pole* bare = port("bare");
+  Domain* undeclared = Domain::create(bare, bare);
+  subdomain(undeclared, Mode::Falling, Mode::Falling, 1, 2, 0, 5)->setDecisive(true);
+  analyzer->setPeriod(bare, Delay(2));
+  _output.str("");
+  analyzer->reportDomains(true);
+  const std::vector<std::string> lines = tableLines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(cellsOf(lines[1]), (std::vector<std::string>{"Domain", "Frequency", "Delays"}));
+  EXPECT_EQ(cellsOf(lines[3]), (std::vector<std::string>{"Source", "Target", "Required", "Maximum",
+                                                         "Shortest", "Longest"}));
+  const auto rows = rowsStartingWith({"Input", "bare (Falling)", "clk (Rising)"});
+  const std::vector<std::vector<std::string>> expected{
+      {"bare (Falling)", "bare (Falling)", "-", Delay(2).getFrequency()._getLabel(),
+       Delay(1)._getLabel(), Delay(2)._getLabel()},
+      {"clk (Rising)", "clk (Rising)", Delay(1000).getFrequency()._getLabel(),
+       Delay::getUndefined().getFrequency()._getLabel(), Delay(139)._getLabel(),
+       Delay(314)._getLabel()}};
+  EXPECT_EQ(rows, expected);
+  EXPECT_TRUE(rowsStartingWith({"Total"}).empty());
+}
+
+TEST_F(DriverTest, OneCallAnalysisOfARegisterPath) {
+  Pole* clk = clock("clk", 1000);
+  std::vector<Pole*> a = flop("a", clk);
+  std::vector<Pole*> b = flop("b", clk);
+  Pole* gate = Pole::createMain("g");
+  arc(a[2], gate, 100, 200);
+  arc(gate, b[1], 1, 2);
+  analyzer->analyze();
+
+  const std::string text = _output.str();
+  EXPECT_EQ(text.find("Creating domains"), 0u);
+  EXPECT_NE(text.find("\nReporting domains\n"), std::string::npos);
+  ASSERT_EQ(analyzer->getDomains().getCount(), 1u);
+  Domain* domain = analyzer->getDomain(clk, clk);
+  Subdomain* only = domain->getSubdomain(Mode(Mode::Rising), Mode(Mode::Rising));
+  ASSERT_NE(only, nullptr);
+  EXPECT_TRUE(only->isDecisive());
+  const auto rows = rowsStartingWith({"clk (Rising)"});
+  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_EQ(rows[0].size(), 10u);
+  EXPECT_EQ(rows[0][1], "clk (Rising)");
+  EXPECT_EQ(rows[0][2], Delay(1000).getFrequency()._getLabel());
+  EXPECT_EQ(rows[0][3], analyzer->getPeriod(clk).getFrequency()._getLabel());
+  EXPECT_EQ(rows[0][4], (only->getSAT() - only->getHoldRelation())._getLabel());
+  EXPECT_EQ(rows[0][7], (only->getSetupRelation() - only->getLAT())._getLabel());
+  EXPECT_EQ(rows[0][8], only->getLAT()._getLabel());
+  EXPECT_EQ(rowsStartingWith({"Total"})[0], (std::vector<std::string>{"Total", "1"}));
+  EXPECT_TRUE(analyzer->cpathsAchieved());
+  EXPECT_FALSE(only->getLongestRoutes().isEmpty());
+}
+
+TEST_F(DriverTest, LaunchAndAnalyzeReuseTheConstraintWorkUntilReset) {
+  Pole* clk = clock("clk", 1000);
+  std::vector<Pole*> a = flop("a", clk);
+  std::vector<Pole*> b = flop("b", clk);
+  Pole* gate = Pole::createMain("g");
+  Edge* into = arc(a[2], gate, 100, 200);
+  Edge* out = arc(gate, b[1], 1, 2);
+  // A path that no exception covers keeps the clock domain timed.
+  arc(b[2], a[1], 30, 40);
+
+  // An empty launch still achieves the constraints, once.
+  FPath* first = FPath::create(view({a[0]}), view({}), view({b[1]}));
+  analyzer->launch(Orvek::VectorCollection<Domain*>(std::vector<Domain*>()), true, true, true, true,
+                   5, Delay::getMaximum(), Delay::getMaximum());
+  EXPECT_TRUE(analyzer->cpathsAchieved());
+  EXPECT_EQ(first->getMask(), Mask::getBasic(1));
+  EXPECT_EQ(into->getMask(), first->getMask());
+
+  // Domains found again; a path declared since is not numbered.
+  analyzer->createDomains();
+  Domain* domain = analyzer->getDomain(clk, clk);
+  FPath* later = FPath::create(view({a[0]}), view({}), view({b[1]}));
+  EXPECT_TRUE(analyzer->needReset());
+  into->setWeight(7);
+  analyzer->launch(analyzer->getDomains(), false, true, true, true, 5, Delay::getMaximum(),
+                   Delay::getMaximum());
+  // Weights need slacks: without tagging they stay.
+  EXPECT_EQ(into->getWeight(), 7u);
+  EXPECT_EQ(into->getSlack(), Delay::getUndefined());
+  analyzer->createDomains();
+  EXPECT_EQ(analyzer->getDomain(clk, clk), domain);
+  EXPECT_EQ(analyzer->getDomains().getCount(), 1u);
+  EXPECT_EQ(later->getMask(), Mask(0));
+  EXPECT_EQ(into->getMask(), first->getMask());
+
+  // Reset: no domains, nothing achieved, every edge active again, also
+  // those cut by a false path given by one group.
+  FPath::create(view({}), view({gate}), view({}));
+  analyzer->reset();
+  EXPECT_TRUE(analyzer->getDomains().isEmpty());
+  EXPECT_FALSE(analyzer->cpathsAchieved());
+  EXPECT_FALSE(analyzer->needReset());
+  EXPECT_EQ(analyzer->getPeriod(clk), Delay::getUndefined());
+  EXPECT_EQ(into->getMask(), Mask(0));
+  analyzer->createDomains();
+  analyzer->launch(analyzer->getDomains(), true, false, true, true, 5, Delay::getMaximum(),
+                   Delay::getMaximum());
+  EXPECT_FALSE(into->isActive());
+  EXPECT_EQ(later->getMask(), Mask::getBasic(2));
+  analyzer->resetFalsePaths();
+  analyzer->reset();
+  for (Edge* edge : analyzer->getEdges()) EXPECT_TRUE(edge->isActive()) << edge->getName();
+  EXPECT_TRUE(out->isActive());
+
+  // Tagging and weights together: slacks, then ranks.
+  analyzer->createDomains();
+  analyzer->launch(analyzer->getDomains(), true, true, true, true, 5, Delay::getMaximum(),
+                   Delay::getMaximum());
+  EXPECT_NE(into->getSlack(), Delay::getUndefined());
+  EXPECT_NE(into->getWeight(), 0u);
+  EXPECT_NE(out->getWeight(), 0u);
+
+  // A clock declared after an analysis asks for a reset; the domains stay.
+  EXPECT_FALSE(analyzer->needReset());
+  analyzer->createClock(port("clk2"), "clk2", Delay(500), Delay(0), Delay(250));
+  EXPECT_TRUE(analyzer->needReset());
+  EXPECT_EQ(analyzer->getDomains().getCount(), 1u);
+}
+
+TEST_F(DriverTest, AnalyzingChosenDomainsRanksTheEdgesAndErrorsPropagate) {
+  Pole* clk = clock("clk", 1000);
+  std::vector<Pole*> a = flop("a", clk);
+  std::vector<Pole*> b = flop("b", clk);
+  Edge* path = arc(a[2], b[1], 100, 200);
+  // Slacks of an earlier tagging; this analysis does not tag.
+  for (Edge* edge : analyzer->getEdges()) edge->setSlack(Delay(10));
+  analyzer->createDomains();
+  analyzer->analyze(analyzer->getDomains());
+  EXPECT_TRUE(analyzer->cpathsAchieved());
+  Subdomain* only =
+      analyzer->getDomain(clk, clk)->getSubdomain(Mode(Mode::Rising), Mode(Mode::Rising));
+  EXPECT_NE(only->getLAT(), Delay::getUndefined());
+  EXPECT_EQ(_output.str().find("Reporting domains"), std::string::npos);
+  EXPECT_EQ(path->getSlack(), Delay(10));
+  EXPECT_EQ(path->getWeight(), 1u);
+
+  // A register without its data pole stops the one-call analysis.
+  Pole* broken = Pole::createMain("broken/CK");
+  broken->setMode(Mode(Mode::Rising));
+  arc(clk, broken, 1, 1);
+  analyzer->reset();
+  try {
+    analyzer->analyze();
+    FAIL() << "no exception";
+  } catch (const Orvek::InvalidRequest& error) {
+    EXPECT_STREQ(error.what(), "Null data input for broken/CK");
+  }
+  EXPECT_EQ(Orvek::console.getIndentation(), 0u);
+}
+
+}  // namespace
