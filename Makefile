@@ -4,7 +4,7 @@
 BUILD ?= build
 CHECK_BUILD ?= build-check
 JOBS ?= $(shell nproc)
-PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev
+PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev
 EXAMPLE ?= examples/pipeline.morva
 
 .PHONY: all deps configure build test check run install clean format

@@ -1,0 +1,413 @@
+#include <Morva/Analyzer.h>
+#include <Morva/Archive.h>
+#include <Morva/DPath.h>
+#include <Morva/Edge.h>
+#include <Morva/FPath.h>
+#include <Morva/IOConstraint.h>
+#include <Morva/MPath.h>
+#include <Morva/Pole.h>
+#include <Orvek/Console.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Label.h>
+#include <Orvek/Record.h>
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Morva {
+
+namespace {
+
+constexpr const char* kSource = "lib/Morva/Archive";
+
+// One buffer for every archive: a read returns at most kLineSize - 1
+// characters, so a longer line arrives as several pieces.
+constexpr int kLineSize = 2048;
+char lineBuffer[kLineSize];
+
+// zlib's own buffer: larger than its default, for fewer system reads.
+constexpr unsigned kReadBufferSize = 1U << 17;
+
+using PoleView = Orvek::SetCollection<Pole*, Object::StampLess>;
+
+// Cleans the piece in place and returns its length: the comment from the
+// first "#" on is cut, the newline removed, tabs become blanks, runs of
+// blanks become one blank and trailing blanks go. Carriage returns and one
+// leading blank stay.
+std::size_t clean(char* text) {
+  std::size_t length = 0;
+  bool newline = false;
+  for (const char* read = text; *read != '\0' && *read != '#'; ++read) {
+    char c = *read;
+    if (c == '\n' && !newline) {
+      newline = true;
+      continue;
+    }
+    if (c == '\t') c = ' ';
+    if (c == ' ' && length > 0 && text[length - 1] == ' ') continue;
+    text[length++] = c;
+  }
+  while (length > 0 && text[length - 1] == ' ') --length;
+  text[length] = '\0';
+  return length;
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// A count as the records write it: leading blanks, an optional sign, then
+// the digits up to the first other character (none gives 0), kept to its
+// low 32 bits as a signed value.
+std::int32_t readCount(const std::string& text) {
+  std::size_t index = 0;
+  while (index < text.size() && isBlank(text[index])) ++index;
+  bool negative = false;
+  if (index < text.size() && (text[index] == '-' || text[index] == '+'))
+    negative = text[index++] == '-';
+  std::uint64_t value = 0;
+  for (; index < text.size() && text[index] >= '0' && text[index] <= '9'; ++index)
+    value = value * 10 + static_cast<std::uint64_t>(text[index] - '0');
+  if (negative) value = 0 - value;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+// The records of one load. The words of each line are copied into strings
+// that are kept from line to line, so that reading allocates only when a
+// line has more or longer words than any before it.
+class Reader {
+ public:
+  void read(const char* text);
+  void countLine() { ++_line; }
+
+ private:
+  enum class PathKind { False, Multicycle, Maximum, Minimum };
+
+  void split(const char* text);
+  std::string getSuffix() const { return " (line " + Orvek::getLabel(_line) + ")"; }
+  void error(const std::string& text) const { Orvek::console.error(text + getSuffix(), ""); }
+  // Prints the syntax error when the word count is outside [least, most].
+  void checkCount(std::size_t least, std::size_t most) const {
+    if (_count < least || _count > most) error("Syntax error");
+  }
+  [[noreturn]] void refuse(const char* message) const {
+    error("Invalid Request");
+    Orvek::raise<Orvek::InvalidRequest>(kSource, "load", message);
+  }
+
+  void readPole();
+  void readEdge();
+  void readClock();
+  void readPath(PathKind kind);
+  void readClockGroups();
+  void readIODelay(bool input);
+
+  std::uint64_t _line = 0;
+  std::vector<std::string> _words;
+  std::size_t _count = 0;
+};
+
+void Reader::split(const char* text) {
+  _count = 0;
+  while (*text != '\0') {
+    while (*text == ' ') ++text;
+    if (*text == '\0') break;
+    const char* start = text;
+    while (*text != '\0' && *text != ' ') ++text;
+    if (_count == _words.size()) _words.emplace_back();
+    _words[_count++].assign(start, static_cast<std::size_t>(text - start));
+  }
+}
+
+void Reader::read(const char* text) {
+  split(text);
+  if (_count == 0) return;
+  const std::string& keyword = _words[0];
+  if (keyword == "POLE")
+    readPole();
+  else if (keyword == "EDGE")
+    readEdge();
+  else if (keyword == "CREATE_CLOCK")
+    readClock();
+  else if (keyword == "FALSE_PATH")
+    readPath(PathKind::False);
+  else if (keyword == "MULTICYCLE_PATH")
+    readPath(PathKind::Multicycle);
+  else if (keyword == "MAXIMUM_DELAY_PATH")
+    readPath(PathKind::Maximum);
+  else if (keyword == "MINIMUM_DELAY_PATH")
+    readPath(PathKind::Minimum);
+  else if (keyword == "CREATE_CLOCK_GROUPS")
+    readClockGroups();
+  else if (keyword == "SET_INPUT_DELAY")
+    readIODelay(true);
+  else if (keyword == "SET_OUTPUT_DELAY")
+    readIODelay(false);
+  else
+    error("Unrecognized token " + keyword);
+}
+
+// POLE name mode type [report name]
+void Reader::readPole() {
+  checkCount(4, 5);
+  if (_count < 4) return;
+  Pole* pole = Pole::createMain(_words[1]);
+  pole->setMode(Mode(_words[2]));
+  pole->setType(Type(_words[3]));
+  if (_count == 5) pole->setReportName(_words[4]);
+  // A clock pole is a register's clock pin: its data pin is the dual pole
+  // of the same name.
+  if (pole->isClock()) Pole::createDual(_words[1])->setMode(Mode(Mode::None));
+}
+
+// EDGE source target purpose minimum maximum
+void Reader::readEdge() {
+  checkCount(6, 6);
+  if (_count < 6) return;
+  Pole* source = analyzer->getMainPole(_words[1]);
+  if (!source) error("Null source");
+  // Timing checks end at the data side of a register, its dual pole.
+  const std::string& purpose = _words[3];
+  Pole* target = purpose == "SetupHold" || purpose == "RecoveryRemoval"
+                     ? analyzer->getDualPole(_words[2])
+                     : analyzer->getMainPole(_words[2]);
+  if (!target) error("Null target");
+  Edge* edge = Edge::create(source, target, Purpose(purpose));
+  edge->setMinimumDelay(Delay(_words[4]));
+  edge->setMaximumDelay(Delay(_words[5]));
+}
+
+// CREATE_CLOCK root [-name] name -period period -rising instant -falling instant
+void Reader::readClock() {
+  checkCount(6, SIZE_MAX);
+  if (_count < 2) return;
+  Pole* root = analyzer->getMainPole(_words[1]);
+  if (!root) refuse("Null pole");
+  std::string name;
+  std::string period;
+  std::string rising;
+  std::string falling;
+  std::string* current = &name;
+  for (std::size_t index = 2; index < _count; ++index) {
+    const std::string& word = _words[index];
+    if (word == "-name")
+      current = &name;
+    else if (word == "-period")
+      current = &period;
+    else if (word == "-rising")
+      current = &rising;
+    else if (word == "-falling")
+      current = &falling;
+    else
+      *current = word;
+  }
+  analyzer->createClock(root, name, Delay(period), Delay(rising), Delay(falling));
+}
+
+// FALSE_PATH options
+// MULTICYCLE_PATH count options
+// MAXIMUM_DELAY_PATH delay options, MINIMUM_DELAY_PATH delay options
+// with the options -from, -through and -to, each followed by pole names.
+void Reader::readPath(PathKind kind) {
+  const bool isFalse = kind == PathKind::False;
+  checkCount(isFalse ? 3 : 6, SIZE_MAX);
+  if (!isFalse && _count < 2) return;
+  PoleSet sources;
+  PoleSet bridges;
+  PoleSet targets;
+  PoleSet* current = &sources;
+  for (std::size_t index = isFalse ? 1 : 2; index < _count; ++index) {
+    const std::string& word = _words[index];
+    if (word == "-from") {
+      current = &sources;
+    } else if (word == "-through") {
+      current = &bridges;
+    } else if (word == "-to") {
+      current = &targets;
+    } else if (Pole* pole = analyzer->getMainPole(word)) {
+      // Timed exceptions end where a register captures its data.
+      if (current == &targets && !isFalse && pole->isClock()) {
+        Pole* dual = pole->getDual();
+        if (!dual) {
+          Orvek::console.warning("Clock pole " + word + " has no dual pole" + getSuffix(), "");
+          continue;
+        }
+        pole = dual;
+      }
+      current->insert(pole);
+    }
+  }
+  const PoleView sourceView(sources);
+  const PoleView bridgeView(bridges);
+  const PoleView targetView(targets);
+  switch (kind) {
+    case PathKind::False:
+      FPath::create(sourceView, bridgeView, targetView);
+      break;
+    case PathKind::Multicycle: {
+      const std::int32_t count = readCount(_words[1]);
+      if (count < 2) error("Invalid cycle count");
+      if (count < 0) return;
+      MPath::create(sourceView, bridgeView, targetView, static_cast<unsigned long>(count));
+      break;
+    }
+    case PathKind::Maximum:
+    case PathKind::Minimum: {
+      const Delay delay(_words[1]);
+      if (delay == Delay::getUndefined()) error("Invalid delay");
+      if (kind == PathKind::Maximum)
+        DPath::createMaximum(sourceView, bridgeView, targetView, delay);
+      else
+        DPath::createMinimum(sourceView, bridgeView, targetView, delay);
+      break;
+    }
+  }
+}
+
+// CREATE_CLOCK_GROUPS [-asynchronous | -exclusive] -group clocks -group clocks
+void Reader::readClockGroups() {
+  checkCount(5, SIZE_MAX);
+  PoleSet first;
+  PoleSet second;
+  unsigned long group = 0;
+  bool exclusive = true;
+  for (std::size_t index = 1; index < _count; ++index) {
+    const std::string& word = _words[index];
+    if (word == "-asynchronous") {
+      exclusive = false;
+    } else if (word == "-exclusive") {
+      exclusive = true;
+    } else if (word == "-group") {
+      ++group;
+    } else {
+      Pole* root = analyzer->getClockRoot(word);
+      if (!root) {
+        Orvek::console.warning("\"" + word + "\" could not be matched with a clock", "");
+        continue;
+      }
+      if (group == 0)
+        Orvek::raise<Orvek::InvalidRequest>(kSource, "load", "Null clock group count");
+      if (group > 2) Orvek::raise<Orvek::InvalidRequest>(kSource, "load", "Too many clock groups");
+      (group == 1 ? first : second).insert(root);
+    }
+  }
+  if (first.empty() || second.empty())
+    Orvek::raise<Orvek::InvalidRequest>(kSource, "load", "Empty clock group(s)");
+  analyzer->createClockGroups(PoleView(first), PoleView(second), exclusive);
+}
+
+// SET_INPUT_DELAY / SET_OUTPUT_DELAY -clock clock [-rise | -fall] -min delay
+// -max delay -port ports
+void Reader::readIODelay(bool input) {
+  checkCount(7, SIZE_MAX);
+  enum class Option { Clock, Minimum, Maximum, Port };
+  Pole* clock = nullptr;
+  Mode mode(Mode::Rising);
+  std::string minimum = "0";
+  std::string maximum = "0";
+  PoleSet ports;
+  Option current = Option::Clock;
+  for (std::size_t index = 1; index < _count; ++index) {
+    const std::string& word = _words[index];
+    if (word == "-clock") {
+      current = Option::Clock;
+    } else if (word == "-min") {
+      current = Option::Minimum;
+    } else if (word == "-max") {
+      current = Option::Maximum;
+    } else if (word == "-port") {
+      current = Option::Port;
+    } else if (word == "-rise") {
+      mode = Mode(Mode::Rising);
+    } else if (word == "-fall") {
+      mode = Mode(Mode::Falling);
+    } else {
+      switch (current) {
+        case Option::Clock:
+          clock = analyzer->getMainPole(word);
+          break;
+        case Option::Minimum:
+          minimum = word;
+          break;
+        case Option::Maximum:
+          maximum = word;
+          break;
+        case Option::Port:
+          if (Pole* port = analyzer->getMainPole(word)) ports.insert(port);
+          break;
+      }
+    }
+  }
+  if (!clock) refuse("Null clock");
+  const IOConstraint constraint(clock, mode, Delay(minimum), Delay(maximum));
+  for (Pole* port : ports) {
+    if (input)
+      analyzer->setInputConstraint(port, constraint);
+    else
+      analyzer->setOutputConstraint(port, constraint);
+  }
+}
+
+}  // namespace
+
+Archive::Archive(const std::string& fileName) : _fileName(fileName) {}
+
+bool Archive::isValid() const {
+  if (_fileName.empty()) return false;
+  // zlib opens a directory without complaint and then reads nothing from
+  // it; devices and pipes may never end. Only regular files are archives.
+  std::error_code failure;
+  if (!std::filesystem::is_regular_file(_fileName, failure)) return false;
+  gzFile file = gzopen(_fileName.c_str(), "r");
+  if (!file) return false;
+  gzclose(file);
+  return true;
+}
+
+void Archive::load() {
+  if (!analyzer) Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Null analyzer");
+  if (!isValid()) Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Invalid archive");
+  gzFile file = gzopen(_fileName.c_str(), "r");
+  if (!file) Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
+  gzbuffer(file, kReadBufferSize);
+
+  Orvek::console.print("Loading archive " + _fileName, "");
+  Orvek::console.indent();
+  Orvek::console.openTimer("");
+  try {
+    Reader reader;
+    while (gzgets(file, lineBuffer, kLineSize)) {
+      reader.countLine();
+      if (clean(lineBuffer) == 0) continue;
+      reader.read(lineBuffer);
+    }
+    // End of data and a read failure both end the loop: a corrupt or
+    // truncated compressed file must not pass for a complete one.
+    int status = Z_OK;
+    gzerror(file, &status);
+    if (status != Z_OK)
+      Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
+  } catch (...) {
+    Orvek::console.closeTimer("Loading archive failed in %");
+    Orvek::console.unindent();
+    gzclose(file);
+    // The dump only helps to understand the failure: a failing dump must not
+    // hide the exception that ended the load.
+    try {
+      if (analyzer && analyzer->_hasRecord()) Orvek::inspect(analyzer->_getRecord(), "");
+    } catch (...) {
+    }
+    throw;
+  }
+  Orvek::console.closeTimer("Loading archive succeed in %");
+  Orvek::console.unindent();
+  gzclose(file);
+}
+
+}  // namespace Morva

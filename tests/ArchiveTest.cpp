@@ -1,0 +1,708 @@
+#include <Morva/Analyzer.h>
+#include <Morva/Archive.h>
+#include <Morva/DPath.h>
+#include <Morva/Edge.h>
+#include <Morva/MPath.h>
+#include <Morva/Pole.h>
+#include <Orvek/Console.h>
+#include <Orvek/Exception.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Morva::analyzer;
+using Morva::Archive;
+using Morva::Pole;
+
+// Every test gets a fresh analyzer, a captured console and a scratch folder
+// for the archives it writes.
+class ArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Orvek::console.setOutput(_output);
+    Morva::Analyzer::create();
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    _directory = fs::temp_directory_path() /
+                 ("morva-archive-" + std::to_string(getpid()) + "-" + test->name());
+    fs::create_directories(_directory);
+  }
+
+  void TearDown() override {
+    if (analyzer) analyzer->destroy();
+    Orvek::console.setOutput(std::cout);
+    fs::remove_all(_directory);
+  }
+
+  std::string write(const std::string& name, const std::string& text) const {
+    const std::string path = (_directory / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  std::string writeGzip(const std::string& name, const std::string& text) const {
+    const std::string path = (_directory / name).string();
+    gzFile file = gzopen(path.c_str(), "wb");
+    EXPECT_NE(file, nullptr);
+    EXPECT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())),
+              static_cast<int>(text.size()));
+    gzclose(file);
+    return path;
+  }
+
+  void load(const std::string& text) { Archive(write("design.morva", text)).load(); }
+
+  std::string output() const { return _output.str(); }
+  bool printed(const std::string& text) const { return output().find(text) != std::string::npos; }
+  int count(const std::string& text) const {
+    int found = 0;
+    const std::string all = output();
+    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++found;
+    return found;
+  }
+
+  static Pole* main(const std::string& name) { return analyzer->getMainPole(name); }
+  static Pole* dual(const std::string& name) { return analyzer->getDualPole(name); }
+
+  std::ostringstream _output;
+  fs::path _directory;
+};
+
+std::string getNames(const Morva::PoleSet& poles) {
+  std::string names;
+  for (Pole* pole : poles) names += " " + pole->getName() + (pole->isDual() ? "'" : "");
+  return names;
+}
+
+// A canonical text of everything an archive can declare, to compare two
+// analyzers built from two files.
+std::string describe() {
+  std::ostringstream text;
+  for (Pole* pole : analyzer->getPoles()) {
+    text << (pole->isDual() ? "dual " : "main ") << pole->getName() << ' '
+         << pole->getMode().getName() << ' ' << pole->getType().getName() << ' '
+         << pole->getReportName() << '\n';
+    for (Morva::Edge* edge : pole->getOutgoingEdgeSet())
+      text << "  edge to " << edge->getTarget()->getName()
+           << (edge->getTarget()->isDual() ? "'" : "") << ' ' << edge->getPurpose().getName() << ' '
+           << int(edge->getMinimumDelay()) << ' ' << int(edge->getMaximumDelay()) << '\n';
+  }
+  for (const auto& [root, wave] : analyzer->getWaveMap())
+    text << "clock " << root->getName() << ' ' << wave._getLabel() << '\n';
+  for (const auto& [name, root] : analyzer->getClockNameMap())
+    text << "clock name " << name << ' ' << root->getName() << '\n';
+  for (const auto& [root, set] : analyzer->getExclusivePoleSetMap())
+    text << "exclusive " << root->getName() << getNames(set) << '\n';
+  for (const auto& [root, set] : analyzer->getAsynchronousPoleSetMap())
+    text << "asynchronous " << root->getName() << getNames(set) << '\n';
+  for (const auto& [port, constraint] : analyzer->getInputDelays())
+    text << "input " << port->getName() << ' ' << constraint._getLabel() << '\n';
+  for (const auto& [port, constraint] : analyzer->getOutputDelays())
+    text << "output " << port->getName() << ' ' << constraint._getLabel() << '\n';
+  for (Morva::CPath* path : analyzer->getCPaths()) {
+    if (auto* delay = dynamic_cast<Morva::DPath*>(path))
+      text << (delay->isMaximum() ? "maximum " : "minimum ") << int(delay->getDelay());
+    else if (auto* multicycle = dynamic_cast<Morva::MPath*>(path))
+      text << "multicycle " << multicycle->getCycleCount();
+    else
+      text << "false";
+    text << " from" << getNames(path->getSourceSet()) << " through"
+         << getNames(path->getBridgeSet()) << " to" << getNames(path->getTargetSet()) << '\n';
+  }
+  return text.str();
+}
+
+// Three registers clocked by one port, with an input and an output port;
+// used by the tests of the records that need an existing design.
+const std::string kDesign =
+    "POLE clk None Primary\n"
+    "POLE in None Primary\n"
+    "POLE out None Primary\n"
+    "POLE r1/CK Rising None\n"
+    "POLE r1/D None None\n"
+    "POLE r1/Q None None\n"
+    "POLE r2/CK Falling None\n"
+    "POLE r2/D None None\n"
+    "EDGE clk r1/CK Interconnect 10 20\n"
+    "EDGE clk r2/CK Interconnect 10 20\n"
+    "EDGE in r1/D Interconnect 5 7\n"
+    "EDGE r1/D r1/CK SetupHold 30 40\n"
+    "EDGE r1/CK r1/Q IOPath 100 120\n"
+    "EDGE r1/Q r2/D Interconnect 3 4\n"
+    "EDGE r2/D r2/CK SetupHold 25 35\n"
+    "EDGE r1/Q out Interconnect 6 8\n";
+
+TEST_F(ArchiveTest, PoleRecords) {
+  load(
+      "POLE a Rising Primary # the clock port\n"
+      "POLE b None Primary\n"
+      "POLE \t c   None\tNone \t  \n"
+      "POLE d None ClockSource shown more\n"
+      "POLE e None None short\n"
+      "POLE f Rising\n"
+      "POLE g Sideways Unknown\n");
+  ASSERT_NE(main("a"), nullptr);
+  EXPECT_EQ(main("a")->getMode().getCode(), Morva::Mode::Rising);
+  EXPECT_EQ(main("a")->getType().getCode(), Morva::Type::Primary);
+  ASSERT_NE(dual("a"), nullptr);
+  EXPECT_EQ(dual("a")->getMode().getCode(), Morva::Mode::None);
+  EXPECT_TRUE(dual("a")->isDual());
+  EXPECT_EQ(main("a")->getDual(), dual("a"));
+
+  // Not a clock pole: no dual pole.
+  ASSERT_NE(main("b"), nullptr);
+  EXPECT_EQ(dual("b"), nullptr);
+  // Tabs, runs of blanks and trailing blanks only separate words.
+  ASSERT_NE(main("c"), nullptr);
+  EXPECT_EQ(main("c")->getType().getCode(), Morva::Type::None);
+  // Six words: reported, then built without a report name.
+  EXPECT_TRUE(printed("Error: Syntax error (line 4)\n"));
+  ASSERT_NE(main("d"), nullptr);
+  EXPECT_EQ(main("d")->getType().getCode(), Morva::Type::ClockSource);
+  EXPECT_EQ(main("d")->getReportName(), "d");
+  // Five words: the fifth is the report name.
+  ASSERT_NE(main("e"), nullptr);
+  EXPECT_EQ(main("e")->getReportName(), "short");
+  // Too few words: reported and skipped, the load goes on.
+  EXPECT_TRUE(printed("Error: Syntax error (line 6)\n"));
+  EXPECT_EQ(main("f"), nullptr);
+  // Unknown names give the defaults without a message.
+  ASSERT_NE(main("g"), nullptr);
+  EXPECT_EQ(main("g")->getMode().getCode(), Morva::Mode::None);
+  EXPECT_EQ(main("g")->getType().getCode(), Morva::Type::None);
+  EXPECT_EQ(count("Error: "), 2);
+  EXPECT_EQ(analyzer->getMainPoleMap().size(), 6U);
+  EXPECT_EQ(analyzer->getDualPoleMap().size(), 1U);
+}
+
+TEST_F(ArchiveTest, EdgeRecords) {
+  load(kDesign +
+       "EDGE r1/Q r2/D IOPath 1.5 9\n"      // line 17: a second edge between the same poles
+       "EDGE in r2/D Interconnect 1\n"      // line 18: too few words
+       "EDGE in r2/D Interconnect 1 2 3\n"  // line 19: one too many
+       "EDGE in r2/CK RecoveryRemoval 11 12\n");
+  // Timing checks end at the dual pole, other edges at the main pole.
+  Morva::Edge* check = main("r1/D")->getOutgoingEdge(dual("r1/CK"));
+  ASSERT_NE(check, nullptr);
+  EXPECT_TRUE(check->isSetupHold());
+  EXPECT_EQ(int(check->getMinimumDelay()), 30);
+  EXPECT_EQ(int(check->getMaximumDelay()), 40);
+  EXPECT_EQ(main("r1/D")->getOutgoingEdge(main("r1/CK")), nullptr);
+  Morva::Edge* wire = main("clk")->getOutgoingEdge(main("r1/CK"));
+  ASSERT_NE(wire, nullptr);
+  EXPECT_TRUE(wire->isInterconnect());
+  EXPECT_EQ(main("clk")->getOutgoingEdge(dual("r1/CK")), nullptr);
+  Morva::Edge* recovery = main("in")->getOutgoingEdge(dual("r2/CK"));
+  ASSERT_NE(recovery, nullptr);
+  EXPECT_TRUE(recovery->isRecoveryRemoval());
+
+  // A delay that is no integer is undefined, without a message.
+  bool found = false;
+  for (Morva::Edge* edge : main("r1/Q")->getOutgoingEdgeSet()) {
+    if (!edge->isIOPath()) continue;
+    found = true;
+    EXPECT_EQ(edge->getMinimumDelay(), Morva::Delay::getUndefined());
+    EXPECT_EQ(int(edge->getMaximumDelay()), 9);
+  }
+  EXPECT_TRUE(found);
+
+  EXPECT_TRUE(printed("Error: Syntax error (line 18)\n"));
+  EXPECT_TRUE(printed("Error: Syntax error (line 19)\n"));
+  EXPECT_EQ(count("Error: "), 2);
+  // The line with seven words is still built from its first six.
+  Morva::Edge* extra = main("in")->getOutgoingEdge(main("r2/D"));
+  ASSERT_NE(extra, nullptr);
+  EXPECT_EQ(int(extra->getMaximumDelay()), 2);
+}
+
+TEST_F(ArchiveTest, EdgeWithUnknownPolesEndsTheLoad) {
+  try {
+    load(
+        "POLE a None None\n"
+        "POLE b None None\n"
+        "EDGE a b SetupHold 1 2\n"
+        "POLE c None None\n");
+    FAIL() << "the edge to a missing dual pole was accepted";
+  } catch (const Orvek::FactoryFailed& failure) {
+    EXPECT_EQ(failure.getMessage(), "Null target");
+    EXPECT_EQ(failure.getFile(), "lib/Morva/Edge");
+  }
+  EXPECT_TRUE(printed("Error: Null target (line 3)\n"));
+  EXPECT_FALSE(printed("Null source"));
+  EXPECT_EQ(main("c"), nullptr);
+
+  EXPECT_THROW(load("EDGE x y Interconnect 1 2\n"), Orvek::FactoryFailed);
+  EXPECT_TRUE(printed("Error: Null source (line 1)\n"));
+  EXPECT_TRUE(printed("Error: Null target (line 1)\n"));
+}
+
+TEST_F(ArchiveTest, LineCleaningAndNumbering) {
+  const std::string longComment = "#" + std::string(2999, 'x') + "\n";
+  load(
+      "# a comment line\n"
+      "\n"
+      "   \t  \n"
+      "POLE a None None label\r\n"  // line 4: the carriage return stays in the last word
+      "   POLE b None None   # leading blanks\n"
+      "pole c None None\n"             // line 6: keywords are case-sensitive
+      "EDGE a b Interconnect 1 2\r\n"  // line 7: "2\r" is no integer
+      "POLE d None\n" +                // line 8
+      longComment +                    // lines 9 and 10: two pieces
+      "POLE e None\n" +                // line 11
+      std::string(2047, 'y') +
+      "\n" +                // lines 12 and 13: a newline past 2047 characters
+      "POLE f None\n" +     // line 14
+      "POLE g None None");  // no final newline
+  ASSERT_NE(main("a"), nullptr);
+  EXPECT_EQ(main("a")->getReportName(), "label\r");
+  EXPECT_NE(main("b"), nullptr);
+  EXPECT_EQ(main("c"), nullptr);
+  EXPECT_TRUE(printed("Error: Unrecognized token pole (line 6)\n"));
+  Morva::Edge* edge = main("a")->getOutgoingEdge(main("b"));
+  ASSERT_NE(edge, nullptr);
+  EXPECT_EQ(int(edge->getMinimumDelay()), 1);
+  EXPECT_EQ(edge->getMaximumDelay(), Morva::Delay::getUndefined());
+  EXPECT_TRUE(printed("Error: Syntax error (line 8)\n"));
+  // The comment's second piece has no "#": it is read as a record.
+  EXPECT_TRUE(printed("Error: Unrecognized token " + std::string(953, 'x') + " (line 10)\n"));
+  EXPECT_TRUE(printed("Error: Syntax error (line 11)\n"));
+  EXPECT_TRUE(printed("Error: Unrecognized token " + std::string(2047, 'y') + " (line 12)\n"));
+  EXPECT_TRUE(printed("Error: Syntax error (line 14)\n"));
+  EXPECT_NE(main("g"), nullptr);
+  EXPECT_EQ(count("Error: "), 6);
+}
+
+TEST_F(ArchiveTest, ClockRecords) {
+  load(kDesign +
+       "CREATE_CLOCK clk main -period 1000 -rising 0 -falling 500\n"  // line 17
+       "POLE gen None None\n"
+       "CREATE_CLOCK gen -falling 40 -name g1 -period 90 -name g2 -rising 10\n"
+       "CREATE_CLOCK in slow -period 2000\n"  // line 20: five words
+       "CREATE_CLOCK\n");                     // line 21: the keyword alone
+  Pole* clk = main("clk");
+  ASSERT_TRUE(analyzer->hasWave(clk));
+  const Morva::Wave& wave = analyzer->getWave(clk);
+  EXPECT_EQ(wave.getName(), "main");
+  EXPECT_EQ(int(wave.getPeriod()), 1000);
+  EXPECT_EQ(int(wave.getRising()), 0);
+  EXPECT_EQ(int(wave.getFalling()), 500);
+  // A primary port keeps its type and is found by its own and its clock name.
+  EXPECT_EQ(clk->getType().getCode(), Morva::Type::Primary);
+  EXPECT_EQ(analyzer->getClockRoot("main"), clk);
+  EXPECT_EQ(analyzer->getClockRoot("clk"), clk);
+  EXPECT_EQ(clk->getReportName(), "main");
+
+  // Options in any order; the last value of an option wins; a pole of type
+  // None becomes a clock source.
+  Pole* gen = main("gen");
+  const Morva::Wave& generated = analyzer->getWave(gen);
+  EXPECT_EQ(generated.getName(), "g2");
+  EXPECT_EQ(int(generated.getPeriod()), 90);
+  EXPECT_EQ(int(generated.getRising()), 10);
+  EXPECT_EQ(int(generated.getFalling()), 40);
+  EXPECT_EQ(gen->getType().getCode(), Morva::Type::ClockSource);
+  EXPECT_EQ(analyzer->getClockRoot("g1"), nullptr);
+
+  EXPECT_TRUE(printed("Error: Syntax error (line 20)\n"));
+  EXPECT_EQ(analyzer->getWave(main("in")).getName(), "slow");
+  EXPECT_TRUE(printed("Error: Syntax error (line 21)\n"));
+  EXPECT_EQ(count("Error: "), 2);
+  EXPECT_EQ(analyzer->getClockNameMap().size(), 3U);
+}
+
+TEST_F(ArchiveTest, ClockRecordFailures) {
+  // The root name followed directly by an option leaves the clock unnamed.
+  try {
+    load("POLE clk None Primary\nCREATE_CLOCK clk -period 10 -rising 0 -falling 5\n");
+    FAIL() << "an unnamed clock was accepted";
+  } catch (const Orvek::InvalidRequest& failure) {
+    EXPECT_EQ(failure.getMessage(), "Null name!");
+    EXPECT_EQ(failure.getFile(), "lib/Morva/Analyzer");
+    EXPECT_EQ(failure.getOperation(), "createClock");
+  }
+  EXPECT_FALSE(analyzer->hasWave(main("clk")));
+
+  try {
+    Archive(write("missing.morva", "# no poles\nCREATE_CLOCK nowhere c -period 10\n")).load();
+    FAIL() << "a clock on a missing pole was accepted";
+  } catch (const Orvek::InvalidRequest& failure) {
+    EXPECT_EQ(failure.getMessage(), "Null pole");
+    EXPECT_EQ(failure.getFile(), "lib/Morva/Archive");
+    EXPECT_EQ(failure.getOperation(), "load");
+  }
+  EXPECT_TRUE(printed("Error: Invalid Request (line 2)\n"));
+
+  try {
+    Archive(write("period.morva", "CREATE_CLOCK clk c -period 1.5 -rising 0\n")).load();
+    FAIL() << "a clock without a period was accepted";
+  } catch (const Orvek::InvalidRequest& failure) {
+    EXPECT_EQ(failure.getMessage(), "Undefined period!");
+  }
+}
+
+TEST_F(ArchiveTest, PathRecords) {
+  load(kDesign +
+       "FALSE_PATH -from in -through r1/D nothing -to r2/CK\n"  // line 17
+       "FALSE_PATH -through r1/Q\n"
+       "MULTICYCLE_PATH 3 -from r1/CK -to r2/CK r2/D\n"
+       "MAXIMUM_DELAY_PATH 800 -from in -to out\n"  // line 20
+       "MINIMUM_DELAY_PATH -50 r1/CK -to r2/CK r2/CK\n"
+       "MULTICYCLE_PATH -2 -from r1/CK -to r2/CK\n"  // line 22: negative count
+       "MULTICYCLE_PATH\n"                           // line 23
+       "MAXIMUM_DELAY_PATH\n"                        // line 24
+       "FALSE_PATH r1/Q\n");                         // line 25: two words
+  ASSERT_EQ(analyzer->getFalsePaths().getCount(), 3UL);
+  Morva::FPath* first = analyzer->getFalsePaths().getFirst();
+  EXPECT_EQ(getNames(first->getSourceSet()), " in");
+  EXPECT_EQ(getNames(first->getBridgeSet()), " r1/D");
+  // False path targets stay as written, even a clock pole.
+  EXPECT_EQ(getNames(first->getTargetSet()), " r2/CK");
+  EXPECT_TRUE(analyzer->getFalsePaths().getLast()->isInsulated());
+  EXPECT_EQ(getNames(analyzer->getFalsePaths().getLast()->getSourceSet()), " r1/Q");
+
+  ASSERT_EQ(analyzer->getMulticyclePaths().getCount(), 1UL);
+  Morva::MPath* multicycle = analyzer->getMulticyclePaths().getFirst();
+  EXPECT_EQ(multicycle->getCycleCount(), 3UL);
+  EXPECT_EQ(getNames(multicycle->getSourceSet()), " r1/CK");
+  // A clock pole target becomes its data side; a name given twice counts once.
+  EXPECT_EQ(getNames(multicycle->getTargetSet()), " r2/CK' r2/D");
+
+  ASSERT_EQ(analyzer->getMaxdelayPaths().getCount(), 1UL);
+  EXPECT_EQ(int(analyzer->getMaxdelayPaths().getFirst()->getDelay()), 800);
+  ASSERT_EQ(analyzer->getMindelayPaths().getCount(), 1UL);
+  Morva::DPath* minimum = analyzer->getMindelayPaths().getFirst();
+  EXPECT_EQ(int(minimum->getDelay()), -50);
+  EXPECT_EQ(getNames(minimum->getSourceSet()), " r1/CK");
+  EXPECT_EQ(getNames(minimum->getTargetSet()), " r2/CK'");
+
+  EXPECT_TRUE(printed("Error: Invalid cycle count (line 22)\n"));
+  EXPECT_TRUE(printed("Error: Syntax error (line 23)\n"));
+  EXPECT_TRUE(printed("Error: Syntax error (line 24)\n"));
+  EXPECT_TRUE(printed("Error: Syntax error (line 25)\n"));
+  EXPECT_EQ(count("Error: "), 4);
+  EXPECT_FALSE(printed("Loading archive failed"));
+}
+
+TEST_F(ArchiveTest, PathRecordFailures) {
+  const std::string design = write("design.morva", kDesign);
+  const auto loadWith = [&](const std::string& record) {
+    analyzer->destroy();
+    Morva::Analyzer::create();
+    _output.str("");
+    Archive(design).load();
+    Archive(write("path.morva", "\n" + record + "\n")).load();
+  };
+  const auto message = [&](const std::string& record) -> std::string {
+    try {
+      loadWith(record);
+    } catch (const Orvek::Exception& failure) {
+      return failure.getMessage();
+    }
+    return "accepted";
+  };
+  EXPECT_EQ(message("MULTICYCLE_PATH 1 -from r1/CK -to r2/CK"), "Too small cycle count");
+  EXPECT_TRUE(printed("Error: Invalid cycle count (line 2)\n"));
+  EXPECT_EQ(message("MULTICYCLE_PATH two -from r1/CK -to r2/CK"), "Too small cycle count");
+  EXPECT_EQ(message("MULTICYCLE_PATH 2 -from r1/CK -to r2/CK"), "accepted");
+  EXPECT_FALSE(printed("Error: "));
+  // Five words: reported, and still built with the bare name as a source.
+  EXPECT_EQ(message("MULTICYCLE_PATH 2 r1/CK -to r2/CK"), "accepted");
+  EXPECT_TRUE(printed("Error: Syntax error (line 2)\n"));
+  EXPECT_EQ(analyzer->getMulticyclePaths().getCount(), 1UL);
+  EXPECT_EQ(message("MAXIMUM_DELAY_PATH 2.5 -from in -to out"), "Undefined delay");
+  EXPECT_TRUE(printed("Error: Invalid delay (line 2)\n"));
+  EXPECT_EQ(message("MAXIMUM_DELAY_PATH 5 -through r1/Q -to out"), "Empty sources");
+  EXPECT_EQ(message("MINIMUM_DELAY_PATH 5 -from in -to nothing"), "Empty targets");
+  EXPECT_EQ(message("MAXIMUM_DELAY_PATH 5 -from r1/Q -to out"), "Invalid source");
+  EXPECT_EQ(message("MINIMUM_DELAY_PATH 5 -from in -to r1/Q"), "Invalid target");
+  EXPECT_EQ(message("FALSE_PATH"), "Empty poles");
+  EXPECT_TRUE(printed("Error: Syntax error (line 2)\n"));
+  EXPECT_EQ(message("FALSE_PATH -from nothing"), "Empty poles");
+}
+
+TEST_F(ArchiveTest, ClockPoleTargetWithoutDual) {
+  // Only a pole made outside an archive can be a clock without a dual pole.
+  Pole* clock = Pole::createMain("lonely/CK");
+  clock->setMode(Morva::Mode(Morva::Mode::Rising));
+  load(kDesign + "MAXIMUM_DELAY_PATH 100 -from r1/CK -to lonely/CK out\n");
+  EXPECT_TRUE(printed("Warning: Clock pole lonely/CK has no dual pole (line 17)\n"));
+  ASSERT_EQ(analyzer->getMaxdelayPaths().getCount(), 1UL);
+  EXPECT_EQ(getNames(analyzer->getMaxdelayPaths().getFirst()->getTargetSet()), " out");
+}
+
+TEST_F(ArchiveTest, ClockGroupRecords) {
+  const std::string clocks = kDesign +
+                             "POLE pll None ClockSource\n"
+                             "POLE osc None None\n"
+                             "CREATE_CLOCK clk fast -period 1000 -rising 0 -falling 500\n"
+                             "CREATE_CLOCK osc slow -period 3000 -rising 0 -falling 1500\n";
+  load(clocks +
+       "CREATE_CLOCK_GROUPS -group fast -group slow pll\n"  // line 21
+       "CREATE_CLOCK_GROUPS -exclusive -asynchronous -group osc -group clk unknown\n");
+  // Exclusive unless told otherwise; the smaller group gives the keys.
+  const auto& exclusive = analyzer->getExclusivePoleSetMap();
+  ASSERT_EQ(exclusive.size(), 1U);
+  EXPECT_EQ(exclusive.begin()->first, main("clk"));
+  EXPECT_EQ(getNames(exclusive.begin()->second), " pll osc");
+  // The last of -exclusive and -asynchronous wins.
+  const auto& asynchronous = analyzer->getAsynchronousPoleSetMap();
+  ASSERT_EQ(asynchronous.size(), 1U);
+  EXPECT_EQ(asynchronous.begin()->first, main("osc"));
+  EXPECT_EQ(getNames(asynchronous.begin()->second), " clk");
+  EXPECT_TRUE(printed("Warning: \"unknown\" could not be matched with a clock\n"));
+  EXPECT_FALSE(printed("Error: "));
+
+  const auto message = [&](const std::string& record) -> std::string {
+    try {
+      Archive(write("groups.morva", record + "\n")).load();
+    } catch (const Orvek::InvalidRequest& failure) {
+      EXPECT_EQ(failure.getFile(), "lib/Morva/Archive");
+      return failure.getMessage();
+    }
+    return "accepted";
+  };
+  EXPECT_EQ(message("CREATE_CLOCK_GROUPS fast -group slow -group pll"), "Null clock group count");
+  EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group slow -group pll"),
+            "Too many clock groups");
+  // A third group of unknown names only warns.
+  EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group slow -group gone"), "accepted");
+  _output.str("");
+  EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group missing"), "Empty clock group(s)");
+  EXPECT_TRUE(printed("Warning: \"missing\" could not be matched with a clock\n"));
+  EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group"), "Empty clock group(s)");
+  EXPECT_TRUE(printed("Error: Syntax error (line 1)\n"));
+}
+
+TEST_F(ArchiveTest, InputAndOutputDelayRecords) {
+  load(kDesign +
+       "POLE in2 None Primary\n"
+       "SET_INPUT_DELAY -clock clk -max 3 -port in in2\n"  // line 18
+       "SET_OUTPUT_DELAY -fall -min -20 -max 150 -clock r1/D -port out ghost\n"
+       "SET_INPUT_DELAY -clock clk -min 1 -port\n");  // line 20: six words, no port
+  for (const char* name : {"in", "in2"}) {
+    Morva::IOConstraint constraint;
+    ASSERT_TRUE(analyzer->hasInputConstraint(main(name), constraint)) << name;
+    EXPECT_EQ(constraint.getClockRoot(), main("clk"));
+    EXPECT_EQ(constraint.getMode().getCode(), Morva::Mode::Rising);
+    EXPECT_EQ(int(constraint.getMinimum()), 0);
+    EXPECT_EQ(int(constraint.getMaximum()), 3);
+  }
+  // The clock of an IO delay is any main pole of that name.
+  const Morva::IOConstraint& output = analyzer->getOutputConstraint(main("out"));
+  EXPECT_EQ(output.getClockRoot(), main("r1/D"));
+  EXPECT_EQ(output.getMode().getCode(), Morva::Mode::Falling);
+  EXPECT_EQ(int(output.getMinimum()), -20);
+  EXPECT_EQ(int(output.getMaximum()), 150);
+  EXPECT_EQ(analyzer->getOutputDelays().size(), 1U);
+  EXPECT_EQ(analyzer->getInputDelays().size(), 2U);
+  EXPECT_TRUE(printed("Error: Syntax error (line 20)\n"));
+  EXPECT_EQ(count("Error: "), 1);
+
+  const auto message = [&](const std::string& record) -> std::string {
+    try {
+      Archive(write("io.morva", "# io\n" + record + "\n")).load();
+    } catch (const Orvek::InvalidRequest& failure) {
+      return failure.getMessage();
+    }
+    return "accepted";
+  };
+  EXPECT_EQ(message("SET_INPUT_DELAY -max 3 -port in -clock nothing"), "Null clock");
+  EXPECT_TRUE(printed("Error: Invalid Request (line 2)\n"));
+  EXPECT_EQ(message("SET_INPUT_DELAY -clock clk -max 9 -port in"), "Input delay already exists");
+  EXPECT_EQ(int(analyzer->getInputConstraint(main("in")).getMaximum()), 3);
+  EXPECT_EQ(message("SET_INPUT_DELAY -clock clk -max 9 -port out"), "Not an input port");
+  EXPECT_EQ(message("SET_OUTPUT_DELAY -clock clk -max 9 -port r1/Q"), "Not an output port");
+  EXPECT_EQ(message("POLE out2 None Primary\nEDGE r1/Q out2 Interconnect 1 1\n"
+                    "SET_OUTPUT_DELAY -clock clk -max 1.5 -port out2"),
+            "Undefined IOConstraint");
+}
+
+TEST_F(ArchiveTest, FailurePathKeepsWhatWasBuilt) {
+  Orvek::console.indent();
+  const std::string path = write("failing.morva",
+                                 "POLE a None None\n"
+                                 "POLE b None None\n"
+                                 "EDGE a b Interconnect 1 2\n"
+                                 "POLE a None None\n"
+                                 "POLE c None None\n");
+  try {
+    Archive(path).load();
+    FAIL() << "a pole declared twice was accepted";
+  } catch (const Orvek::FactoryFailed& failure) {
+    // The creation's own exception, unchanged.
+    EXPECT_EQ(failure.getMessage(), "Already exists");
+    EXPECT_EQ(failure.getFile(), "lib/Morva/Pole");
+    EXPECT_EQ(failure.getOperation(), "preCreateMain");
+  }
+  EXPECT_EQ(Orvek::console.getIndentation(), 1U);
+  Orvek::console.unindent();
+  EXPECT_TRUE(printed("  Loading archive " + path + "\n"));
+  EXPECT_TRUE(printed("    Loading archive failed in "));
+  EXPECT_FALSE(printed("succeed"));
+  // What was built before the failure stays; nothing after it is read.
+  EXPECT_NE(main("a")->getOutgoingEdge(main("b")), nullptr);
+  EXPECT_EQ(main("c"), nullptr);
+  // The analyzer's record follows the failure.
+  const std::string text = output();
+  EXPECT_GT(text.find("MainPoles"), text.find("Loading archive failed in "));
+}
+
+TEST_F(ArchiveTest, FilesThatAreNoArchives) {
+  const std::string text = "POLE a None None\n";
+  EXPECT_FALSE(Archive("").isValid());
+  EXPECT_FALSE(Archive((_directory / "missing.morva").string()).isValid());
+  EXPECT_FALSE(Archive(_directory.string()).isValid());
+  EXPECT_TRUE(Archive(write("plain.morva", text)).isValid());
+  EXPECT_TRUE(Archive(writeGzip("packed.morva.gz", text)).isValid());
+
+  const auto failure = [](const std::string& name) -> std::string {
+    try {
+      Archive(name).load();
+    } catch (const Orvek::LoadFailed& failed) {
+      EXPECT_EQ(failed.getFile(), "lib/Morva/Archive");
+      EXPECT_EQ(failed.getOperation(), "load");
+      return failed.getMessage();
+    }
+    return "loaded";
+  };
+  EXPECT_EQ(failure((_directory / "missing.morva").string()), "Invalid archive");
+  EXPECT_EQ(failure(_directory.string()), "Invalid archive");
+  EXPECT_EQ(failure(""), "Invalid archive");
+  // Nothing is printed before reading starts.
+  EXPECT_EQ(output(), "");
+
+  const std::string plain = write("plain.morva", text);
+  analyzer->destroy();
+  EXPECT_EQ(failure(plain), "Null analyzer");
+  Morva::Analyzer::create();
+
+  // An empty file loads nothing, successfully.
+  EXPECT_EQ(failure(write("empty.morva", "")), "loaded");
+  EXPECT_TRUE(printed("Loading archive succeed in "));
+  EXPECT_TRUE(analyzer->getMainPoleMap().empty());
+}
+
+TEST_F(ArchiveTest, DamagedCompressedFiles) {
+  std::string text;
+  for (int index = 0; index < 2000; ++index)
+    text += "POLE p" + std::to_string(index) + " None None\n";
+  const std::string good = writeGzip("good.morva.gz", text);
+  std::string bytes;
+  {
+    std::ifstream input(good, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(input), {});
+  }
+  ASSERT_GT(bytes.size(), 100U);
+
+  const auto failure = [&](const std::string& name, const std::string& content) -> std::string {
+    const std::string path = write(name, content);
+    _output.str("");
+    analyzer->destroy();
+    Morva::Analyzer::create();
+    Orvek::console.indent();
+    try {
+      Archive(path).load();
+    } catch (const Orvek::LoadFailed& failed) {
+      EXPECT_EQ(Orvek::console.getIndentation(), 1U);
+      Orvek::console.unindent();
+      EXPECT_TRUE(printed("Loading archive failed in "));
+      return failed.getMessage();
+    }
+    Orvek::console.unindent();
+    return "loaded";
+  };
+  // Cut in the middle: the lines before the cut are read, then it fails.
+  const std::string truncated = failure("truncated.morva.gz", bytes.substr(0, bytes.size() / 2));
+  EXPECT_EQ(truncated, "Cannot read file " + (_directory / "truncated.morva.gz").string());
+  EXPECT_NE(main("p0"), nullptr);
+  EXPECT_EQ(main("p1999"), nullptr);
+
+  // A wrong check sum in the trailer.
+  std::string badSum = bytes;
+  badSum[badSum.size() - 8] = static_cast<char>(badSum[badSum.size() - 8] ^ 0x55);
+  EXPECT_EQ(failure("checksum.morva.gz", badSum),
+            "Cannot read file " + (_directory / "checksum.morva.gz").string());
+
+  // A gzip header followed by garbage.
+  EXPECT_EQ(failure("garbage.morva.gz", bytes.substr(0, 10) + std::string(200, '\xff')),
+            "Cannot read file " + (_directory / "garbage.morva.gz").string());
+
+  EXPECT_EQ(failure("intact.morva.gz", bytes), "loaded");
+  EXPECT_NE(main("p1999"), nullptr);
+}
+
+TEST_F(ArchiveTest, CompressedAndPlainCopiesLoadAlike) {
+  const std::string text = kDesign +
+                           "POLE osc None None osc_port\n"
+                           "CREATE_CLOCK clk fast -period 1000 -rising 0 -falling 500\n"
+                           "CREATE_CLOCK osc slow -period 3000 -rising 100 -falling 1600\n"
+                           "CREATE_CLOCK_GROUPS -asynchronous -group fast -group slow\n"
+                           "SET_INPUT_DELAY -clock clk -min 1 -max 30 -port in\n"
+                           "SET_OUTPUT_DELAY -clock osc -fall -min 2 -max 40 -port out\n"
+                           "FALSE_PATH -from in -to r2/D\n"
+                           "MULTICYCLE_PATH 2 -from r1/CK -to r2/CK\n"
+                           "MAXIMUM_DELAY_PATH 900 -from in -to out\n"
+                           "MINIMUM_DELAY_PATH 10 -from r1/CK -to out\n"
+                           "# " +
+                           std::string(5000, 'z') + "\nEDGE r1/D r2/CK RecoveryRemoval 7 8\n";
+  const std::string plain = write("copy.morva", text);
+  const std::string packed = writeGzip("copy.morva.gz", text);
+
+  Archive(plain).load();
+  const std::string fromPlain = describe();
+  const std::string plainOutput = output();
+  analyzer->destroy();
+  Morva::Analyzer::create();
+  _output.str("");
+  Archive(packed).load();
+  EXPECT_EQ(describe(), fromPlain);
+  EXPECT_NE(fromPlain.find("asynchronous clk osc"), std::string::npos);
+  EXPECT_NE(fromPlain.find("multicycle 2 from r1/CK through to r2/CK'"), std::string::npos);
+  // The same messages, at the same line numbers: the comment's first piece
+  // is a comment, its two others are read as records.
+  const std::string second = "Error: Unrecognized token " + std::string(2047, 'z') + " (line 28)\n";
+  const std::string third = "Error: Unrecognized token " + std::string(908, 'z') + " (line 29)\n";
+  EXPECT_TRUE(printed(second));
+  EXPECT_TRUE(printed(third));
+  EXPECT_EQ(count("Error: "), 2);
+  EXPECT_NE(plainOutput.find(second), std::string::npos);
+  EXPECT_NE(plainOutput.find(third), std::string::npos);
+}
+
+TEST_F(ArchiveTest, ExamplesLoadCleanly) {
+  const fs::path examples = MORVA_EXAMPLES;
+  unsigned found = 0;
+  for (const auto& entry : fs::directory_iterator(examples)) {
+    const std::string name = entry.path().string();
+    if (!name.ends_with(".morva") && !name.ends_with(".morva.gz")) continue;
+    ++found;
+    analyzer->destroy();
+    Morva::Analyzer::create();
+    _output.str("");
+    Archive(name).load();
+    EXPECT_FALSE(printed("Error: ")) << name << "\n" << output();
+    EXPECT_FALSE(printed("Warning: ")) << name << "\n" << output();
+    EXPECT_FALSE(analyzer->getWaveMap().empty()) << name;
+  }
+  EXPECT_GE(found, 5U);
+
+  analyzer->destroy();
+  Morva::Analyzer::create();
+  Archive((examples / "pipeline.morva").string()).load();
+  const std::string plain = describe();
+  analyzer->destroy();
+  Morva::Analyzer::create();
+  Archive((examples / "pipeline.morva.gz").string()).load();
+  EXPECT_EQ(describe(), plain);
+}
+
+}  // namespace
