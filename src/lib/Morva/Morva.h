@@ -1,0 +1,34 @@
+#pragma once
+
+// Every public header of the library.
+#include <Morva/Analyzer.h>
+#include <Morva/Archive.h>
+#include <Morva/CPath.h>
+#include <Morva/Collections.h>
+#include <Morva/DPath.h>
+#include <Morva/Delay.h>
+#include <Morva/Domain.h>
+#include <Morva/DomainMask.h>
+#include <Morva/Edge.h>
+#include <Morva/FPath.h>
+#include <Morva/Frequency.h>
+#include <Morva/IOConstraint.h>
+#include <Morva/MPath.h>
+#include <Morva/Mask.h>
+#include <Morva/Mode.h>
+#include <Morva/Object.h>
+#include <Morva/Pole.h>
+#include <Morva/Purpose.h>
+#include <Morva/Route.h>
+#include <Morva/Scanner.h>
+#include <Morva/Subdomain.h>
+#include <Morva/Tape.h>
+#include <Morva/Timing.h>
+#include <Morva/TimingMap.h>
+#include <Morva/Type.h>
+#include <Morva/Wave.h>
+#include <Orvek/Collection.h>
+#include <Orvek/Console.h>
+#include <Orvek/Debug.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>

@@ -1,0 +1,1276 @@
+#include <Morva/Analyzer.h>
+#include <Morva/CPath.h>
+#include <Morva/DPath.h>
+#include <Morva/Edge.h>
+#include <Morva/IOConstraint.h>
+#include <Morva/MPath.h>
+#include <Morva/Pole.h>
+#include <Morva/Route.h>
+#include <Morva/Scanner.h>
+#include <Morva/Subdomain.h>
+#include <Orvek/Collection.h>
+#include <Orvek/Console.h>
+#include <Orvek/Debug.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <vector>
+
+namespace Morva {
+
+namespace {
+
+constexpr const char* kSource = "lib/Morva/Scanner";
+
+// A double truncated toward zero to a 32-bit integer; a value outside that
+// range (or NaN) gives the integer -2^31, the Delay code Undefined.
+int32_t truncate(double value) {
+  if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+bool meets(const Mask& a, const Mask& b) {
+  return (a & b).getNumber() != 0;
+}
+
+// The set of poles on the current path of a walk: open addressing with
+// linear probing and backward-shift deletion, so that entering and leaving
+// a pole costs a probe and no allocation once the table has grown.
+class PathSet {
+ public:
+  bool contains(const Pole* pole) const {
+    if (_count == 0) return false;
+    for (std::size_t slot = getSlot(pole);; slot = (slot + 1) & _mask) {
+      if (_slots[slot] == pole) return true;
+      if (!_slots[slot]) return false;
+    }
+  }
+
+  void insert(Pole* pole) {
+    if (2 * (_count + 1) > _slots.size()) grow();
+    std::size_t slot = getSlot(pole);
+    while (_slots[slot]) {
+      if (_slots[slot] == pole) return;
+      slot = (slot + 1) & _mask;
+    }
+    _slots[slot] = pole;
+    ++_count;
+  }
+
+  void erase(const Pole* pole) {
+    if (_count == 0) return;
+    std::size_t hole = getSlot(pole);
+    while (_slots[hole] != pole) {
+      if (!_slots[hole]) return;
+      hole = (hole + 1) & _mask;
+    }
+    // Move back every later entry of the run whose home slot does not lie
+    // cyclically in (hole, slot].
+    for (std::size_t slot = (hole + 1) & _mask; _slots[slot]; slot = (slot + 1) & _mask) {
+      const std::size_t home = getSlot(_slots[slot]);
+      const bool between =
+          hole <= slot ? (hole < home && home <= slot) : (hole < home || home <= slot);
+      if (!between) {
+        _slots[hole] = _slots[slot];
+        hole = slot;
+      }
+    }
+    _slots[hole] = nullptr;
+    --_count;
+  }
+
+ private:
+  std::size_t getSlot(const Pole* pole) const {
+    const uint64_t product =
+        static_cast<uint64_t>(reinterpret_cast<std::uintptr_t>(pole)) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(product ^ (product >> 32)) & _mask;
+  }
+
+  void grow() {
+    std::vector<Pole*> old;
+    old.swap(_slots);
+    _slots.assign(old.empty() ? 64 : 2 * old.size(), nullptr);
+    _mask = _slots.size() - 1;
+    _count = 0;
+    for (Pole* pole : old)
+      if (pole) insert(pole);
+  }
+
+  std::vector<Pole*> _slots;
+  std::size_t _mask = 0;
+  std::size_t _count = 0;
+};
+
+// The depth-first walk shared by the three propagation passes, on an
+// explicit stack. `Pass` supplies the direction of travel, the edges
+// followed, the start (or end) points and the per-edge transformation:
+//   Pole* getFarEnd(const Edge*); const EdgeSet& getEdgeSet(const Pole*);
+//   bool isFollowed(const Edge*); bool isRefused(const Pole*);
+//   bool isEnd(const Pole*); void handleEnd(Pole*);
+//   Mask getCutMask(const Pole*); Mask getStartMask(const Pole*);
+//   void shift(const Edge*, TimingMap&); PoleTimingMap& getTable().
+// A pole's frame stays on the stack while its edges are followed; when a
+// frame is popped, the edge of its parent's frame that led to it is
+// completed, which is the post-order storing of a recursion.
+template <class Pass>
+class Walk {
+ public:
+  Walk(Pass& pass, const Scanner::VisitedSet& visited) : _pass(pass), _visited(visited) {}
+
+  void run(Pole* start) {
+    if (!start || !enter(start)) return;
+    PoleTimingMap& table = _pass.getTable();
+    while (!_stack.empty()) {
+      Frame& frame = _stack.back();
+      if (frame.next == frame.end) {
+        // Only a pole's own frame writes its map: the popped frame knows
+        // where that map is, or that there is none.
+        const std::size_t position = frame.position;
+        _path.erase(frame.pole);
+        _stack.pop_back();
+        if (!_stack.empty()) complete(_stack.back(), table, position);
+        continue;
+      }
+      Edge* edge = *frame.next;
+      if (!_pass.isFollowed(edge)) {
+        ++frame.next;
+        continue;
+      }
+      Pole* far = _pass.getFarEnd(edge);
+      if (isOnPath(far)) {
+        ++frame.next;
+        continue;
+      }
+      // A frame pushed for `far` completes this edge when it is popped.
+      if (enter(far)) continue;
+      complete(_stack.back(), table, table.findPosition(far));
+    }
+  }
+
+ private:
+  struct Frame {
+    Pole* pole;
+    EdgeSet::const_iterator next;
+    EdgeSet::const_iterator end;
+    Mask cut;
+    Mask start;
+    // The position of the pole's own map in the table, once it has one.
+    std::size_t position;
+  };
+  static constexpr std::size_t _noPosition = PoleTimingMap::npos;
+
+  bool isOnPath(const Pole* pole) const {
+    return _path.contains(pole) || (!_visited.empty() && _visited.count(const_cast<Pole*>(pole)));
+  }
+
+  // Enters a pole; true when a frame was pushed for it.
+  bool enter(Pole* pole) {
+    if (_pass.isRefused(pole) || pole->isMarked()) return false;
+    pole->mark();
+    if (_pass.isEnd(pole)) {
+      _pass.handleEnd(pole);
+      return false;
+    }
+    _path.insert(pole);
+    const EdgeSet& edges = _pass.getEdgeSet(pole);
+    _stack.push_back(Frame{pole, edges.begin(), edges.end(), _pass.getCutMask(pole),
+                           _pass.getStartMask(pole), _noPosition});
+    return true;
+  }
+
+  // Folds the far end's map (at `far` in the table, if it has one),
+  // through the frame's current edge, into the map of the frame's pole,
+  // and moves to the next edge.
+  void complete(Frame& frame, PoleTimingMap& table, std::size_t far) {
+    const Edge* edge = *frame.next;
+    ++frame.next;
+    if (far == _noPosition) return;
+    _scratch = table.getAt(far);
+    Scanner::filter(frame.cut, _scratch);
+    _pass.shift(edge, _scratch);
+    Scanner::sensibilize(edge->getMask(), _scratch);
+    if (frame.position == _noPosition) frame.position = table.getPosition(frame.pole);
+    TimingMap& map = table.getAt(frame.position);
+    Scanner::combine(_scratch, map);
+    Scanner::mingle(frame.start, map);
+  }
+
+  Pass& _pass;
+  const Scanner::VisitedSet& _visited;
+  PathSet _path;
+  std::vector<Frame> _stack;
+  TimingMap _scratch;
+};
+
+}  // namespace
+
+// ---- Route search ------------------------------------------------------------
+
+// The depth-first route enumeration with branch-and-bound of one search
+// entry, on an explicit stack. The state shared by all the start points of
+// the entry (limit, found counter, kept routes) lives in the entry; this
+// object holds the walk's scratch buffers, reused from one start to the
+// next.
+class RouteSearch {
+ public:
+  RouteSearch(Scanner& scanner, bool longest, Delay& limit, unsigned long& found,
+              unsigned long count)
+      : _scanner(scanner), _longest(longest), _limit(limit), _found(found), _count(count) {}
+
+  bool isLongest() const { return _longest; }
+
+  // Enumerates the routes from `start` (along `path` when it is not null),
+  // extending the route given by `visited`, `edges`, `mask` and `arrival`;
+  // those are as they were given when it returns.
+  void run(Pole* start, CPath* path, const Delay& difference, Mask& mask,
+           const Scanner::VisitedSet& visited, std::vector<Edge*>& edges, Delay& arrival) {
+    _path = path;
+    _difference = difference;
+    _visited = &visited;
+    _edges = &edges;
+    if (!start || !enter(start, mask, arrival)) return;
+    while (!_stack.empty()) {
+      Frame& frame = _stack.back();
+      Edge* edge = nullptr;
+      while (frame.next != frame.end) {
+        Edge* candidate = *frame.next;
+        ++frame.next;
+        if (candidate->isActive() && (!path || meets(candidate->getMask(), path->getMask()))) {
+          edge = candidate;
+          break;
+        }
+      }
+      if (!edge) {
+        _pathSet.erase(frame.pole);
+        _stack.pop_back();
+        if (!_stack.empty()) {
+          mask = _stack.back().mask;
+          arrival = _stack.back().arrival;
+          edges.pop_back();
+        }
+        continue;
+      }
+      edges.push_back(edge);
+      Pole* target = edge->getTarget();
+      if (isOnPath(target)) {
+        edges.pop_back();
+        continue;
+      }
+      const Delay slack = getSlack(edge, mask, arrival);
+      if (slack == Delay::getUndefined() || !(slack < _limit)) {
+        edges.pop_back();
+        continue;
+      }
+      frame.mask = mask;
+      frame.arrival = arrival;
+      mask = (mask | frame.pole->getOpeningMask()) & edge->getMask();
+      arrival = arrival + (_longest ? edge->getMaximumDelay() : edge->getMinimumDelay());
+      if (!enter(target, mask, arrival)) {
+        mask = _stack.back().mask;
+        arrival = _stack.back().arrival;
+        edges.pop_back();
+      }
+    }
+  }
+
+ private:
+  struct Frame {
+    Pole* pole;
+    EdgeSet::const_iterator next;
+    EdgeSet::const_iterator end;
+    // The route's class and arrival at this pole, restored when the search
+    // comes back from the edge being followed.
+    Mask mask;
+    Delay arrival;
+  };
+
+  bool isOnPath(Pole* pole) const {
+    return _pathSet.contains(pole) || (!_visited->empty() && _visited->count(pole));
+  }
+
+  // Enters a pole; true when a frame was pushed to follow its edges, false
+  // when it ends the route (and the route was recorded).
+  bool enter(Pole* pole, const Mask& mask, const Delay& arrival) {
+    const bool ends = _path ? _path->getTargetSet().count(pole) != 0 : pole->isTerminal();
+    if (ends) {
+      if (_path)
+        recordConstrained(pole, mask);
+      else
+        recordUnconstrained(pole);
+      return false;
+    }
+    _pathSet.insert(pole);
+    const EdgeSet& edges = pole->getOutgoingEdgeSet();
+    _stack.push_back(Frame{pole, edges.begin(), edges.end(), mask, arrival});
+    return true;
+  }
+
+  Delay getSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
+    if (_path) return _scanner.getConstrainedSlack(edge, mask, arrival, _path, _longest);
+    return _longest ? _scanner.getLSlack(edge, mask, arrival)
+                    : _scanner.getSSlack(edge, mask, arrival);
+  }
+
+  // The key-0 clock arrival of `pole` in `table` that frames a route: the
+  // early (minimum) or the late (maximum) one.
+  static Delay getClockDelay(const PoleTimingMap& table, const Pole* pole, bool minimum) {
+    const Timing timing = Scanner::getEntry(table.find(pole)->second, 0);
+    return minimum ? timing.getMinimumDelay() : timing.getMaximumDelay();
+  }
+
+  Delay getLatchDelay(const Pole* capture) const {
+    if (!capture || !_scanner._subdomain->getLatchLeafSet().count(const_cast<Pole*>(capture)) ||
+        !_scanner._latchMap.contains(capture))
+      return Delay(0);
+    return getClockDelay(_scanner._latchMap, capture, _longest);
+  }
+
+  Delay getLaunchDelay(bool modeRequired) const {
+    const Pole* source = _edges->front()->getSource();
+    if ((modeRequired && source->getMode().getCode() == Mode::None) ||
+        !_scanner._launchMap.contains(source))
+      return Delay(0);
+    return getClockDelay(_scanner._launchMap, source, !_longest);
+  }
+
+  Route* createRoute(const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+    const Edges edges{Orvek::VectorCollection<Edge*>(*_edges)};
+    Subdomain* subdomain = _scanner._subdomain;
+    return _longest ? Route::createLongest(subdomain, edges, latchDelay, launchDelay, difference)
+                    : Route::createShortest(subdomain, edges, latchDelay, launchDelay, difference);
+  }
+
+  // A route that starts and ends at the same pole has no edge: nothing is
+  // recorded for it.
+  void recordUnconstrained(Pole* pole) {
+    if (_edges->empty()) return;
+    keep(createRoute(getLatchDelay(pole->getClock()), getLaunchDelay(true), Delay(0)));
+  }
+
+  void recordConstrained(Pole* pole, const Mask& mask) {
+    if (_edges->empty()) return;
+    const Delay latchDelay = getLatchDelay(pole->isDual() ? pole->getClock() : pole);
+    const Delay launchDelay = getLaunchDelay(false);
+    if (_scanner.getPriorityMask(mask, _longest) != _path->getMask()) return;
+    Route* route = createRoute(latchDelay, launchDelay, _difference);
+    route->setConstrainedPath(_path);
+    keep(route);
+  }
+
+  // Keeps the `count` most critical routes and tightens the limit to the
+  // least critical kept one once that many are held.
+  void keep(Route* route) {
+    const auto& routes = _longest ? _scanner._subdomain->getLongestRouteSet()
+                                  : _scanner._subdomain->getShortestRouteSet();
+    const Delay slack = route->getSlack();
+    if (!(slack.getValue() < _limit.getValue())) {
+      route->destroy();
+    } else if (_found < _count) {
+      ++_found;
+    } else {
+      Route* least = *routes.rbegin();
+      if (slack < least->getSlack())
+        least->destroy();
+      else
+        route->destroy();
+    }
+    if (_found == _count && !routes.empty()) {
+      const Delay last = (*routes.rbegin())->getSlack();
+      if (_limit == Delay::getUndefined())
+        _limit = last;
+      else if (last != Delay::getUndefined() && !(_limit < last))
+        _limit = last;
+    }
+  }
+
+  Scanner& _scanner;
+  const bool _longest;
+  Delay& _limit;
+  unsigned long& _found;
+  const unsigned long _count;
+  CPath* _path = nullptr;
+  Delay _difference;
+  const Scanner::VisitedSet* _visited = nullptr;
+  std::vector<Edge*>* _edges = nullptr;
+  PathSet _pathSet;
+  std::vector<Frame> _stack;
+};
+
+// ---- Object protocol ---------------------------------------------------------
+
+Scanner::Scanner(Subdomain* subdomain) : _subdomain(subdomain) {}
+
+void Scanner::preCreate(Subdomain* subdomain) {
+  Object::preCreate();
+  if (!subdomain) Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreate", "Null subdomain");
+}
+
+Scanner* Scanner::create(Subdomain* subdomain) {
+  preCreate(subdomain);
+  auto* scanner = new Scanner(subdomain);
+  scanner->postCreate(subdomain);
+  return scanner;
+}
+
+void Scanner::postCreate(Subdomain* subdomain) {
+  subdomain->attach(this);
+  Object::postCreate();
+}
+
+void Scanner::preDestroy() {
+  Object::preDestroy();
+  _subdomain->detach(this);
+}
+
+std::string Scanner::getAlias() const {
+  return "SCNNER[" + _subdomain->getName() + "]";
+}
+
+std::string Scanner::_getLabel() const {
+  return Object::_getLabel();
+}
+
+Orvek::Record* Scanner::_getRecord() const {
+  Orvek::Record* record = Object::_getRecord();
+  if (!record) return nullptr;
+  record->addHeader("Scanner");
+  record->addSlot(_subdomain ? _subdomain->_getSlot("Subdomain")
+                             : Orvek::NullSlot::create("Subdomain"));
+  record->add("DataAT Map", _arrivalMap);
+  record->add("DataRT Map", _requireMap);
+  record->add("LatchAT Map", _latchMap);
+  record->add("LaunchAT Map", _launchMap);
+  record->addSlot(_arrivalTiming._getSlot("Arrival Timing"));
+  return record;
+}
+
+// ---- Accessors ---------------------------------------------------------------
+
+namespace {
+
+bool copyMap(const PoleTimingMap& table, Pole* pole, TimingMap& map) {
+  const auto found = table.find(pole);
+  if (found == table.end()) return false;
+  map = found->second;
+  return true;
+}
+
+}  // namespace
+
+bool Scanner::hasArrivalTimingMap(Pole* pole, TimingMap& map) const {
+  return copyMap(_arrivalMap, pole, map);
+}
+
+bool Scanner::hasRequireTimingMap(Pole* pole, TimingMap& map) const {
+  return copyMap(_requireMap, pole, map);
+}
+
+bool Scanner::hasLatchTimingMap(Pole* pole, TimingMap& map) const {
+  return copyMap(_latchMap, pole, map);
+}
+
+bool Scanner::hasLaunchTimingMap(Pole* pole, TimingMap& map) const {
+  return copyMap(_launchMap, pole, map);
+}
+
+Timing Scanner::getEntry(const TimingMap& map, unsigned long key) {
+  const auto found = map.find(key);
+  return found == map.end() ? Timing() : found->second;
+}
+
+// ---- Shifts ------------------------------------------------------------------
+
+void Scanner::addDelay(const Delay& minimum, const Delay& maximum, TimingMap& map) {
+  const Timing shift(minimum, maximum);
+  for (auto& entry : map) entry.second += shift;
+}
+
+void Scanner::addDelay(const Delay& delay, TimingMap& map) {
+  addDelay(delay, delay, map);
+}
+
+void Scanner::minusDelay(const Delay& minimum, const Delay& maximum, TimingMap& map) {
+  // The earliest arrival loses the largest delay and the latest the smallest.
+  const Timing shift(maximum, minimum);
+  for (auto& entry : map) entry.second -= shift;
+}
+
+void Scanner::minusDelay(const Delay& delay, TimingMap& map) {
+  minusDelay(delay, delay, map);
+}
+
+void Scanner::takeSetupHold(const Delay& minimum, const Delay& maximum, TimingMap& map) {
+  for (auto& [key, timing] : map) {
+    timing.setMinimumDelay(timing.getMinimumDelay() - minimum);
+    timing.setMaximumDelay(timing.getMaximumDelay() + maximum);
+  }
+}
+
+void Scanner::freeSetupHold(const Delay& minimum, const Delay& maximum, TimingMap& map) {
+  for (auto& [key, timing] : map) {
+    timing.setMinimumDelay(timing.getMinimumDelay() - maximum);
+    timing.setMaximumDelay(timing.getMaximumDelay() + minimum);
+  }
+}
+
+void Scanner::addLatchTiming(const Timing& latch, TimingMap& map) {
+  for (auto& [key, timing] : map) {
+    timing.setMinimumDelay(timing.getMinimumDelay() + latch.getMinimumDelay());
+    timing.setMaximumDelay(timing.getMaximumDelay() + latch.getMaximumDelay());
+  }
+}
+
+void Scanner::minusLatchTiming(const Timing& latch, TimingMap& map) {
+  for (auto& [key, timing] : map) {
+    timing.setMinimumDelay(timing.getMinimumDelay() - latch.getMaximumDelay());
+    timing.setMaximumDelay(timing.getMaximumDelay() - latch.getMinimumDelay());
+  }
+}
+
+// ---- Re-keying and filtering ---------------------------------------------------
+
+void Scanner::combine(const TimingMap& source, TimingMap& target) {
+  for (const auto& [key, timing] : source) target[key].combine(timing);
+}
+
+namespace {
+
+// Files every entry of `map` under `getKey(old key)`, merging the entries
+// that meet under one key, in ascending order of the old keys. A map whose
+// keys all stay in place is left as it is.
+template <class GetKey>
+void rekey(TimingMap& map, GetKey getKey) {
+  bool moved = false;
+  for (const auto& entry : map) {
+    if (getKey(entry.first) != entry.first) {
+      moved = true;
+      break;
+    }
+  }
+  if (!moved) return;
+  TimingMap rekeyed;
+  for (const auto& [key, timing] : map) rekeyed[getKey(key)].combine(timing);
+  map.swap(rekeyed);
+}
+
+}  // namespace
+
+void Scanner::sensibilize(const Mask& mask, TimingMap& map) {
+  // The empty class stays empty whatever the mask: the common map, a
+  // single entry under key 0, is left as it is.
+  if (map.size() == 1 && map.begin()->first == 0) return;
+  rekey(map, [&mask](unsigned long key) { return (Mask(key) & mask).getNumber(); });
+}
+
+void Scanner::mingle(const Mask& mask, TimingMap& map) {
+  if (mask.getNumber() == 0) return;
+  rekey(map, [&mask](unsigned long key) { return (Mask(key) | mask).getNumber(); });
+}
+
+void Scanner::filter(const Mask& mask, TimingMap& map) {
+  if (mask.getNumber() == 0) return;
+  for (auto entry = map.begin(); entry != map.end();) {
+    if (meets(Mask(entry->first), mask))
+      entry = map.erase(entry);
+    else
+      ++entry;
+  }
+}
+
+void Scanner::filter(const Mask& maxMask, const Mask& minMask, TimingMap& map) {
+  if (maxMask == minMask) {
+    filter(maxMask, map);
+    return;
+  }
+  for (auto& [key, timing] : map) {
+    const Mask mask(key);
+    if (meets(mask, maxMask)) timing.setMaximumDelay(Delay::getMinimum());
+    if (meets(mask, minMask)) timing.setMinimumDelay(Delay::getMaximum());
+  }
+}
+
+void Scanner::divideCycleCount(TimingMap& map) {
+  filter(analyzer->getMaxdelayPathMask(), analyzer->getMindelayPathMask(), map);
+  constexpr double noCycles = 100000000.0;
+  for (auto& [key, timing] : map) {
+    if (key == 0) continue;
+    MPath* first = nullptr;
+    double cycles = noCycles;
+    for (CPath* path : analyzer->getCPaths(Mask(key))) {
+      auto* multicycle = dynamic_cast<MPath*>(path);
+      if (!multicycle) continue;
+      if (!first) first = multicycle;
+      // The smallest cycle count, through the Delay comparison of the
+      // count and the current value.
+      const Delay count(static_cast<int32_t>(multicycle->getCycleCount()));
+      const Delay current(truncate(cycles));
+      Delay chosen;
+      if (current == Delay::getUndefined())
+        chosen = count;
+      else if (count == Delay::getUndefined())
+        chosen = current;
+      else
+        chosen = current < count ? current : count;
+      cycles = static_cast<double>(chosen.getValue());
+    }
+    if (!first) continue;
+    Pole* launchRoot = _subdomain->getLaunchRoot();
+    if (launchRoot && launchRoot == _subdomain->getLatchRoot()) {
+      const auto duty = static_cast<double>(analyzer->getDutyRatio(launchRoot));
+      if (_subdomain->getLaunchMode().getCode() != _subdomain->getLatchMode().getCode()) {
+        if (_subdomain->getLaunchMode().getCode() == Mode::Rising)
+          cycles = (cycles - 1.0) * 100.0 / duty + 1.0;
+        else
+          cycles = (cycles - 1.0) * 100.0 / (100.0 - duty) + 1.0;
+      }
+      if (cycles != noCycles && cycles > 1.0) {
+        const double maximum = static_cast<double>(timing.getMaximumDelay().getValue());
+        timing.setMaximumDelay(Delay(truncate(maximum / cycles)));
+        continue;
+      }
+    }
+    if (_subdomain->isPureClock())
+      Orvek::raise<Orvek::InvalidRequest>(kSource, "divideCycleCount", "Abnormal multicycle Path");
+    if (Orvek::isDebug())
+      Orvek::console.warning(first->getAlias() + " is not available for " + _subdomain->getAlias(),
+                             "");
+  }
+}
+
+Mask Scanner::getPriorityMask(const Mask& mask, bool longest) const {
+  const Mask maxdelay = mask & analyzer->getMaxdelayPathMask();
+  const Mask mindelay = mask & analyzer->getMindelayPathMask();
+  const Mask multicycle = mask & analyzer->getMulticyclePathMask();
+  Mask result;
+  if (longest) {
+    if (maxdelay.getNumber() != 0) {
+      Delay best = Delay::getMaximum();
+      for (CPath* path : analyzer->getCPaths(maxdelay)) {
+        auto* delayPath = dynamic_cast<DPath*>(path);
+        if (!delayPath) continue;
+        const Delay limit = delayPath->getMaxdelay();
+        if (limit < best) {
+          best = limit;
+          result = delayPath->getMask();
+        }
+      }
+      return result;
+    }
+    if (multicycle.getNumber() != 0) {
+      unsigned long best = std::numeric_limits<unsigned long>::max();
+      for (CPath* path : analyzer->getCPaths(multicycle)) {
+        auto* multicyclePath = dynamic_cast<MPath*>(path);
+        if (!multicyclePath) continue;
+        if (multicyclePath->getCycleCount() < best) {
+          best = multicyclePath->getCycleCount();
+          result = multicyclePath->getMask();
+        }
+      }
+      return result;
+    }
+    if (mindelay.getNumber() != 0) {
+      for (CPath* path : analyzer->getCPaths(mindelay))
+        if (auto* delayPath = dynamic_cast<DPath*>(path)) return delayPath->getMask();
+    }
+    return result;
+  }
+  if (mindelay.getNumber() != 0) {
+    Delay best = Delay::getMinimum();
+    for (CPath* path : analyzer->getCPaths(mindelay)) {
+      auto* delayPath = dynamic_cast<DPath*>(path);
+      if (!delayPath) continue;
+      const Delay limit = delayPath->getMindelay();
+      if (limit.getValue() > best.getValue()) {
+        best = limit;
+        result = delayPath->getMask();
+      }
+    }
+    return result;
+  }
+  if (maxdelay.getNumber() != 0) {
+    for (CPath* path : analyzer->getCPaths(maxdelay))
+      if (auto* delayPath = dynamic_cast<DPath*>(path)) return delayPath->getMask();
+    return result;
+  }
+  if (multicycle.getNumber() != 0) {
+    for (CPath* path : analyzer->getCPaths(multicycle))
+      if (auto* multicyclePath = dynamic_cast<MPath*>(path)) return multicyclePath->getMask();
+  }
+  return result;
+}
+
+// ---- Propagation ---------------------------------------------------------------
+
+namespace {
+
+// Clock arrivals, travelling backward from a leaf to the clock root along
+// cell arcs and interconnect.
+struct ClockPass {
+  Pole* root;
+  PoleTimingMap& clocks;
+  Mask falsePathMask;
+
+  PoleTimingMap& getTable() { return clocks; }
+  static Pole* getFarEnd(const Edge* edge) { return edge->getSource(); }
+  static const EdgeSet& getEdgeSet(const Pole* pole) { return pole->getIncomingEdgeSet(); }
+  static bool isFollowed(const Edge* edge) {
+    return edge->isActive() && (edge->isIOPath() || edge->isInterconnect());
+  }
+  static bool isRefused(const Pole*) { return false; }
+  bool isEnd(const Pole* pole) const { return pole == root; }
+  void handleEnd(Pole* pole) {
+    TimingMap& map = clocks[pole];
+    map = TimingMap{{0, Timing(Delay(0), Delay(0))}};
+    Scanner::mingle(pole->getOpeningMask() & falsePathMask, map);
+  }
+  Mask getCutMask(const Pole* pole) const { return pole->getClosingMask() & falsePathMask; }
+  static Mask getStartMask(const Pole* pole) { return pole->getOpeningMask(); }
+  static void shift(const Edge* edge, TimingMap& map) {
+    Scanner::addDelay(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+  }
+};
+
+}  // namespace
+
+void Scanner::clockAnalyze(Pole* root, Pole* pole, VisitedSet& visited, PoleTimingMap& clocks) {
+  ClockPass pass{root, clocks, analyzer->getFalsePathMask()};
+  Walk<ClockPass>(pass, visited).run(pole);
+}
+
+void Scanner::clockAnalyze() {
+  // One side: the clock arrival of every leaf, collapsed into key 0.
+  const auto analyzeSide = [this](Pole* root, const PoleSet& leaves, bool launch) {
+    analyzer->unmark();
+    const VisitedSet visited;
+    PoleTimingMap clocks;
+    ClockPass pass{root, clocks, analyzer->getFalsePathMask()};
+    Walk<ClockPass> walk(pass, visited);
+    PoleTimingMap& table = launch ? _launchMap : _latchMap;
+    for (Pole* leaf : leaves) {
+      if (leaf->isMarked()) continue;
+      if (launch ? leaf->isInput() : leaf->isOutput()) {
+        table[leaf] = TimingMap{{0, Timing(Delay(0), Delay(0))}};
+        continue;
+      }
+      walk.run(leaf);
+      const auto found = clocks.find(leaf);
+      if (found == clocks.end()) continue;
+      Delay low = Delay::getMaximum();
+      Delay high = Delay::getMinimum();
+      for (const auto& [key, timing] : found->second) {
+        const Delay minimum = timing.getMinimumDelay();
+        const Delay maximum = timing.getMaximumDelay();
+        if (low == Delay::getUndefined())
+          low = minimum;
+        else if (minimum != Delay::getUndefined() && minimum < low)
+          low = minimum;
+        if (high == Delay::getUndefined())
+          high = maximum;
+        else if (maximum != Delay::getUndefined() && high < maximum)
+          high = maximum;
+      }
+      table[leaf] = TimingMap{{0, Timing(low, high)}};
+    }
+  };
+  if (Pole* root = _subdomain->getLaunchRoot())
+    analyzeSide(root, _subdomain->getLaunchLeafSet(), true);
+  if (Pole* root = _subdomain->getLatchRoot())
+    analyzeSide(root, _subdomain->getLatchLeafSet(), false);
+  analyzer->unmark();
+}
+
+namespace {
+
+// Data arrivals, travelling backward from a pole to the launch leaves.
+struct ArrivalPass {
+  Scanner& scanner;
+  PoleTimingMap& arrivals;
+  Mask falsePathMask;
+  // Gives a start point its arrival.
+  void (Scanner::*start)(Pole*);
+
+  PoleTimingMap& getTable() { return arrivals; }
+  static Pole* getFarEnd(const Edge* edge) { return edge->getSource(); }
+  static const EdgeSet& getEdgeSet(const Pole* pole) { return pole->getIncomingEdgeSet(); }
+  static bool isFollowed(const Edge* edge) { return edge->isActive(); }
+  static bool isRefused(const Pole*) { return false; }
+  static bool isEnd(const Pole* pole) { return pole->isInitial(); }
+  void handleEnd(Pole* pole) { (scanner.*start)(pole); }
+  Mask getCutMask(const Pole* pole) const { return pole->getClosingMask() & falsePathMask; }
+  static Mask getStartMask(const Pole* pole) { return pole->getOpeningMask(); }
+  // The edge's target is the pole being computed: into a register's data
+  // side, the check arc widens the window by the hold and setup times.
+  static void shift(const Edge* edge, TimingMap& map) {
+    if (edge->getTarget()->isDual())
+      Scanner::takeSetupHold(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+    else
+      Scanner::addDelay(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+  }
+};
+
+// Required times, travelling forward from a pole to the capture side.
+struct RequirePass {
+  Scanner& scanner;
+  PoleTimingMap& required;
+  const PoleTimingMap& arrivals;
+  // Gives an end point its required time.
+  void (Scanner::*end)(Pole*);
+
+  PoleTimingMap& getTable() { return required; }
+  static Pole* getFarEnd(const Edge* edge) { return edge->getTarget(); }
+  static const EdgeSet& getEdgeSet(const Pole* pole) { return pole->getOutgoingEdgeSet(); }
+  static bool isFollowed(const Edge* edge) { return edge->isActive(); }
+  bool isRefused(const Pole* pole) const { return !arrivals.contains(pole); }
+  static bool isEnd(const Pole* pole) { return pole->isTerminal(); }
+  void handleEnd(Pole* pole) { (scanner.*end)(pole); }
+  static Mask getCutMask(const Pole* pole) { return pole->getOpeningMask(); }
+  static Mask getStartMask(const Pole* pole) { return pole->getClosingMask(); }
+  static void shift(const Edge* edge, TimingMap& map) {
+    if (edge->getTarget()->isDual())
+      Scanner::freeSetupHold(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+    else
+      Scanner::minusDelay(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+  }
+};
+
+}  // namespace
+
+void Scanner::arrivalAnalyze(Pole* pole, VisitedSet& visited) {
+  ArrivalPass pass{*this, _arrivalMap, analyzer->getFalsePathMask(), &Scanner::startArrival};
+  Walk<ArrivalPass>(pass, visited).run(pole);
+}
+
+void Scanner::startArrival(Pole* pole) {
+  if (!_subdomain->getLaunchLeafSet().count(pole)) return;
+  if (!_subdomain->getLaunchRoot()) {
+    TimingMap& map = _arrivalMap[pole];
+    map = TimingMap{{0, Timing(Delay(0), Delay(0))}};
+    mingle(pole->getOpeningMask(), map);
+    return;
+  }
+  const auto found = _launchMap.find(pole);
+  if (found == _launchMap.end()) return;
+  TimingMap map = found->second;
+  sensibilize(Mask(), map);
+  IOConstraint constraint;
+  if (pole->isInput() && analyzer->hasInputConstraint(pole, constraint))
+    addDelay(constraint.getMinimum(), constraint.getMaximum(), map);
+  mingle(pole->getOpeningMask(), map);
+  _arrivalMap[pole] = std::move(map);
+}
+
+void Scanner::arrivalAnalyze() {
+  const VisitedSet visited;
+  ArrivalPass pass{*this, _arrivalMap, analyzer->getFalsePathMask(), &Scanner::startArrival};
+  Walk<ArrivalPass> walk(pass, visited);
+  const Mask multicycleMask = analyzer->getMulticyclePathMask();
+  // Widens the subdomain's arrival window by one capture-side timing.
+  const auto capture = [this, &multicycleMask](unsigned long key, const Timing& timing) {
+    _arrivalTiming.combine(timing);
+    if (_subdomain->isPureClock() && timing.getMaximumDelay() == _arrivalTiming.getMaximumDelay()) {
+      if (meets(Mask(key), multicycleMask))
+        _subdomain->setMPathCritical();
+      else
+        _subdomain->resetMPathCritical();
+    }
+    _subdomain->setLAT(_arrivalTiming.getMaximumDelay());
+    _subdomain->setSAT(_arrivalTiming.getMinimumDelay());
+  };
+  if (_subdomain->getLatchRoot()) {
+    for (Pole* leaf : _subdomain->getLatchLeafSet()) {
+      const auto latch = _latchMap.find(leaf);
+      if (latch == _latchMap.end()) continue;
+      TimingMap latchMap = latch->second;
+      sensibilize(Mask(), latchMap);
+      Pole* data = leaf;
+      if (leaf->getMode().getCode() != Mode::None) {
+        data = leaf->getDual();
+        if (!data)
+          Orvek::raise<Orvek::InvalidRequest>(kSource, "arrivalAnalyze",
+                                              "Null input data for " + leaf->getReportName());
+      }
+      walk.run(data);
+      const auto arrival = _arrivalMap.find(data);
+      if (arrival == _arrivalMap.end()) continue;
+      TimingMap map = arrival->second;
+      IOConstraint constraint;
+      if (data->isOutput() && analyzer->hasOutputConstraint(data, constraint))
+        addDelay(constraint.getMinimum(), constraint.getMaximum(), map);
+      minusLatchTiming(latchMap[0], map);
+      divideCycleCount(map);
+      for (const auto& [key, timing] : map) capture(key, timing);
+    }
+  } else {
+    for (Pole* leaf : _subdomain->getLatchLeafSet()) {
+      if (!leaf->isOutput()) Orvek::console.warning("Not an output pole", "");
+      walk.run(leaf);
+      const auto arrival = _arrivalMap.find(leaf);
+      if (arrival == _arrivalMap.end()) continue;
+      TimingMap map = arrival->second;
+      filter(analyzer->getMaxdelayPathMask(), analyzer->getMindelayPathMask(), map);
+      for (const auto& [key, timing] : map) capture(key, timing);
+    }
+  }
+  analyzer->unmark();
+}
+
+void Scanner::requireAnalyze(Pole* pole, VisitedSet& visited) {
+  RequirePass pass{*this, _requireMap, _arrivalMap, &Scanner::endRequire};
+  Walk<RequirePass>(pass, visited).run(pole);
+}
+
+void Scanner::endRequire(Pole* pole) {
+  const Delay setup = _subdomain->getSetupRelation();
+  const Delay hold = _subdomain->getHoldRelation();
+  TimingMap map;
+  if (_subdomain->getLatchRoot()) {
+    Pole* clock = pole->getClock();
+    if (!clock || !_subdomain->getLatchLeafSet().count(clock)) return;
+    const auto latch = _latchMap.find(clock);
+    if (latch == _latchMap.end()) return;
+    const Timing timing = getEntry(latch->second, 0);
+    const Delay minimum = setup + timing.getMinimumDelay();
+    const Delay maximum = timing.getMaximumDelay() + (-hold);
+    map[0] = Timing(minimum, maximum);
+    IOConstraint constraint;
+    if (pole->isOutput() && analyzer->hasOutputConstraint(pole, constraint))
+      minusDelay(constraint.getMinimum(), constraint.getMaximum(), map);
+  } else {
+    if (!_subdomain->getLatchLeafSet().count(pole)) return;
+    map[0] = Timing(setup, -hold);
+  }
+  mingle(pole->getClosingMask(), map);
+  _requireMap[pole] = std::move(map);
+}
+
+void Scanner::requireAnalyze() {
+  const VisitedSet visited;
+  RequirePass pass{*this, _requireMap, _arrivalMap, &Scanner::endRequire};
+  Walk<RequirePass> walk(pass, visited);
+  const bool inputs = !_subdomain->getLaunchRoot();
+  for (Pole* leaf : _subdomain->getLaunchLeafSet()) {
+    if (inputs && !leaf->isInput()) Orvek::console.warning("Not an input pole", "");
+    if (_arrivalMap.contains(leaf)) walk.run(leaf);
+  }
+  analyzer->unmark();
+}
+
+// ---- Slacks ----------------------------------------------------------------------
+
+namespace {
+
+// The class of the paths after `edge`: the constraints opening at its
+// source join, only those the edge belongs to survive, those opening at
+// its target join.
+Mask getEdgeClass(const Edge* edge, const Mask& mask) {
+  return ((mask | edge->getSource()->getOpeningMask()) & edge->getMask()) |
+         edge->getTarget()->getOpeningMask();
+}
+
+// The required time left for a class once the entries sharing one of its
+// constraints are dropped and the rest merged: the earliest minimum
+// (`minimum`) or the latest maximum of those entries, Undefined if none.
+Delay getFreeRequired(const TimingMap& required, const Mask& mask, bool minimum) {
+  Timing merged;
+  const bool filtering = mask.getNumber() != 0;
+  for (const auto& [key, timing] : required)
+    if (!filtering || !meets(Mask(key), mask)) merged.combine(timing);
+  return minimum ? merged.getMinimumDelay() : merged.getMaximumDelay();
+}
+
+}  // namespace
+
+Delay Scanner::calculateLSlack(Edge* edge, const Mask& mask, const Delay& arrival) const {
+  if (!edge) Orvek::raise<Orvek::InvalidRequest>(kSource, "calculateLSlack", "Null edge");
+  return getLSlack(edge, mask, arrival);
+}
+
+Delay Scanner::calculateSSlack(Edge* edge, const Mask& mask, const Delay& arrival) const {
+  if (!edge) Orvek::raise<Orvek::InvalidRequest>(kSource, "calculateSSlack", "Null edge");
+  return getSSlack(edge, mask, arrival);
+}
+
+Delay Scanner::calculateLSlack(Edge* edge, const Mask& mask, const Delay& arrival,
+                               CPath* path) const {
+  if (!edge) Orvek::raise<Orvek::InvalidRequest>(kSource, "calculateLSlack", "Null edge");
+  return getConstrainedSlack(edge, mask, arrival, path, true);
+}
+
+Delay Scanner::calculateSSlack(Edge* edge, const Mask& mask, const Delay& arrival,
+                               CPath* path) const {
+  if (!edge) Orvek::raise<Orvek::InvalidRequest>(kSource, "calculateSSlack", "Null edge");
+  return getConstrainedSlack(edge, mask, arrival, path, false);
+}
+
+Delay Scanner::getLSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
+  const auto found = _requireMap.find(edge->getTarget());
+  if (found == _requireMap.end()) return Delay::getUndefined();
+  const Delay required = getFreeRequired(found->second, getEdgeClass(edge, mask), true);
+  return required - (arrival + edge->getMaximumDelay());
+}
+
+Delay Scanner::getSSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
+  const Pole* target = edge->getTarget();
+  const auto found = _requireMap.find(target);
+  if (found == _requireMap.end()) return Delay::getUndefined();
+  const Mask edgeClass = getEdgeClass(edge, mask);
+  // A check arc into a register's data side counts its hold time against
+  // the arrival.
+  const Delay after =
+      target->isDual() ? arrival - edge->getMinimumDelay() : arrival + edge->getMinimumDelay();
+  return after - getFreeRequired(found->second, edgeClass, false);
+}
+
+double Scanner::getCycleFactor() const {
+  Pole* launchRoot = _subdomain->getLaunchRoot();
+  const Mode::Code launchMode = _subdomain->getLaunchMode().getCode();
+  if (!launchRoot || launchRoot != _subdomain->getLatchRoot() ||
+      launchMode == _subdomain->getLatchMode().getCode())
+    return 1.0;
+  const auto duty = static_cast<unsigned long>(analyzer->getDutyRatio(launchRoot));
+  const unsigned long phase = launchMode == Mode::Rising ? duty : 100 - duty;
+  // A clock without a high (or low) phase has no half-period correction.
+  if (phase == 0) return 1.0;
+  return static_cast<double>(100 / phase);
+}
+
+Delay Scanner::getConstrainedSlack(const Edge* edge, const Mask& mask, const Delay& arrival,
+                                   CPath* path, bool longest) const {
+  if (!path) return Delay::getUndefined();
+  const Pole* target = edge->getTarget();
+  const auto found = _requireMap.find(target);
+  if (found == _requireMap.end()) return Delay::getUndefined();
+  const Mask edgeClass = getEdgeClass(edge, mask);
+  TimingMap required = found->second;
+  filter(edgeClass & analyzer->getFalsePathMask(), required);
+  sensibilize(path->getMask(), required);
+  Delay time = Delay::getUndefined();
+  for (const auto& [key, timing] : required) {
+    if (meets(Mask(key), path->getMask())) {
+      time = longest ? timing.getMinimumDelay() : timing.getMaximumDelay();
+      break;
+    }
+  }
+  const Delay setup = _subdomain->getSetupRelation();
+  if (longest) {
+    Delay result = time - (arrival + edge->getMaximumDelay());
+    if (auto* delayPath = dynamic_cast<DPath*>(path)) {
+      if (delayPath->isMaximum()) result = delayPath->getMaxdelay() - (setup - result);
+    } else if (auto* multicycle = dynamic_cast<MPath*>(path)) {
+      const double cycles = static_cast<double>(multicycle->getCycleCount()) - 1.0;
+      const double extension = cycles * getCycleFactor() * static_cast<double>(setup.getValue());
+      result = result + Delay(truncate(extension));
+    }
+    return result;
+  }
+  const Delay after =
+      target->isDual() ? arrival - edge->getMinimumDelay() : arrival + edge->getMinimumDelay();
+  Delay result = after - time;
+  if (auto* delayPath = dynamic_cast<DPath*>(path))
+    if (!delayPath->isMaximum()) result = result - delayPath->getMindelay();
+  return result;
+}
+
+void Scanner::tagSlacks() {
+  const Mask constrainedMask = analyzer->getMaxdelayPathMask() | analyzer->getMulticyclePathMask();
+  for (const auto& [pole, arrivals] : _arrivalMap) {
+    for (Edge* edge : pole->getOutgoingEdgeSet()) {
+      Delay best = Delay::getMaximum();
+      for (const auto& [key, timing] : arrivals) {
+        const Mask mask(key);
+        const Delay arrival = timing.getMaximumDelay();
+        Delay slack = getLSlack(edge, mask, arrival);
+        if (slack != Delay::getUndefined() && slack < best) best = slack;
+        const Mask constrained = mask & constrainedMask;
+        if (constrained.getNumber() == 0) continue;
+        for (CPath* path : analyzer->getCPaths(constrained)) {
+          slack = getConstrainedSlack(edge, mask, arrival, path, true);
+          if (slack != Delay::getUndefined() && slack < best) best = slack;
+        }
+      }
+      const Delay current = edge->getSlack();
+      if (current == Delay::getUndefined()) {
+        if (best != Delay::getMaximum()) edge->setSlack(best);
+      } else if (best < current) {
+        edge->setSlack(best);
+      }
+    }
+  }
+}
+
+// ---- Route search ----------------------------------------------------------------
+
+void Scanner::searchLongestRoutes(Delay limit, unsigned long count) {
+  if (count == 0) {
+    // Only the maximum delay paths, each from its sources once, keeping up
+    // to 50 routes below -1 ps.
+    limit = Delay(-1);
+    count = 50;
+    unsigned long found = 0;
+    RouteSearch search(*this, true, limit, found, count);
+    for (DPath* path : analyzer->getMaxdelayPaths()) {
+      const Delay difference = path->getMaxdelay() - _subdomain->getSetupRelation();
+      if (difference == Delay::getUndefined())
+        Orvek::raise<Orvek::InvalidRequest>(kSource, "searchLongestRoutes",
+                                            "Undefined difference delay");
+      searchSources(search, path, difference);
+    }
+    return;
+  }
+  if (limit == Delay::getUndefined())
+    Orvek::raise<Orvek::InvalidRequest>(kSource, "searchLongestRoutes", "Undefined maximumSlack");
+  searchRoutes(true, limit, count);
+}
+
+void Scanner::searchShortestRoutes(Delay limit, unsigned long count) {
+  if (limit == Delay::getUndefined())
+    Orvek::raise<Orvek::InvalidRequest>(kSource, "searchShortestRoutes", "Undefined maximumSlack");
+  if (count == 0)
+    Orvek::raise<Orvek::InvalidRequest>(kSource, "searchShortestRoutes", "Zero limit");
+  searchRoutes(false, limit, count);
+}
+
+Delay Scanner::getStartArrival(Pole* pole, bool longest) const {
+  const Timing timing =
+      getEntry(_arrivalMap.find(pole)->second, (Mask() | pole->getOpeningMask()).getNumber());
+  return longest ? timing.getMaximumDelay() : timing.getMinimumDelay();
+}
+
+void Scanner::searchSources(RouteSearch& search, CPath* path, const Delay& difference) {
+  const VisitedSet visited;
+  std::vector<Edge*> edges;
+  for (Pole* source : path->getSourceSet()) {
+    if (!_arrivalMap.contains(source)) continue;
+    Mask mask;
+    Delay arrival = getStartArrival(source, search.isLongest());
+    search.run(source, path, difference, mask, visited, edges, arrival);
+  }
+}
+
+void Scanner::searchRoutes(bool longest, Delay limit, unsigned long count) {
+  if (limit != Delay::getMaximum()) limit = limit + Delay(1);
+  unsigned long found = 0;
+  RouteSearch search(*this, longest, limit, found, count);
+  const VisitedSet visited;
+  std::vector<Edge*> edges;
+
+  // Start points ranked by the best slack of their first edges, so that the
+  // limit drops early.
+  std::map<Delay, PoleSet> ranking;
+  for (Pole* leaf : _subdomain->getLaunchLeafSet()) {
+    Delay best = Delay::getMaximum();
+    for (Edge* edge : leaf->getOutgoingEdgeSet()) {
+      if (!_arrivalMap.contains(leaf)) continue;
+      const Delay arrival = getStartArrival(leaf, longest);
+      const Delay slack =
+          longest ? getLSlack(edge, Mask(), arrival) : getSSlack(edge, Mask(), arrival);
+      if (slack == Delay::getUndefined()) continue;
+      if (best == Delay::getUndefined() || slack < best) best = slack;
+    }
+    ranking[best].insert(leaf);
+  }
+  for (const auto& [slack, leaves] : ranking) {
+    for (Pole* leaf : leaves) {
+      if (!_arrivalMap.contains(leaf)) continue;
+      Mask mask;
+      Delay arrival = getStartArrival(leaf, longest);
+      search.run(leaf, nullptr, Delay(0), mask, visited, edges, arrival);
+    }
+  }
+
+  // The poles that capture the targets of a path constraint in this
+  // subdomain, each once.
+  const auto getCaptures = [this](CPath* path) {
+    std::vector<Pole*> captures;
+    for (Pole* target : path->getTargetSet()) {
+      Pole* clock = target->getClock();
+      if (!clock || !_subdomain->getLatchLeafSet().count(clock) || !_latchMap.contains(clock))
+        continue;
+      if (std::find(captures.begin(), captures.end(), clock) == captures.end())
+        captures.push_back(clock);
+    }
+    return captures;
+  };
+  const char* operation = longest ? "searchLongestRoutes" : "searchShortestRoutes";
+
+  for (MPath* path : analyzer->getMulticyclePaths()) {
+    for (std::size_t capture = getCaptures(path).size(); capture > 0; --capture) {
+      Delay difference(0);
+      Pole* launchRoot = _subdomain->getLaunchRoot();
+      if (longest && launchRoot && launchRoot == _subdomain->getLatchRoot()) {
+        const double cycles = static_cast<double>(path->getCycleCount()) - 1.0;
+        const double longestArrival =
+            static_cast<double>(_arrivalTiming.getMaximumDelay().getValue());
+        difference = Delay(truncate(cycles * getCycleFactor() * longestArrival));
+      }
+      searchSources(search, path, difference);
+    }
+  }
+  for (DPath* path : analyzer->getMaxdelayPaths()) {
+    for (std::size_t capture = getCaptures(path).size(); capture > 0; --capture) {
+      Delay difference(0);
+      if (longest) {
+        difference = path->getMaxdelay() - _subdomain->getSetupRelation();
+        if (difference == Delay::getUndefined())
+          Orvek::raise<Orvek::InvalidRequest>(kSource, operation, "Undefined difference delay");
+      }
+      searchSources(search, path, difference);
+    }
+  }
+  for (DPath* path : analyzer->getMindelayPaths()) {
+    for (std::size_t capture = getCaptures(path).size(); capture > 0; --capture) {
+      Delay difference(0);
+      if (!longest) {
+        difference = path->getMindelay();
+        if (difference == Delay::getUndefined())
+          Orvek::raise<Orvek::InvalidRequest>(kSource, operation, "Undefined difference delay");
+      }
+      searchSources(search, path, difference);
+    }
+  }
+}
+
+namespace {
+
+// Runs one search step from `pole` with the caller's route given as a list.
+void runStep(RouteSearch& search, Pole* pole, CPath* path, const Delay& difference, Mask& mask,
+             const Scanner::VisitedSet& visited, std::list<Edge*>& edges, Delay& arrival) {
+  std::vector<Edge*> route(edges.begin(), edges.end());
+  search.run(pole, path, difference, mask, visited, route, arrival);
+}
+
+}  // namespace
+
+void Scanner::searchLongestRoutes(Pole* pole, Mask& mask, VisitedSet& visited,
+                                  std::list<Edge*>& edges, Delay& arrival, Delay& limit,
+                                  unsigned long& found, const unsigned long& count) {
+  RouteSearch search(*this, true, limit, found, count);
+  runStep(search, pole, nullptr, Delay(0), mask, visited, edges, arrival);
+}
+
+void Scanner::searchShortestRoutes(Pole* pole, Mask& mask, VisitedSet& visited,
+                                   std::list<Edge*>& edges, Delay& arrival, Delay& limit,
+                                   unsigned long& found, const unsigned long& count) {
+  RouteSearch search(*this, false, limit, found, count);
+  runStep(search, pole, nullptr, Delay(0), mask, visited, edges, arrival);
+}
+
+void Scanner::searchLongestRoutes(Pole* pole, CPath* path, const Delay& difference, Mask& mask,
+                                  VisitedSet& visited, std::list<Edge*>& edges, Delay& arrival,
+                                  Delay& limit, unsigned long& found, const unsigned long& count) {
+  RouteSearch search(*this, true, limit, found, count);
+  runStep(search, pole, path, difference, mask, visited, edges, arrival);
+}
+
+void Scanner::searchShortestRoutes(Pole* pole, CPath* path, const Delay& difference, Mask& mask,
+                                   VisitedSet& visited, std::list<Edge*>& edges, Delay& arrival,
+                                   Delay& limit, unsigned long& found, const unsigned long& count) {
+  RouteSearch search(*this, false, limit, found, count);
+  runStep(search, pole, path, difference, mask, visited, edges, arrival);
+}
+
+}  // namespace Morva

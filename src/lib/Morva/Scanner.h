@@ -1,0 +1,156 @@
+#pragma once
+
+#include <Morva/Collections.h>
+#include <Morva/Delay.h>
+#include <Morva/Export.h>
+#include <Morva/Mask.h>
+#include <Morva/Object.h>
+#include <Morva/Timing.h>
+#include <Morva/TimingMap.h>
+
+#include <list>
+#include <set>
+#include <string>
+
+namespace Morva {
+
+class CPath;
+class Edge;
+class Pole;
+class RouteSearch;
+class Subdomain;
+
+// The propagation engine of one subdomain. It carries clock arrival times,
+// data arrival times and required times through the timing graph as timing
+// maps (one timing per class of path constraints), computes slacks from
+// them, tags edges with their worst setup slack and searches the most
+// critical routes.
+//
+// Every graph walk runs on an explicit stack, so its depth is bounded by
+// memory rather than by the thread's stack. The walks keep the visiting
+// order of a depth-first recursion: the edges of a pole are followed in
+// creation order, a pole on the current path closes a loop and is skipped,
+// and a pole's result is stored after each of its edges has been followed.
+class MORVA_API Scanner : public Object {
+ public:
+  using VisitedSet = std::set<Pole*, Object::StampLess>;
+
+  static Scanner* create(Subdomain* subdomain);
+  static void preCreate(Subdomain* subdomain);
+
+  Subdomain* getSubdomain() const { return _subdomain; }
+  const Timing& getArrivalTiming() const { return _arrivalTiming; }
+
+  // Table look-ups; the map forms copy the pole's timing map into `map`
+  // and leave it untouched when the pole has none.
+  bool hasArrivalTimingMap(Pole* pole) const { return _arrivalMap.contains(pole); }
+  bool hasRequireTimingMap(Pole* pole) const { return _requireMap.contains(pole); }
+  bool hasArrivalTimingMap(Pole* pole, TimingMap& map) const;
+  bool hasRequireTimingMap(Pole* pole, TimingMap& map) const;
+  bool hasLatchTimingMap(Pole* pole, TimingMap& map) const;
+  bool hasLaunchTimingMap(Pole* pole, TimingMap& map) const;
+
+  // Shifts. The addDelay and minusDelay forms use the wrapping Timing
+  // arithmetic; the others the bounded Delay arithmetic, the minimum
+  // component first. Two-delay forms take the lower bound first.
+  static void addDelay(const Delay& minimum, const Delay& maximum, TimingMap& map);
+  static void addDelay(const Delay& delay, TimingMap& map);
+  static void minusDelay(const Delay& minimum, const Delay& maximum, TimingMap& map);
+  static void minusDelay(const Delay& delay, TimingMap& map);
+  static void takeSetupHold(const Delay& minimum, const Delay& maximum, TimingMap& map);
+  static void freeSetupHold(const Delay& minimum, const Delay& maximum, TimingMap& map);
+  static void addLatchTiming(const Timing& latch, TimingMap& map);
+  static void minusLatchTiming(const Timing& latch, TimingMap& map);
+
+  // Re-keying and filtering.
+  static void combine(const TimingMap& source, TimingMap& target);
+  static void sensibilize(const Mask& mask, TimingMap& map);
+  static void mingle(const Mask& mask, TimingMap& map);
+  static void filter(const Mask& mask, TimingMap& map);
+  static void filter(const Mask& maxMask, const Mask& minMask, TimingMap& map);
+  void divideCycleCount(TimingMap& map);
+  Mask getPriorityMask(const Mask& mask, bool longest) const;
+
+  void analyze() {}
+
+  // Propagation passes, in calling order.
+  void clockAnalyze();
+  void arrivalAnalyze();
+  void requireAnalyze();
+  // Their walks from one pole; `visited` holds the poles of the caller's
+  // current path, which close loops, and is left as it was given.
+  void clockAnalyze(Pole* root, Pole* pole, VisitedSet& visited, PoleTimingMap& clocks);
+  void arrivalAnalyze(Pole* pole, VisitedSet& visited);
+  void requireAnalyze(Pole* pole, VisitedSet& visited);
+
+  // Slacks; Undefined when none can be computed (no required time at the
+  // edge's target, an Undefined arrival, or a null path constraint).
+  Delay calculateLSlack(Edge* edge, const Mask& mask, const Delay& arrival) const;
+  Delay calculateLSlack(Edge* edge, const Mask& mask, const Delay& arrival, CPath* path) const;
+  Delay calculateSSlack(Edge* edge, const Mask& mask, const Delay& arrival) const;
+  Delay calculateSSlack(Edge* edge, const Mask& mask, const Delay& arrival, CPath* path) const;
+  void tagSlacks();
+
+  // Route search.
+  void searchLongestRoutes(Delay limit, unsigned long count);
+  void searchShortestRoutes(Delay limit, unsigned long count);
+  // Their searches from one pole, unconstrained and along one path
+  // constraint (a null path searches unconstrained); `visited` and
+  // `edges` describe the route so far and are left as they were given.
+  void searchLongestRoutes(Pole* pole, Mask& mask, VisitedSet& visited, std::list<Edge*>& edges,
+                           Delay& arrival, Delay& limit, unsigned long& found,
+                           const unsigned long& count);
+  void searchShortestRoutes(Pole* pole, Mask& mask, VisitedSet& visited, std::list<Edge*>& edges,
+                            Delay& arrival, Delay& limit, unsigned long& found,
+                            const unsigned long& count);
+  void searchLongestRoutes(Pole* pole, CPath* path, const Delay& difference, Mask& mask,
+                           VisitedSet& visited, std::list<Edge*>& edges, Delay& arrival,
+                           Delay& limit, unsigned long& found, const unsigned long& count);
+  void searchShortestRoutes(Pole* pole, CPath* path, const Delay& difference, Mask& mask,
+                            VisitedSet& visited, std::list<Edge*>& edges, Delay& arrival,
+                            Delay& limit, unsigned long& found, const unsigned long& count);
+
+  std::string getAlias() const override;
+  std::string _getLabel() const override;
+  Orvek::Record* _getRecord() const override;
+
+ protected:
+  explicit Scanner(Subdomain* subdomain);
+  void postCreate(Subdomain* subdomain);
+  void preDestroy() override;
+
+ private:
+  friend class RouteSearch;
+
+  // The entry of `key` of `map`, or (Undefined, Undefined).
+  static Timing getEntry(const TimingMap& map, unsigned long key);
+  // The slack computations after the null-edge check.
+  Delay getLSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const;
+  Delay getSSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const;
+  Delay getConstrainedSlack(const Edge* edge, const Mask& mask, const Delay& arrival, CPath* path,
+                            bool longest) const;
+  // The half-period factor of multicycle corrections between the launch
+  // and latch clock edges of the subdomain.
+  double getCycleFactor() const;
+
+  // The arrival of a start point, a launch leaf or a constraint's
+  // source, under the class that opens there.
+  Delay getStartArrival(Pole* pole, bool longest) const;
+  // The end handling of the arrival and required-time walks.
+  void startArrival(Pole* pole);
+  void endRequire(Pole* pole);
+
+  // The route search of one entry after its limit and count checks.
+  void searchRoutes(bool longest, Delay limit, unsigned long count);
+  // Searches the routes of a path constraint from each of its sources.
+  void searchSources(RouteSearch& search, CPath* path, const Delay& difference);
+
+  Subdomain* _subdomain;
+  PoleTimingMap _launchMap;
+  PoleTimingMap _latchMap;
+  PoleTimingMap _arrivalMap;
+  PoleTimingMap _requireMap;
+  Timing _arrivalTiming;
+};
+
+}  // namespace Morva

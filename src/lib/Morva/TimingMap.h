@@ -1,0 +1,274 @@
+#pragma once
+
+#include <Morva/Export.h>
+#include <Morva/Timing.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <iterator>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace Morva {
+
+class Pole;
+
+// The unit of propagation: an ordered map from a mask number (the class of
+// path constraints that the summarised paths pass through) to the timing of
+// that class. It offers the subset of the std::map interface that the
+// library and its hosts use and iterates in ascending key order.
+//
+// Almost every map holds a single entry, key 0 (paths under no constraint),
+// so the entries live in a sorted array whose first slot is stored inline:
+// the common map allocates nothing, and copying or clearing it touches 32
+// bytes. A second entry moves the array to the heap. Any insertion or
+// erasure invalidates iterators.
+class MORVA_API TimingMap {
+ public:
+  using key_type = unsigned long;
+  using mapped_type = Timing;
+  using value_type = std::pair<unsigned long, Timing>;
+  using size_type = std::size_t;
+
+  // A position in the entry array. A class rather than a plain pointer, so
+  // that `erase(0)` names key 0 and not a null position.
+  template <class Value>
+  class Cursor {
+   public:
+    using iterator_category = std::bidirectional_iterator_tag;
+    using value_type = std::remove_const_t<Value>;
+    using difference_type = std::ptrdiff_t;
+    using pointer = Value*;
+    using reference = Value&;
+
+    Cursor() = default;
+    explicit Cursor(Value* place) : _place(place) {}
+    // An iterator converts to a const_iterator.
+    template <class Other>
+    requires std::is_convertible_v<Other*, Value*> Cursor(const Cursor<Other>& other)
+        : _place(other.get()) {}
+
+    Value* get() const { return _place; }
+    Value& operator*() const { return *_place; }
+    Value* operator->() const { return _place; }
+    Cursor& operator++() {
+      ++_place;
+      return *this;
+    }
+    Cursor operator++(int) { return Cursor(_place++); }
+    Cursor& operator--() {
+      --_place;
+      return *this;
+    }
+    Cursor operator--(int) { return Cursor(_place--); }
+    friend bool operator==(const Cursor& a, const Cursor& b) { return a._place == b._place; }
+
+   private:
+    Value* _place = nullptr;
+  };
+  using iterator = Cursor<value_type>;
+  using const_iterator = Cursor<const value_type>;
+
+  TimingMap() = default;
+  TimingMap(std::initializer_list<value_type> entries);
+  TimingMap(const TimingMap& other);
+  TimingMap(TimingMap&& other) noexcept;
+  TimingMap& operator=(const TimingMap& other);
+  TimingMap& operator=(TimingMap&& other) noexcept;
+  ~TimingMap();
+
+  size_type size() const { return _size; }
+  bool empty() const { return _size == 0; }
+
+  iterator begin() { return iterator(data()); }
+  iterator end() { return iterator(data() + _size); }
+  const_iterator begin() const { return const_iterator(data()); }
+  const_iterator end() const { return const_iterator(data() + _size); }
+
+  iterator find(unsigned long key) { return iterator(locate(key)); }
+  const_iterator find(unsigned long key) const {
+    return const_iterator(const_cast<TimingMap*>(this)->locate(key));
+  }
+  iterator lower_bound(unsigned long key) { return iterator(lowerBound(key)); }
+  const_iterator lower_bound(unsigned long key) const {
+    return const_iterator(const_cast<TimingMap*>(this)->lowerBound(key));
+  }
+  size_type count(unsigned long key) const { return contains(key) ? 1 : 0; }
+  bool contains(unsigned long key) const {
+    return const_cast<TimingMap*>(this)->locate(key) != data() + _size;
+  }
+
+  // The timing of `key`, entered as (Undefined, Undefined) when absent.
+  Timing& operator[](unsigned long key) {
+    value_type* place = lowerBound(key);
+    if (place != data() + _size && place->first == key) return place->second;
+    return insertAt(place - data(), key)->second;
+  }
+
+  size_type erase(unsigned long key);
+  // Returns the entry that followed the erased one.
+  iterator erase(const_iterator position);
+  // Keeps the heap array, if any, for reuse.
+  void clear();
+  void swap(TimingMap& other) noexcept;
+
+  bool operator==(const TimingMap& other) const;
+  bool operator!=(const TimingMap& other) const { return !(*this == other); }
+
+ private:
+  value_type* data() {
+    return _capacity == 1 ? std::launder(reinterpret_cast<value_type*>(_storage._inline))
+                          : _storage._heap;
+  }
+  const value_type* data() const { return const_cast<TimingMap*>(this)->data(); }
+
+  value_type* lowerBound(unsigned long key) {
+    value_type* first = data();
+    value_type* last = first + _size;
+    // Maps are tiny: a linear scan beats a binary search.
+    while (first != last && first->first < key) ++first;
+    return first;
+  }
+  // The entry of `key`, or the end of the array.
+  value_type* locate(unsigned long key) {
+    value_type* place = lowerBound(key);
+    return place != data() + _size && place->first != key ? data() + _size : place;
+  }
+  value_type* insertAt(size_type position, unsigned long key);
+  void reserve(uint32_t capacity);
+  // Frees everything, leaving the empty inline state.
+  void release();
+  // Moves the entries of `other` into this map, which must be in the empty
+  // inline state; `other` is left in that state.
+  void take(TimingMap& other) noexcept;
+
+  // The inline slot while `_capacity` is 1, else the heap array.
+  union Storage {
+    Storage() {}
+    ~Storage() {}
+    alignas(value_type) unsigned char _inline[sizeof(value_type)];
+    value_type* _heap;
+  } _storage;
+  uint32_t _size = 0;
+  uint32_t _capacity = 1;
+};
+
+inline void swap(TimingMap& a, TimingMap& b) noexcept {
+  a.swap(b);
+}
+
+// The per-pole table of timing maps of a scanner, iterated in pole creation
+// order (`Object::StampLess`).
+//
+// Propagation looks poles up once per edge, so the table is a hash index
+// over a dense array of entries: a lookup is one probe of a small integer
+// array, the entries need no node allocation, and a table of n poles costs
+// two arrays instead of n tree nodes. Creation order is needed only by the
+// walks that iterate the table (slack tagging, records); `begin()` sorts the
+// array by stamp the first time it is called after an insertion, which is
+// one O(n log n) sort per filled table. Sorting moves entries, so
+// `begin()` invalidates iterators obtained before it, as insertions do.
+class MORVA_API PoleTimingMap {
+ public:
+  using key_type = Pole*;
+  using mapped_type = TimingMap;
+  using value_type = std::pair<Pole*, TimingMap>;
+  using size_type = std::size_t;
+  using iterator = value_type*;
+  using const_iterator = const value_type*;
+
+  PoleTimingMap() = default;
+  PoleTimingMap(const PoleTimingMap& other);
+  PoleTimingMap(PoleTimingMap&& other) noexcept;
+  PoleTimingMap& operator=(const PoleTimingMap& other);
+  PoleTimingMap& operator=(PoleTimingMap&& other) noexcept;
+  ~PoleTimingMap() = default;
+
+  size_type size() const { return _entries.size(); }
+  bool empty() const { return _entries.empty(); }
+
+  iterator begin() {
+    order();
+    return _entries.data();
+  }
+  iterator end() { return _entries.data() + _entries.size(); }
+  const_iterator begin() const {
+    order();
+    return _entries.data();
+  }
+  const_iterator end() const { return _entries.data() + _entries.size(); }
+
+  iterator find(const Pole* pole) {
+    const uint32_t position = locate(pole);
+    return position == _none ? end() : _entries.data() + position;
+  }
+  const_iterator find(const Pole* pole) const {
+    return const_cast<PoleTimingMap*>(this)->find(pole);
+  }
+  size_type count(const Pole* pole) const { return locate(pole) == _none ? 0 : 1; }
+  bool contains(const Pole* pole) const { return locate(pole) != _none; }
+
+  // The map of `pole`, entered empty when absent.
+  TimingMap& operator[](Pole* pole) { return _entries[getPosition(pole)].second; }
+  // Positions: handles on entries for walks that come back to one pole's
+  // map many times. A position stays valid until the table is iterated
+  // (`begin()` may sort it) or cleared. `findPosition` gives `npos` for a
+  // pole without entry, `getPosition` enters an empty map for it.
+  static constexpr std::size_t npos = ~std::size_t(0);
+  std::size_t findPosition(const Pole* pole) const {
+    const uint32_t position = locate(pole);
+    return position == _none ? npos : position;
+  }
+  std::size_t getPosition(Pole* pole);
+  TimingMap& getAt(std::size_t position) { return _entries[position].second; }
+
+  void clear();
+  void swap(PoleTimingMap& other) noexcept;
+
+ private:
+  static constexpr uint32_t _none = UINT32_MAX;
+
+  // Poles are heap objects: the low address bits carry little, so the
+  // product is folded to bring its high bits down.
+  static std::size_t getHash(const Pole* pole) {
+    const uint64_t product =
+        static_cast<uint64_t>(reinterpret_cast<std::uintptr_t>(pole)) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(product ^ (product >> 32));
+  }
+  // The entry position of `pole`, or `_none`.
+  uint32_t locate(const Pole* pole) const {
+    if (_slots.empty()) return _none;
+    const std::size_t mask = _slots.size() - 1;
+    for (std::size_t slot = getHash(pole) & mask;; slot = (slot + 1) & mask) {
+      if (_slots[slot].pole == pole) return _slots[slot].position;
+      if (!_slots[slot].pole) return _none;
+    }
+  }
+  void rehash(std::size_t slotCount) const;
+  void order() const {
+    if (!_ordered) sortByStamp();
+  }
+  void sortByStamp() const;
+
+  // A slot of the index keeps the pole beside its entry's position, so that
+  // a look-up reads the entry array only once it has found the pole.
+  struct Slot {
+    const Pole* pole;
+    uint32_t position;
+  };
+
+  // Entries in insertion order until sorted; an index of slots, at most
+  // half of them used, a null pole marking a free one.
+  mutable std::vector<value_type> _entries;
+  mutable std::vector<Slot> _slots;
+  mutable bool _ordered = true;
+};
+
+inline void swap(PoleTimingMap& a, PoleTimingMap& b) noexcept {
+  a.swap(b);
+}
+
+}  // namespace Morva

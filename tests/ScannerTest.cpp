@@ -1,0 +1,764 @@
+#include <Morva/Analyzer.h>
+#include <Morva/Domain.h>
+#include <Morva/Edge.h>
+#include <Morva/FPath.h>
+#include <Morva/MPath.h>
+#include <Morva/Pole.h>
+#include <Morva/Scanner.h>
+#include <Morva/Subdomain.h>
+#include <Orvek/Console.h>
+#include <Orvek/Debug.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <iostream>
+#include <list>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace Morva;
+
+namespace {
+
+Timing timing(int minimum, int maximum) {
+  return Timing(Delay(minimum), Delay(maximum));
+}
+
+Poles poles(std::initializer_list<Pole*> list) {
+  static std::deque<std::list<Pole*>> kept;  // stable addresses
+  kept.emplace_back(list);
+  return Orvek::ListCollection<Pole*>(kept.back());
+}
+
+// A fresh analyzer per test, destroyed with everything it owns.
+class ScannerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Analyzer::create(); }
+  void TearDown() override {
+    if (analyzer) analyzer->destroy();
+    Orvek::console.setOutput(std::cout);
+    Orvek::setDebug(false);
+  }
+
+  static Pole* pole(const std::string& name, Mode::Code mode = Mode::None,
+                    Type::Code type = Type::None) {
+    Pole* created = Pole::createMain(name);
+    if (type != Type::None) created->setType(Type(type));
+    if (mode != Mode::None) created->setMode(Mode(mode));
+    return created;
+  }
+  static Edge* edge(Pole* source, Pole* target, int minimum, int maximum,
+                    Purpose::Code purpose = Purpose::Interconnect) {
+    Edge* created = Edge::create(source, target, Purpose(purpose));
+    created->setMinimumDelay(Delay(minimum));
+    created->setMaximumDelay(Delay(maximum));
+    return created;
+  }
+  static TimingMap map(const TimingMap& value) { return value; }
+  static TimingMap arrivalOf(Scanner* scanner, Pole* pole) {
+    TimingMap map;
+    EXPECT_TRUE(scanner->hasArrivalTimingMap(pole, map)) << pole->getName();
+    return map;
+  }
+  static TimingMap requireOf(Scanner* scanner, Pole* pole) {
+    TimingMap map;
+    EXPECT_TRUE(scanner->hasRequireTimingMap(pole, map)) << pole->getName();
+    return map;
+  }
+
+  // Two registers on clock clk through a clock buffer, the first feeding
+  // the second through q1 -> g -> d2, and an input port into g:
+  //   clk -(10,12)-> cb -(5,7)-> ff1, cb -(6,9)-> ff2
+  //   ff1 =(100,120)=> q1 -(20,30)-> g -(40,50)-> d2 =setup(15,25)=> ff2'
+  //   in -(5,8)-> g -(10,10)-> out
+  void buildPipeline() {
+    clk = pole("clk");
+    cb = pole("cb");
+    ff1 = pole("ff1", Mode::Rising);
+    ff2 = pole("ff2", Mode::Rising);
+    ff2Data = Pole::createDual("ff2");
+    q1 = pole("q1");
+    g = pole("g");
+    d2 = pole("d2");
+    in = pole("in", Mode::None, Type::Primary);
+    out = pole("out", Mode::None, Type::Primary);
+    edge(clk, cb, 10, 12);
+    edge(cb, ff1, 5, 7);
+    edge(cb, ff2, 6, 9);
+    edge(ff1, q1, 100, 120, Purpose::IOPath);
+    q1g = edge(q1, g, 20, 30);
+    gd2 = edge(g, d2, 40, 50);
+    setup = edge(d2, ff2Data, 15, 25, Purpose::SetupHold);
+    edge(in, g, 5, 8);
+    edge(g, out, 10, 10);
+    subdomain = Subdomain::create(Domain::create(clk, clk), Mode(Mode::Rising), Mode(Mode::Rising));
+    subdomain->captureLaunch(ff1);
+    subdomain->captureLaunch(in);
+    subdomain->captureLatch(ff2);
+    subdomain->setSetupRelation(Delay(1000));
+    subdomain->setHoldRelation(Delay(0));
+    analyzer->setInputConstraint(in, IOConstraint(clk, Mode(Mode::Rising), Delay(2), Delay(3)));
+  }
+
+  // Gives the constrained path its own bit and sensitises its edges.
+  static void constrain(CPath* path, std::initializer_list<Edge*> edges) {
+    Mask::reset(1);
+    path->setMask(Mask::getBasic(1));
+    path->validate();
+    for (Edge* edge : edges) edge->sensitize(path->getMask());
+  }
+
+  Pole *clk, *cb, *ff1, *ff2, *ff2Data, *q1, *g, *d2, *in, *out;
+  Edge *q1g, *gd2, *setup;
+  Subdomain* subdomain = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ScannerTest, FollowsTheObjectProtocol) {
+  try {
+    Scanner::create(nullptr);
+    ADD_FAILURE() << "created without subdomain";
+  } catch (const Orvek::FactoryFailed& error) {
+    EXPECT_EQ(error.getMessage(), "Null subdomain");
+    EXPECT_EQ(error.getFile(), "lib/Morva/Scanner");
+    EXPECT_EQ(error.getOperation(), "preCreate");
+  }
+  buildPipeline();
+  Scanner* scanner = Scanner::create(subdomain);
+  EXPECT_EQ(subdomain->getScanner(), scanner);
+  EXPECT_EQ(scanner->getAlias(), "SCNNER[" + subdomain->getName() + "]");
+  EXPECT_TRUE(scanner->getArrivalTiming().isUndefined());
+  scanner->clockAnalyze();
+  std::unique_ptr<Orvek::Record> record(scanner->_getRecord());
+  std::vector<std::string> names;
+  for (const Orvek::Slot* slot : record->getSlots())
+    if (slot->getHeader() == "Scanner") names.push_back(slot->getName());
+  EXPECT_EQ(names, (std::vector<std::string>{"Subdomain", "DataAT Map", "DataRT Map", "LatchAT Map",
+                                             "LaunchAT Map", "Arrival Timing"}));
+  EXPECT_EQ(record->getSlots()[record->getSlots().size() - 2]->getDataLabel(), "{2}");
+  scanner->destroy();
+  EXPECT_EQ(subdomain->getScanner(), nullptr);
+}
+
+TEST_F(ScannerTest, PropagatesClockDataAndRequiredTimes) {
+  buildPipeline();
+  Scanner* scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  TimingMap found;
+  EXPECT_TRUE(scanner->hasLaunchTimingMap(ff1, found));
+  EXPECT_EQ(found, map({{0, timing(15, 19)}}));
+  // An input port among the launch leaves starts at 0 without a walk.
+  EXPECT_TRUE(scanner->hasLaunchTimingMap(in, found));
+  EXPECT_EQ(found, map({{0, timing(0, 0)}}));
+  EXPECT_TRUE(scanner->hasLatchTimingMap(ff2, found));
+  EXPECT_EQ(found, map({{0, timing(16, 21)}}));
+  EXPECT_FALSE(scanner->hasLatchTimingMap(ff1, found));
+  EXPECT_FALSE(clk->isMarked() || cb->isMarked() || ff1->isMarked());
+
+  scanner->arrivalAnalyze();
+  EXPECT_EQ(arrivalOf(scanner, ff1), map({{0, timing(15, 19)}}));
+  EXPECT_EQ(arrivalOf(scanner, in), map({{0, timing(2, 3)}}));  // input delay
+  EXPECT_EQ(arrivalOf(scanner, q1), map({{0, timing(115, 139)}}));
+  EXPECT_EQ(arrivalOf(scanner, g), map({{0, timing(7, 169)}}));
+  EXPECT_EQ(arrivalOf(scanner, d2), map({{0, timing(47, 219)}}));
+  // The setup check widens the window by the hold and setup times.
+  EXPECT_EQ(arrivalOf(scanner, ff2Data), map({{0, timing(32, 244)}}));
+  EXPECT_FALSE(scanner->hasArrivalTimingMap(out) || scanner->hasArrivalTimingMap(cb));
+  // The capture side is corrected by the latch clock (16, 21).
+  EXPECT_EQ(scanner->getArrivalTiming(), timing(11, 228));
+  EXPECT_EQ(subdomain->getLAT(), Delay(228));
+  EXPECT_EQ(subdomain->getSAT(), Delay(11));
+  EXPECT_FALSE(subdomain->isMPathCritical());
+  // A second run changes nothing.
+  scanner->arrivalAnalyze();
+  EXPECT_EQ(scanner->getArrivalTiming(), timing(11, 228));
+  EXPECT_EQ(arrivalOf(scanner, g), map({{0, timing(7, 169)}}));
+
+  scanner->requireAnalyze();
+  EXPECT_EQ(requireOf(scanner, ff2Data), map({{0, timing(1016, 21)}}));
+  EXPECT_EQ(requireOf(scanner, d2), map({{0, timing(991, 36)}}));
+  EXPECT_EQ(requireOf(scanner, g), map({{0, timing(941, -4)}}));
+  EXPECT_EQ(requireOf(scanner, q1), map({{0, timing(911, -24)}}));
+  EXPECT_EQ(requireOf(scanner, ff1), map({{0, timing(791, -124)}}));
+  EXPECT_EQ(requireOf(scanner, in), map({{0, timing(933, -9)}}));
+  EXPECT_FALSE(scanner->hasRequireTimingMap(out));
+
+  // Slacks agree with the end-to-end windows: 1016 - 244 and 32 - 21.
+  EXPECT_EQ(scanner->calculateLSlack(gd2, Mask(), Delay(169)), Delay(772));
+  EXPECT_EQ(scanner->calculateSSlack(gd2, Mask(), Delay(7)), Delay(11));
+  for (Pole* each : {clk, cb, ff1, ff2, ff2Data, q1, g, d2, in, out})
+    EXPECT_FALSE(each->isMarked());
+}
+
+TEST_F(ScannerTest, ReportsLeafProblems) {
+  buildPipeline();
+  std::ostringstream output;
+  Orvek::console.setOutput(output);
+  // Without roots, a launch leaf that is no input and a latch leaf that is
+  // no output are warned about and still analysed.
+  Pole* sink = pole("sink");
+  edge(g, sink, 10, 10);
+  Subdomain* io = Subdomain::create(Domain::create(nullptr, nullptr), Mode(), Mode());
+  io->captureLaunch(ff1);
+  io->captureLatch(sink);
+  io->setSetupRelation(Delay(500));
+  Scanner* scanner = io->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  EXPECT_EQ(output.str(), "Warning: Not an output pole\n");
+  EXPECT_EQ(arrivalOf(scanner, ff1), map({{0, timing(0, 0)}}));
+  EXPECT_EQ(arrivalOf(scanner, sink), map({{0, timing(130, 160)}}));
+  EXPECT_EQ(scanner->getArrivalTiming(), timing(130, 160));
+  scanner->requireAnalyze();
+  EXPECT_EQ(output.str(), "Warning: Not an output pole\nWarning: Not an input pole\n");
+  EXPECT_EQ(requireOf(scanner, sink), map({{0, timing(500, 0)}}));
+  EXPECT_EQ(requireOf(scanner, ff1), map({{0, timing(340, -130)}}));
+
+  // A latch leaf with a Mode needs its dual pole.
+  Pole* lone = pole("lone", Mode::Rising);
+  edge(cb, lone, 1, 1);
+  subdomain->captureLatch(lone);
+  Scanner* clocked = subdomain->openScanner();
+  clocked->clockAnalyze();
+  try {
+    clocked->arrivalAnalyze();
+    ADD_FAILURE() << "no dual pole accepted";
+  } catch (const Orvek::InvalidRequest& error) {
+    EXPECT_EQ(error.getMessage(), "Null input data for lone");
+    EXPECT_EQ(error.getOperation(), "arrivalAnalyze");
+  }
+}
+
+TEST_F(ScannerTest, CutsFalsePathsAtTheirTargets) {
+  buildPipeline();
+  FPath* path = FPath::create(poles({q1}), poles({}), poles({d2}));
+  constrain(path, {q1g, gd2});
+  analyzer->setFalsePathMask(path->getMask());
+  Scanner* scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  const unsigned long bit = path->getMask().getNumber();
+  // The class opens at q1, runs apart from the input's paths through g and
+  // dies at d2.
+  EXPECT_EQ(arrivalOf(scanner, q1), map({{bit, timing(115, 139)}}));
+  EXPECT_EQ(arrivalOf(scanner, g), map({{0, timing(7, 11)}, {bit, timing(135, 169)}}));
+  EXPECT_EQ(arrivalOf(scanner, d2), map({{0, timing(47, 61)}}));
+  EXPECT_EQ(scanner->getArrivalTiming(), timing(11, 70));
+  scanner->requireAnalyze();
+  // Backward, the class opens at d2 and its required times are dropped
+  // at q1, where it opens forward.
+  EXPECT_EQ(requireOf(scanner, d2), map({{bit, timing(991, 36)}}));
+  EXPECT_EQ(requireOf(scanner, g), map({{bit, timing(941, -4)}}));
+  EXPECT_EQ(requireOf(scanner, q1), TimingMap());
+  EXPECT_EQ(requireOf(scanner, in), map({{0, timing(933, -9)}}));
+}
+
+TEST_F(ScannerTest, DividesMulticycleArrivals) {
+  buildPipeline();
+  MPath* path = MPath::create(poles({q1}), poles({}), poles({ff2Data}), 2);
+  constrain(path, {q1g, gd2, setup});
+  analyzer->setMulticyclePathMask(path->getMask());
+  Scanner* scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  const unsigned long bit = path->getMask().getNumber();
+  EXPECT_EQ(arrivalOf(scanner, ff2Data), map({{0, timing(32, 86)}, {bit, timing(160, 244)}}));
+  // (139, 228) of the multicycle class becomes (139, 114): it still sets
+  // the longest arrival, so the subdomain is multicycle critical.
+  EXPECT_EQ(scanner->getArrivalTiming(), timing(11, 114));
+  EXPECT_TRUE(subdomain->isMPathCritical());
+
+  TimingMap divided{{bit, timing(0, 3000)}};
+  MPath* three = MPath::create(poles({q1}), poles({}), poles({d2}), 3);
+  three->setMask(path->getMask());
+  scanner->divideCycleCount(divided);  // the smaller count, 2, wins
+  EXPECT_EQ(divided, map({{bit, timing(0, 1500)}}));
+}
+
+TEST_F(ScannerTest, DividesByHalfPeriodsAndRejectsUnusableCounts) {
+  buildPipeline();
+  analyzer->createClock(clk, "clk", Delay(100), Delay(0), Delay(25));  // duty 25
+  MPath* path = MPath::create(poles({q1}), poles({}), poles({d2}), 2);
+  constrain(path, {});
+  analyzer->setMulticyclePathMask(path->getMask());
+  const unsigned long bit = path->getMask().getNumber();
+  const auto divide = [&](Subdomain* owner, int maximum) {
+    TimingMap divided{{0, timing(0, 3000)}, {bit, timing(0, maximum)}};
+    Scanner* scanner = owner->openScanner();
+    scanner->divideCycleCount(divided);
+    EXPECT_EQ(divided.find(0)->second, timing(0, 3000));
+    return divided.find(bit)->second.getMaximumDelay().getValue();
+  };
+  Domain* domain = subdomain->getDomain();
+  // Launch Rising into Falling: 1 + 100 / 25 cycles.
+  EXPECT_EQ(divide(Subdomain::create(domain, Mode(Mode::Rising), Mode(Mode::Falling)), 3000), 600);
+  // Launch Falling into Rising: 1 + 100 / 75 cycles.
+  EXPECT_EQ(divide(Subdomain::create(domain, Mode(Mode::Falling), Mode(Mode::Rising)), 3000), 1285);
+  // Under a maximum delay path too, the disabled maximum is divided as a number.
+  analyzer->setMaxdelayPathMask(path->getMask());
+  EXPECT_EQ(divide(subdomain, 3000), (INT32_MIN + 1) / 2);
+  analyzer->setMaxdelayPathMask(Mask());
+
+  // Between different clocks the class is left whole, with a debug warning.
+  Pole* other = pole("other");
+  Subdomain* crossing =
+      Subdomain::create(Domain::create(other, clk), Mode(Mode::Rising), Mode(Mode::Rising));
+  std::ostringstream output;
+  Orvek::console.setOutput(output);
+  EXPECT_EQ(divide(crossing, 3000), 3000);
+  EXPECT_EQ(output.str(), "");
+  Orvek::setDebug(true);
+  EXPECT_EQ(divide(crossing, 3000), 3000);
+  EXPECT_EQ(output.str(), "Warning: " + path->getAlias() + " is not available for " +
+                              crossing->getAlias() + "\n");
+  // A count at the cap cannot divide a pure clock class.
+  MPath* huge = MPath::create(poles({q1}), poles({}), poles({d2}), 300000000);
+  Mask::reset(1);
+  huge->setMask(Mask::getBasic(1));
+  path->setMask(Mask());
+  analyzer->setMulticyclePathMask(huge->getMask());
+  try {
+    divide(subdomain, 3000);
+    ADD_FAILURE() << "divided by the cap";
+  } catch (const Orvek::InvalidRequest& error) {
+    EXPECT_EQ(error.getMessage(), "Abnormal multicycle Path");
+    EXPECT_EQ(error.getOperation(), "divideCycleCount");
+  }
+}
+
+TEST_F(ScannerTest, ChoosesTheGoverningConstraint) {
+  buildPipeline();
+  DPath* slow = DPath::createMaximum(poles({ff1}), poles({}), poles({ff2Data}), Delay(5000));
+  DPath* fast = DPath::createMaximum(poles({ff1}), poles({}), poles({ff2Data}), Delay(3000));
+  DPath* tie = DPath::createMaximum(poles({ff1}), poles({}), poles({ff2Data}), Delay(3000));
+  DPath* low = DPath::createMinimum(poles({ff1}), poles({}), poles({ff2Data}), Delay(100));
+  DPath* high = DPath::createMinimum(poles({ff1}), poles({}), poles({ff2Data}), Delay(200));
+  MPath* four = MPath::create(poles({q1}), poles({}), poles({d2}), 4);
+  MPath* two = MPath::create(poles({q1}), poles({}), poles({d2}), 2);
+  std::vector<CPath*> paths{slow, fast, tie, low, high, four, two};
+  Mask::reset(paths.size());
+  for (std::size_t index = 0; index < paths.size(); ++index)
+    paths[index]->setMask(Mask::getBasic(index + 1));
+  analyzer->setMaxdelayPathMask(slow->getMask() | fast->getMask() | tie->getMask());
+  analyzer->setMindelayPathMask(low->getMask() | high->getMask());
+  analyzer->setMulticyclePathMask(four->getMask() | two->getMask());
+  Scanner* scanner = subdomain->openScanner();
+  const auto all = [](std::initializer_list<CPath*> list) {
+    Mask mask;
+    for (CPath* path : list) mask |= path->getMask();
+    return mask;
+  };
+  EXPECT_EQ(scanner->getPriorityMask(all({slow, fast, tie, four, low}), true), fast->getMask());
+  EXPECT_EQ(scanner->getPriorityMask(all({four, two, low}), true), two->getMask());
+  EXPECT_EQ(scanner->getPriorityMask(all({high, low}), true), low->getMask());
+  EXPECT_EQ(scanner->getPriorityMask(Mask(), true), Mask());
+  EXPECT_EQ(scanner->getPriorityMask(all({slow, low, high, two}), false), high->getMask());
+  EXPECT_EQ(scanner->getPriorityMask(all({tie, slow, two}), false), slow->getMask());
+  EXPECT_EQ(scanner->getPriorityMask(all({four, two}), false), four->getMask());
+  EXPECT_EQ(scanner->getPriorityMask(Mask(), false), Mask());
+}
+
+// ---- Slacks ------------------------------------------------------------------
+
+TEST_F(ScannerTest, ComputesTheFourSlacks) {
+  // Without roots the capture poles require (setup, -hold) = (1000, 250).
+  Pole* start = pole("start", Mode::None, Type::Primary);
+  Pole* s = pole("s");
+  Pole* port = pole("port", Mode::None, Type::Primary);
+  Pole* check = Pole::createDual("check");
+  Pole* loose = pole("loose");
+  edge(start, s, 1, 1);
+  Edge* toPort = edge(s, port, 10, 40);
+  Edge* toCheck = edge(s, check, 10, 40, Purpose::SetupHold);
+  Edge* toLoose = edge(s, loose, 10, 40);
+  DPath* limit = DPath::createMaximum(poles({start}), poles({}), poles({port}), Delay(800));
+  DPath* floor = DPath::createMinimum(poles({start}), poles({}), poles({port}), Delay(70));
+  MPath* cycles = MPath::create(poles({s}), poles({}), poles({port}), 3);
+  Mask::reset(3);
+  limit->setMask(Mask::getBasic(1));
+  floor->setMask(Mask::getBasic(2));
+  cycles->setMask(Mask::getBasic(3));
+  for (CPath* path : std::initializer_list<CPath*>{limit, floor, cycles})
+    port->combineClosing(path->getMask());
+  toPort->sensitize(limit->getMask());
+  std::ostringstream output;
+  Orvek::console.setOutput(output);
+  Subdomain* io = Subdomain::create(Domain::create(nullptr, nullptr), Mode(), Mode());
+  io->captureLaunch(start);
+  io->captureLatch(port);
+  io->captureLatch(check);
+  io->setSetupRelation(Delay(1000));
+  io->setHoldRelation(Delay(-250));
+  Scanner* scanner = io->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  scanner->requireAnalyze();
+
+  EXPECT_EQ(scanner->calculateLSlack(toPort, Mask(), Delay(600)), Delay(360));
+  EXPECT_EQ(scanner->calculateSSlack(toPort, Mask(), Delay(600)), Delay(360));
+  EXPECT_EQ(scanner->calculateSSlack(toCheck, Mask(), Delay(600)), Delay(340));
+  EXPECT_EQ(scanner->calculateLSlack(toCheck, Mask(), Delay(600)), Delay(360));
+  EXPECT_EQ(scanner->calculateLSlack(toPort, Mask(), Delay::getUndefined()), Delay::getUndefined());
+  // The limit replaces the setup relation; the cycles extend it.
+  EXPECT_EQ(scanner->calculateLSlack(toPort, Mask(), Delay(600), limit), Delay(160));
+  EXPECT_EQ(scanner->calculateLSlack(toPort, Mask(), Delay(600), cycles), Delay(2360));
+  EXPECT_EQ(scanner->calculateLSlack(toPort, Mask(), Delay(600), floor), Delay(360));
+  EXPECT_EQ(scanner->calculateSSlack(toPort, Mask(), Delay(600), floor), Delay(290));
+  EXPECT_EQ(scanner->calculateSSlack(toPort, Mask(), Delay(600), limit), Delay(360));
+  // The unconstrained slack of a class under the limit only sees required
+  // times outside it: none here.
+  EXPECT_EQ(scanner->calculateLSlack(toPort, limit->getMask(), Delay(600)), Delay::getUndefined());
+  const Delay undefined = Delay::getUndefined();
+  EXPECT_EQ(scanner->calculateLSlack(toLoose, Mask(), Delay(1)), undefined);
+  EXPECT_EQ(scanner->calculateSSlack(toLoose, Mask(), Delay(1)), undefined);
+  EXPECT_EQ(scanner->calculateLSlack(toLoose, Mask(), Delay(1), limit), undefined);
+  EXPECT_EQ(scanner->calculateSSlack(toLoose, Mask(), Delay(1), floor), undefined);
+  const auto expectNullEdge = [](auto call, const std::string& operation) {
+    try {
+      call();
+      ADD_FAILURE() << "null edge accepted";
+    } catch (const Orvek::InvalidRequest& error) {
+      EXPECT_EQ(error.getMessage(), "Null edge");
+      EXPECT_EQ(error.getOperation(), operation);
+    }
+  };
+  expectNullEdge([&] { scanner->calculateLSlack(nullptr, Mask(), Delay(0)); }, "calculateLSlack");
+  expectNullEdge([&] { scanner->calculateSSlack(nullptr, Mask(), Delay(0), limit); },
+                 "calculateSSlack");
+}
+
+TEST_F(ScannerTest, HalfPeriodMulticycleSlacksUseTheIntegerDutyFactor) {
+  buildPipeline();
+  analyzer->createClock(clk, "clk", Delay(100), Delay(0), Delay(30));  // duty 30
+  MPath* path = MPath::create(poles({q1}), poles({}), poles({ff2Data}), 3);
+  constrain(path, {setup});
+  Subdomain* half =
+      Subdomain::create(subdomain->getDomain(), Mode(Mode::Rising), Mode(Mode::Falling));
+  half->captureLaunch(ff1);
+  half->captureLatch(ff2);
+  half->setSetupRelation(Delay(1000));
+  Scanner* scanner = half->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  scanner->requireAnalyze();
+  const Delay base = scanner->calculateLSlack(gd2, Mask(), Delay(169));
+  ASSERT_NE(base, Delay::getUndefined());
+  // 100 / 30 is 3 in integers: (3 - 1) x 3 x 1000.
+  EXPECT_EQ(scanner->calculateLSlack(gd2, Mask(), Delay(169), path).getValue(),
+            base.getValue() + 6000);
+}
+
+TEST_F(ScannerTest, TagsOnlyLowerSlacks) {
+  buildPipeline();
+  Edge* outEdge = g->getOutgoingEdge(out);
+  Edge* inEdge = in->getOutgoingEdge(g);
+  Edge* shortcut = edge(q1, d2, 0, 0);
+  shortcut->disactivate();     // inactive edges are tagged too
+  gd2->setSlack(Delay(100));   // computes 772: kept
+  q1g->setSlack(Delay(1000));  // computes 772: lowered
+  Scanner* scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  scanner->requireAnalyze();
+  scanner->tagSlacks();
+  EXPECT_EQ(gd2->getSlack(), Delay(100));
+  EXPECT_EQ(q1g->getSlack(), Delay(772));
+  // From in (3): 1016 - 25 - 50 - 8 - 3 = 930.
+  EXPECT_EQ(inEdge->getSlack(), Delay(930));
+  EXPECT_EQ(shortcut->getSlack(), Delay(991 - 139));
+  // No required time at out: nothing to tag.
+  EXPECT_EQ(outEdge->getSlack(), Delay::getUndefined());
+}
+
+// ---- The walks against a recursive reference ------------------------------------
+
+namespace {
+
+using Table = std::map<Pole*, TimingMap, Object::StampLess>;
+using Visited = std::set<Pole*, Object::StampLess>;
+using Shift = void (*)(const Delay&, const Delay&, TimingMap&);
+const Shift addDelay = &Scanner::addDelay;
+const Shift minusDelay = &Scanner::minusDelay;
+
+// The propagation passes of a subdomain with both roots, written as plain
+// recursions over the collection views, for comparison with the scanner's
+// explicit stacks.
+struct Reference {
+  Subdomain* subdomain;
+  Scanner* scanner;  // for divideCycleCount
+  Table launch, latch, arrival, require;
+  Timing arrivalTiming;
+
+  static void fold(Table& table, Pole* pole, Pole* far, Edge* edge, const Mask& cut,
+                   const Mask& start, Shift shift) {
+    if (!table.count(far)) return;
+    TimingMap e = table[far];
+    Scanner::filter(cut, e);
+    shift(edge->getMinimumDelay(), edge->getMaximumDelay(), e);
+    Scanner::sensibilize(edge->getMask(), e);
+    TimingMap a = table.count(pole) ? table[pole] : TimingMap();
+    Scanner::combine(e, a);
+    Scanner::mingle(start, a);
+    table[pole] = a;
+  }
+
+  void clock(Pole* root, Pole* pole, Visited& visited, Table& clocks) {
+    if (pole->isMarked()) return;
+    pole->mark();
+    visited.insert(pole);
+    const Mask fp = analyzer->getFalsePathMask();
+    if (pole == root) {
+      clocks[pole] = TimingMap{{0, timing(0, 0)}};
+      Scanner::mingle(pole->getOpeningMask() & fp, clocks[pole]);
+    } else {
+      for (Edge* edge : pole->getIncomingEdges().getActives()) {
+        if (!edge->isIOPath() && !edge->isInterconnect()) continue;
+        if (visited.count(edge->getSource())) continue;
+        clock(root, edge->getSource(), visited, clocks);
+        fold(clocks, pole, edge->getSource(), edge, pole->getClosingMask() & fp,
+             pole->getOpeningMask(), addDelay);
+      }
+    }
+    visited.erase(pole);
+  }
+
+  void arrive(Pole* pole, Visited& visited) {
+    if (pole->isMarked()) return;
+    pole->mark();
+    visited.insert(pole);
+    if (pole->isInitial()) {
+      if (subdomain->getLaunchLeafSet().count(pole) && launch.count(pole)) {
+        TimingMap m = launch[pole];
+        Scanner::sensibilize(Mask(), m);
+        IOConstraint constraint;
+        if (pole->isInput() && analyzer->hasInputConstraint(pole, constraint))
+          Scanner::addDelay(constraint.getMinimum(), constraint.getMaximum(), m);
+        Scanner::mingle(pole->getOpeningMask(), m);
+        arrival[pole] = m;
+      }
+    } else {
+      for (Edge* edge : pole->getIncomingEdges().getActives()) {
+        if (visited.count(edge->getSource())) continue;
+        arrive(edge->getSource(), visited);
+        fold(arrival, pole, edge->getSource(), edge,
+             pole->getClosingMask() & analyzer->getFalsePathMask(), pole->getOpeningMask(),
+             pole->isDual() ? &Scanner::takeSetupHold : addDelay);
+      }
+    }
+    visited.erase(pole);
+  }
+
+  void requireFrom(Pole* pole, Visited& visited) {
+    if (!arrival.count(pole) || pole->isMarked()) return;
+    pole->mark();
+    visited.insert(pole);
+    if (pole->isTerminal()) {
+      const Delay setup = subdomain->getSetupRelation(), hold = subdomain->getHoldRelation();
+      Pole* clock = pole->getClock();
+      if (clock && subdomain->getLatchLeafSet().count(clock) && latch.count(clock)) {
+        const Timing t = latch[clock][0];
+        require[pole] =
+            TimingMap{{0, Timing(setup + t.getMinimumDelay(), t.getMaximumDelay() + (-hold))}};
+        Scanner::mingle(pole->getClosingMask(), require[pole]);
+      }
+    } else {
+      for (Edge* edge : pole->getOutgoingEdges().getActives()) {
+        if (visited.count(edge->getTarget())) continue;
+        requireFrom(edge->getTarget(), visited);
+        fold(require, pole, edge->getTarget(), edge, pole->getOpeningMask(), pole->getClosingMask(),
+             edge->getTarget()->isDual() ? &Scanner::freeSetupHold : minusDelay);
+      }
+    }
+    visited.erase(pole);
+  }
+
+  void run() {
+    for (auto [root, leaves, table] :
+         {std::tuple{subdomain->getLaunchRoot(), &subdomain->getLaunchLeafSet(), &launch},
+          std::tuple{subdomain->getLatchRoot(), &subdomain->getLatchLeafSet(), &latch}}) {
+      if (!root) continue;
+      analyzer->unmark();
+      Visited visited;
+      Table clocks;
+      for (Pole* leaf : *leaves) {
+        if (leaf->isMarked()) continue;
+        if (table == &launch ? leaf->isInput() : leaf->isOutput()) {
+          (*table)[leaf] = TimingMap{{0, timing(0, 0)}};
+          continue;
+        }
+        clock(root, leaf, visited, clocks);
+        if (!clocks.count(leaf)) continue;
+        Timing collapsed(Delay::getMaximum(), Delay::getMinimum());
+        for (const auto& entry : clocks[leaf]) collapsed.combine(entry.second);
+        (*table)[leaf] = TimingMap{{0, collapsed}};
+      }
+    }
+    analyzer->unmark();
+    Visited visited;
+    for (Pole* leaf : subdomain->getLatchLeafSet()) {
+      if (!latch.count(leaf)) continue;
+      Pole* data = leaf->getMode().getCode() != Mode::None ? leaf->getDual() : leaf;
+      arrive(data, visited);
+      if (!arrival.count(data)) continue;
+      TimingMap t = arrival[data];
+      Scanner::minusLatchTiming(latch[leaf][0], t);
+      scanner->divideCycleCount(t);
+      for (const auto& entry : t) arrivalTiming.combine(entry.second);
+    }
+    analyzer->unmark();
+    for (Pole* leaf : subdomain->getLaunchLeafSet())
+      if (arrival.count(leaf)) requireFrom(leaf, visited);
+    analyzer->unmark();
+  }
+};
+
+void expectSameTables(Scanner* scanner, const Reference& reference) {
+  for (Pole* pole : analyzer->getPoles()) {
+    const std::pair<const Table*, bool (Scanner::*)(Pole*, TimingMap&) const> tables[] = {
+        {&reference.launch, &Scanner::hasLaunchTimingMap},
+        {&reference.latch, &Scanner::hasLatchTimingMap},
+        {&reference.arrival, &Scanner::hasArrivalTimingMap},
+        {&reference.require, &Scanner::hasRequireTimingMap}};
+    for (const auto& [table, has] : tables) {
+      TimingMap found;
+      const bool present = (scanner->*has)(pole, found);
+      ASSERT_EQ(present, table->count(pole) == 1) << pole->getName();
+      if (present) {
+        EXPECT_EQ(found, table->at(pole)) << pole->getName();
+      }
+    }
+  }
+  EXPECT_EQ(scanner->getArrivalTiming(), reference.arrivalTiming);
+}
+
+}  // namespace
+
+TEST_F(ScannerTest, WalksMatchARecursiveReferenceOnRandomGraphs) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    if (analyzer) analyzer->destroy();
+    Analyzer::create();
+    std::mt19937 random(seed);
+    const auto pick = [&random](const std::vector<Pole*>& from) {
+      return from[random() % from.size()];
+    };
+    Pole* root = pole("clk");
+    std::vector<Pole*> clockNet{root}, data, registers;
+    for (int index = 0; index < 4; ++index) {
+      Pole* buffer = pole("cb" + std::to_string(index));
+      edge(pick(clockNet), buffer, 1 + random() % 5, 5 + random() % 5);
+      clockNet.push_back(buffer);
+    }
+    for (int index = 0; index < 5; ++index) {
+      Pole* reg = pole("r" + std::to_string(index), Mode::Rising);
+      Pole::createDual("r" + std::to_string(index));
+      edge(pick(clockNet), reg, 1 + random() % 5, 5 + random() % 5);
+      Pole* q = pole("q" + std::to_string(index));
+      edge(reg, q, 10, 20, Purpose::IOPath);
+      registers.push_back(reg);
+      data.push_back(q);
+    }
+    Pole* input = pole("in", Mode::None, Type::Primary);
+    data.push_back(input);
+    for (int index = 0; index < 14; ++index) data.push_back(pole("n" + std::to_string(index)));
+    // Forward edges, a few backward ones closing loops, some inactive.
+    std::vector<Edge*> edges;
+    for (std::size_t index = 6; index < data.size(); ++index) {
+      for (int count = 0; count < 2; ++count)
+        edges.push_back(
+            edge(data[random() % index], data[index], random() % 10, 10 + random() % 10));
+      Pole* back = data[6 + random() % (index - 5)];
+      if (random() % 4 == 0 && back != data[index]) edges.push_back(edge(data[index], back, 1, 2));
+      if (random() % 8 == 0) edges.back()->disactivate();
+    }
+    for (Pole* reg : registers)
+      edges.push_back(
+          edge(pick(data), analyzer->getDualPole(reg->getName()), 3, 6, Purpose::SetupHold));
+    // Three constraints over random poles and edges.
+    std::vector<CPath*> paths{
+        FPath::create(poles({pick(data)}), poles({}), poles({pick(data)})),
+        DPath::createMaximum(poles({pick(registers)}), poles({}),
+                             poles({analyzer->getDualPole(pick(registers)->getName())}),
+                             Delay(500)),
+        MPath::create(poles({pick(data)}), poles({}), poles({pick(data), pick(data)}), 2)};
+    Mask::reset(paths.size());
+    for (std::size_t index = 0; index < paths.size(); ++index) {
+      paths[index]->setMask(Mask::getBasic(index + 1));
+      paths[index]->validate();
+      for (Edge* each : edges)
+        if (random() % 3 == 0) each->sensitize(paths[index]->getMask());
+    }
+    analyzer->setFalsePathMask(paths[0]->getMask());
+    analyzer->setMaxdelayPathMask(paths[1]->getMask());
+    analyzer->setMulticyclePathMask(paths[2]->getMask());
+
+    Subdomain* sub =
+        Subdomain::create(Domain::create(root, root), Mode(Mode::Rising), Mode(Mode::Rising));
+    for (Pole* reg : registers) {
+      sub->captureLaunch(reg);
+      sub->captureLatch(reg);
+    }
+    sub->captureLaunch(input);
+    sub->setSetupRelation(Delay(400));
+    Scanner* scanner = sub->openScanner();
+    scanner->clockAnalyze();
+    scanner->arrivalAnalyze();
+    scanner->requireAnalyze();
+    Reference reference{sub, scanner, {}, {}, {}, {}, {}};
+    reference.run();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    expectSameTables(scanner, reference);
+    EXPECT_FALSE(reference.require.empty());
+  }
+}
+
+TEST_F(ScannerTest, WalksAMillionPoleChainWithoutRecursion) {
+  // A clock chain and a data chain of 500000 poles each.
+  constexpr int kLength = 500000;
+  Pole* root = pole("clk");
+  Pole* previous = root;
+  for (int index = 0; index < kLength; ++index) {
+    Pole* next = pole("c" + std::to_string(index));
+    edge(previous, next, 1, 2);
+    previous = next;
+  }
+  Pole* launch = pole("ff1", Mode::Rising);
+  Pole* capture = pole("ff2", Mode::Rising);
+  Pole* captureData = Pole::createDual("ff2");
+  edge(previous, launch, 0, 0);
+  edge(root, capture, 0, 0);
+  previous = launch;
+  for (int index = 0; index < kLength; ++index) {
+    Pole* next = pole("d" + std::to_string(index));
+    edge(previous, next, 1, 1);
+    previous = next;
+  }
+  edge(previous, captureData, 0, 0, Purpose::SetupHold);
+  Subdomain* sub =
+      Subdomain::create(Domain::create(root, root), Mode(Mode::Rising), Mode(Mode::Rising));
+  sub->captureLaunch(launch);
+  sub->captureLatch(capture);
+  sub->setSetupRelation(Delay(3 * kLength));
+  Scanner* scanner = sub->openScanner();
+  scanner->clockAnalyze();
+  TimingMap found;
+  ASSERT_TRUE(scanner->hasLaunchTimingMap(launch, found));
+  EXPECT_EQ(found, map({{0, timing(kLength, 2 * kLength)}}));
+  scanner->arrivalAnalyze();
+  EXPECT_EQ(scanner->getArrivalTiming(), timing(2 * kLength, 3 * kLength));
+  scanner->requireAnalyze();
+  ASSERT_TRUE(scanner->hasRequireTimingMap(launch, found));
+  EXPECT_EQ(found, map({{0, timing(2 * kLength, -kLength)}}));
+  scanner->searchLongestRoutes(Delay::getMaximum(), 1);
+  ASSERT_EQ(sub->getLongestRouteSet().size(), 1u);
+  EXPECT_EQ((*sub->getLongestRouteSet().begin())->getSlack(), Delay(0));
+}
