@@ -1,16 +1,25 @@
+#include <Morva/Delay.h>
+#include <Morva/Frequency.h>
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using nlohmann::json;
+
+using Row = std::vector<std::string>;
 
 struct Outcome {
   int status = -1;
@@ -24,6 +33,79 @@ std::string readFile(const fs::path& path) {
   text << input.rdbuf();
   return text.str();
 }
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string trim(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The cells of the table rows of `output`, blanks trimmed; rule lines are
+// left out.
+std::vector<Row> getRows(const std::string& output) {
+  std::vector<Row> rows;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string text = trim(line);
+    if (text.empty() || text[0] != '|') continue;
+    Row cells;
+    std::istringstream parts(text.substr(1));
+    for (std::string cell; std::getline(parts, cell, '|');) cells.push_back(trim(cell));
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+// The rows of a table that hold data: neither headings nor the total.
+std::vector<Row> getDataRows(const std::vector<Row>& rows) {
+  std::vector<Row> data;
+  for (const Row& row : rows)
+    if (!row.empty() && !row[0].empty() && row[0] != "Domain" && row[0] != "Source" &&
+        row[0] != "Slack" && row[0] != "Total")
+      data.push_back(row);
+  return data;
+}
+
+// The table printed right after the line `title`.
+std::vector<Row> getTable(const std::string& output, const std::string& title) {
+  std::istringstream lines(output);
+  std::string table;
+  bool found = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (!found) {
+      found = trim(line) == title;
+      continue;
+    }
+    const std::string text = trim(line);
+    if (text.empty() || (text[0] != '|' && text[0] != '+')) break;
+    table += line + "\n";
+  }
+  return getRows(table);
+}
+
+// The label the reports give a JSON delay or frequency.
+std::string delayLabel(const json& delay) {
+  if (delay.is_string()) return delay.get<std::string>();
+  return Morva::Delay(delay.get<int>())._getLabel();
+}
+
+std::string frequencyLabel(const json& frequency) {
+  if (frequency.is_null()) return "-";
+  return Morva::Frequency(frequency.get<unsigned long>())._getLabel();
+}
+
+const json* findSubdomain(const json& document, const std::string& name) {
+  for (const json& domain : document.at("domains"))
+    for (const json& subdomain : domain.at("subdomains"))
+      if (subdomain.at("name") == name) return &subdomain;
+  return nullptr;
+}
+
+const std::string kPipeline = std::string(MORVA_EXAMPLES) + "/pipeline.morva";
 
 // Runs the morva tool with the given arguments in a scratch folder.
 class CommandLineTest : public ::testing::Test {
@@ -53,15 +135,47 @@ class CommandLineTest : public ::testing::Test {
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     result.out = readFile(out);
     result.err = readFile(err);
+    fs::remove(out);
+    fs::remove(err);
     return result;
+  }
+
+  // Runs the tool with its standard output on a pipe whose reading end is
+  // already closed. Returns the raw wait status; standard error goes to
+  // `err`.
+  int runIntoClosedPipe(const std::vector<std::string>& arguments, std::string& err) const {
+    const fs::path errPath = _directory / "stderr.txt";
+    int ends[2];
+    if (pipe(ends) != 0) return -1;
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+      const int errFile = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(ends[1], STDOUT_FILENO);
+      dup2(errFile, STDERR_FILENO);
+      std::vector<char*> argv{const_cast<char*>(MORVA_TOOL)};
+      for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+      argv.push_back(nullptr);
+      execv(MORVA_TOOL, argv.data());
+      _exit(127);
+    }
+    close(ends[1]);
+    int status = -1;
+    waitpid(child, &status, 0);
+    err = readFile(errPath);
+    return status;
+  }
+
+  std::vector<std::string> listDirectory() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(_directory))
+      names.push_back(entry.path().filename().string());
+    return names;
   }
 
   fs::path _directory;
 };
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The output without the timer lines, whose durations change from run to
 // run.
@@ -92,13 +206,44 @@ const std::string kEdges =
     "FALSE_PATH -from d -to ff/D\n"
     "MULTICYCLE_PATH 2 -from ff/CK -to ff/CK\n";
 
-TEST_F(CommandLineTest, SummaryOfArchivesLoadedIntoOneAnalyzer) {
-  // The second archive names poles that only the first declares.
+// A register loop too slow for its 100 ps clock: its setup slack is
+// negative, its hold slack is not.
+const std::string kTooSlow =
+    "POLE clk None Primary\n"
+    "POLE ff/CK Rising None\n"
+    "POLE ff/D None None\n"
+    "POLE ff/Q None None\n"
+    "EDGE clk ff/CK Interconnect 10 10\n"
+    "EDGE ff/D ff/CK SetupHold 5 20\n"
+    "EDGE ff/CK ff/Q IOPath 50 60\n"
+    "EDGE ff/Q ff/D Interconnect 100 200\n"
+    "CREATE_CLOCK clk -name sys -period 100 -rising 0 -falling 50\n";
+
+// Delays whose sum leaves the range of a delay: the analysis fails.
+const std::string kOverflow =
+    "POLE clk None Primary\n"
+    "POLE ff/CK Rising None\n"
+    "POLE ff/D None None\n"
+    "POLE ff/Q None None\n"
+    "POLE a None None\n"
+    "EDGE clk ff/CK Interconnect 10 20\n"
+    "EDGE ff/D ff/CK SetupHold 7 8\n"
+    "EDGE ff/CK ff/Q IOPath 2000000000 2000000000\n"
+    "EDGE ff/Q a Interconnect 2000000000 2000000000\n"
+    "EDGE a ff/D Interconnect 2000000000 2000000000\n"
+    "CREATE_CLOCK clk -name sys -period 4000 -rising 0 -falling 2000\n";
+
+TEST_F(CommandLineTest, StatsSummariseTheArchivesBeforeTheAnalysis) {
+  // The second archive names poles that only the first declares. Its one
+  // clock domain has nothing but a false path: the analysis finds no period
+  // for the clock and fails, after the summary.
   const std::string poles = write("poles.morva", kPoles);
   const std::string edges = write("edges.morva", kEdges);
-  const Outcome result = run("'" + poles + "' '" + edges + "'");
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
+  const Outcome result = run("--stats '" + poles + "' '" + edges + "'");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(contains(result.err,
+                       "morva: analysis: Abnormal period (at lib/Morva/Domain:calculatePeriod:"))
+      << result.err;
   EXPECT_TRUE(contains(result.out, "Loading archive " + poles + "\n"));
   EXPECT_TRUE(contains(result.out, "Loading archive " + edges + "\n"));
   EXPECT_TRUE(contains(result.out, "| Main poles            | 6 |"));
@@ -108,50 +253,61 @@ TEST_F(CommandLineTest, SummaryOfArchivesLoadedIntoOneAnalyzer) {
   EXPECT_TRUE(contains(result.out, "| sys   | clk  | 4.000ns |    0ps | 2.000ns | 250.000MHz |"));
   EXPECT_TRUE(contains(result.out, "| d    | input | sys   | Rising |     0ps |   700ps |"));
   EXPECT_TRUE(contains(result.out, "| False paths         | 1 |"));
-  EXPECT_TRUE(contains(result.out, "| Multicycle paths    | 1 |"));
+  EXPECT_TRUE(contains(result.out, "| multicycle 2 | ff/CK |         | ff/CK (dual) |"));
+  EXPECT_TRUE(contains(result.out, "| Registers on rising edges     | 1 |"));
   EXPECT_TRUE(contains(result.out, "Clock groups: none"));
-  // Details only with --stats.
-  EXPECT_FALSE(contains(result.out, "Graph statistics"));
-  EXPECT_FALSE(contains(result.out, "multicycle 2"));
+  EXPECT_TRUE(result.out.ends_with("Error: Abnormal period: minimum\n")) << result.out;
+  EXPECT_FALSE(contains(result.out, "Fatal:"));
 
-  const Outcome detailed = run("--stats '" + poles + "' '" + edges + "'");
-  EXPECT_EQ(detailed.status, 0);
-  EXPECT_TRUE(contains(detailed.out, "Graph statistics"));
-  EXPECT_TRUE(contains(detailed.out, "| multicycle 2 | ff/CK |         | ff/CK (dual) |"));
-  EXPECT_TRUE(contains(detailed.out, "| Registers on rising edges     | 1 |"));
+  // Without --stats no summary; with --debug the library traces the fatal
+  // condition on standard output.
+  const Outcome debug = run("--debug '" + poles + "' '" + edges + "'");
+  EXPECT_EQ(debug.status, 2);
+  EXPECT_FALSE(contains(debug.out, "Summary"));
+  EXPECT_TRUE(contains(debug.out, "Fatal: Abnormal period at lib/Morva/Domain:calculatePeriod:"));
 }
 
 TEST_F(CommandLineTest, HelpVersionAndUsageErrors) {
   const Outcome help = run("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(contains(help.out, "--stats"));
-  EXPECT_TRUE(contains(help.out, "ARCHIVE"));
-  EXPECT_TRUE(contains(help.out, "Exit status"));
+  for (const char* option :
+       {"--compact", "--count", "--limit", "--margin", "--setup-only", "--hold-only", "--no-routes",
+        "--tag-slacks", "--weights", "--detail", "--json", "--fail-on-violation", "--debug",
+        "--quiet", "--stats", "ARCHIVE", "Exit status"})
+    EXPECT_TRUE(contains(help.out, option)) << option;
 
   const Outcome version = run("--version");
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(contains(version.out, "morva 1."));
 
-  const Outcome none = run("");
-  EXPECT_EQ(none.status, 1);
-  EXPECT_FALSE(none.err.empty());
-  EXPECT_FALSE(contains(none.out, "Summary"));
-
-  const Outcome unknown = run("--frobnicate x.morva");
-  EXPECT_EQ(unknown.status, 1);
-  EXPECT_FALSE(unknown.err.empty());
+  const std::string pipeline = "'" + kPipeline + "' ";
+  for (const std::string& arguments :
+       {std::string(), "--frobnicate " + pipeline, "--setup-only --hold-only " + pipeline,
+        "--no-routes --detail " + pipeline, "--no-routes --setup-only " + pipeline,
+        "--weights " + pipeline, "-n 0 " + pipeline, "-n many " + pipeline, "-l 1.5ns " + pipeline,
+        "-l 2147483647 " + pipeline, "-m -2147483648 " + pipeline, "--json " + pipeline}) {
+    const Outcome bad = run(arguments);
+    EXPECT_EQ(bad.status, 2) << arguments;
+    EXPECT_FALSE(bad.err.empty()) << arguments;
+    EXPECT_EQ(bad.out, "") << arguments;
+  }
 }
 
-TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwo) {
+TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwoAndStopThere) {
   const std::string good = write("good.morva", kPoles);
   const std::string bad = write("bad.morva", "CREATE_CLOCK clk -period 5\n");
-  const Outcome failed = run("'" + good + "' '" + bad + "'");
+  const Outcome failed = run("'" + good + "' '" + bad + "' '" + good + "'");
   EXPECT_EQ(failed.status, 2);
   EXPECT_TRUE(
       contains(failed.err, "morva: " + bad + ": Null name! (at lib/Morva/Analyzer:createClock:"))
       << failed.err;
+  // The archive's own failure report ends the output: no later archive, no
+  // analysis, no report.
   EXPECT_TRUE(contains(failed.out, "Loading archive failed in "));
-  EXPECT_FALSE(contains(failed.out, "Summary"));
+  EXPECT_EQ(failed.out.find("Loading archive " + good),
+            failed.out.rfind("Loading archive " + good));
+  EXPECT_FALSE(contains(failed.out, "Creating domains"));
+  EXPECT_FALSE(contains(failed.out, "Reporting"));
 
   const std::string missing = (_directory / "missing.morva").string();
   const Outcome absent = run("'" + missing + "'");
@@ -169,17 +325,310 @@ TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwo) {
   EXPECT_EQ(warned.status, 0);
   EXPECT_TRUE(contains(warned.out, "Error: Syntax error (line 1)"));
   EXPECT_TRUE(contains(warned.out, "Error: Unrecognized token NOTHING (line 2)"));
-  EXPECT_TRUE(contains(warned.out, "Summary"));
+  EXPECT_TRUE(contains(warned.out, "Reporting domains"));
 }
 
-TEST_F(CommandLineTest, CompressedExampleGivesTheSameSummary) {
+TEST_F(CommandLineTest, AnalysisFailureStopsTheOutputAndLeavesNoJson) {
+  const std::string archive = write("overflow.morva", kOverflow);
+  const std::string output = (_directory / "result.json").string();
+  const Outcome failed = run("--json '" + output + "' '" + archive + "'");
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_TRUE(contains(failed.err, "morva: analysis: Delay overflow (at lib/Morva/Delay:"))
+      << failed.err;
+  EXPECT_FALSE(contains(failed.out, "Reporting"));
+  EXPECT_TRUE(failed.out.ends_with("Creating domains\n")) << failed.out;
+  // Neither the result nor its temporary file is left.
+  EXPECT_EQ(listDirectory(), std::vector<std::string>{"overflow.morva"});
+}
+
+TEST_F(CommandLineTest, ReportsOfTheExampleFollowTheOptions) {
+  const std::string pipeline = "'" + kPipeline + "'";
+  const Outcome full = run(pipeline);
+  EXPECT_EQ(full.status, 0) << full.err;
+  EXPECT_EQ(full.err, "");
+  // The domain report, then for each domain its longest then its shortest
+  // paths.
+  const std::vector<std::string> order = {
+      "Reporting domains",
+      "Reporting longest paths for domain Input to clk:Rising",
+      "Reporting shortest paths for domain Input to clk:Rising",
+      "Reporting longest paths for domain clk:Rising to clk:Rising",
+      "Reporting shortest paths for domain clk:Rising to clk:Rising",
+      "Reporting longest paths for domain clk:Rising to Output",
+      "Reporting shortest paths for domain clk:Rising to Output"};
+  std::size_t previous = 0;
+  for (const std::string& title : order) {
+    const std::size_t at = full.out.find(title + "\n");
+    ASSERT_NE(at, std::string::npos) << title;
+    EXPECT_GT(at, previous) << title;
+    previous = at;
+  }
+  const std::vector<Row> longest =
+      getTable(full.out, "Reporting longest paths for domain clk:Rising to clk:Rising");
+  ASSERT_EQ(longest.size(), 6u);  // heading, four paths, total
+  EXPECT_EQ(longest[5], (Row{"Total", "4"}));
+
+  const Outcome compact = run("--compact " + pipeline);
+  EXPECT_EQ(compact.status, 0);
+  const std::vector<Row> domains = getTable(compact.out, "Reporting domains");
+  ASSERT_EQ(domains.size(), 3u);  // only the clock to clock domain
+  EXPECT_EQ(domains[1], (Row{"Source", "Target", "Required", "Maximum", "Shortest", "Longest"}));
+  EXPECT_EQ(getTable(compact.out, "Reporting longest paths for domain clk:Rising to clk:Rising")[0],
+            (Row{"Slack", "Delay", "Skew", "Length", "Path"}));
+
+  const Outcome setup = run("--setup-only -n 2 " + pipeline);
+  EXPECT_TRUE(contains(setup.out, "Reporting longest paths"));
+  EXPECT_FALSE(contains(setup.out, "Reporting shortest paths"));
+  EXPECT_EQ(
+      getTable(setup.out, "Reporting longest paths for domain clk:Rising to clk:Rising").back(),
+      (Row{"Total", "2"}));
+
+  const Outcome hold = run("--hold-only " + pipeline);
+  EXPECT_FALSE(contains(hold.out, "Reporting longest paths"));
+  EXPECT_TRUE(contains(hold.out, "Reporting shortest paths"));
+
+  const Outcome none = run("--no-routes " + pipeline);
+  EXPECT_EQ(none.status, 0);
+  EXPECT_TRUE(contains(none.out, "Reporting domains"));
+  EXPECT_FALSE(contains(none.out, "paths for domain"));
+
+  // Quiet: the same tables, no progress lines.
+  const Outcome quiet = run("-q " + pipeline);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_FALSE(contains(quiet.out, "Loading archive"));
+  EXPECT_FALSE(contains(quiet.out, "Reporting"));
+  std::istringstream quietLines(quiet.out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(quietLines, line);) {
+    EXPECT_TRUE(line[0] == '|' || line[0] == '+') << line;
+    lines.push_back(line);
+  }
+  std::istringstream fullLines(full.out);
+  std::vector<std::string> tables;
+  for (std::string line; std::getline(fullLines, line);)
+    if (line.starts_with("  |") || line.starts_with("  +")) tables.push_back(line.substr(2));
+  EXPECT_EQ(lines, tables);
+}
+
+TEST_F(CommandLineTest, CompressedExampleGivesTheSameReports) {
   const fs::path examples = MORVA_EXAMPLES;
   const Outcome plain = run("--stats '" + (examples / "pipeline.morva").string() + "'");
   const Outcome packed = run("--stats '" + (examples / "pipeline.morva.gz").string() + "'");
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(packed.status, 0);
-  EXPECT_TRUE(contains(plain.out, "Summary"));
+  EXPECT_LT(plain.out.find("Graph statistics"), plain.out.find("Reporting domains"));
+  EXPECT_TRUE(contains(plain.out, "Reporting shortest paths"));
   EXPECT_EQ(withoutTimes(plain.out), withoutTimes(packed.out));
+}
+
+TEST_F(CommandLineTest, JsonMatchesThePrintedTables) {
+  const std::string file = (_directory / "pipeline.json").string();
+  const Outcome result = run("--json '" + file + "' '" + kPipeline + "'");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json document = json::parse(readFile(file));
+  EXPECT_EQ(document.at("format"), "morva-analysis");
+  EXPECT_EQ(document.at("archives"), json::array({kPipeline}));
+  EXPECT_EQ(document.at("settings").at("count"), 50);
+  EXPECT_EQ(document.at("settings").at("limit"), "maximum");
+  EXPECT_EQ(document.at("domains").size(), 3u);
+
+  // Every subdomain against its row of the domain report.
+  const std::vector<Row> domainRows = getDataRows(getTable(result.out, "Reporting domains"));
+  unsigned long matched = 0;
+  for (const json& domain : document.at("domains"))
+    for (const json& subdomain : domain.at("subdomains")) {
+      const json& hold = subdomain.at("hold");
+      const json& setup = subdomain.at("setup");
+      const Row expected = {subdomain.at("source"),
+                            subdomain.at("target"),
+                            frequencyLabel(subdomain.at("requiredFrequency")),
+                            frequencyLabel(subdomain.at("maximumFrequency")),
+                            delayLabel(hold.at("slack")),
+                            delayLabel(hold.at("arrivalTime")),
+                            delayLabel(hold.at("relationship")),
+                            delayLabel(setup.at("slack")),
+                            delayLabel(setup.at("arrivalTime")),
+                            delayLabel(setup.at("relationship"))};
+      EXPECT_EQ(domainRows.at(matched++), expected);
+    }
+  EXPECT_EQ(matched, 3u);
+  const json* clock = findSubdomain(document, "clk:Rising to clk:Rising");
+  ASSERT_NE(clock, nullptr);
+  EXPECT_EQ(frequencyLabel(clock->at("requiredFrequency")), "500.000MHz");
+
+  // Every path against its row of the path reports, in order.
+  for (const json& domain : document.at("domains"))
+    for (const json& subdomain : domain.at("subdomains"))
+      for (const bool longest : {true, false}) {
+        const json& routes = subdomain.at(longest ? "longestRoutes" : "shortestRoutes");
+        const std::vector<Row> rows = getDataRows(getTable(
+            result.out, std::string("Reporting ") + (longest ? "longest" : "shortest") +
+                            " paths for domain " + subdomain.at("name").get<std::string>()));
+        ASSERT_EQ(rows.size(), routes.size()) << subdomain.at("name");
+        for (std::size_t index = 0; index < routes.size(); ++index) {
+          const json& route = routes[index];
+          const Row& row = rows[index];
+          ASSERT_EQ(row.size(), 8u);
+          EXPECT_EQ(row[0], delayLabel(route.at("slack")));
+          EXPECT_EQ(row[1], route.at("source"));
+          EXPECT_EQ(row[2], route.at("target"));
+          EXPECT_EQ(row[3], delayLabel(route.at("dataDelay")));
+          EXPECT_EQ(row[5], route.at("check").is_null() ? "-" : delayLabel(route.at("check")));
+          EXPECT_EQ(row[6], std::to_string(route.at("depth").get<int>()));
+          EXPECT_EQ(row[7], route.at("note"));
+          const json& edges = route.at("edges");
+          EXPECT_EQ(edges.front().at("source"), route.at("source"));
+          for (std::size_t edge = 1; edge < edges.size(); ++edge)
+            EXPECT_EQ(edges[edge].at("source"), edges[edge - 1].at("target"));
+          EXPECT_FALSE(edges.front().contains("slack"));
+        }
+      }
+
+  // On standard output the JSON comes alone, the reports go to standard
+  // error, and the document is the same.
+  const Outcome piped = run("--json - '" + kPipeline + "'");
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(json::parse(piped.out), document);
+  EXPECT_EQ(getDataRows(getTable(piped.err, "Reporting domains")), domainRows);
+}
+
+TEST_F(CommandLineTest, NotesLimitsMarginsAndTagsReachTheJson) {
+  const std::string exceptions = std::string(MORVA_EXAMPLES) + "/exceptions.morva";
+  const Outcome noted = run("--json - '" + exceptions + "'");
+  ASSERT_EQ(noted.status, 0) << noted.err;
+  std::string notes;
+  const json notedDocument = json::parse(noted.out);
+  for (const json& domain : notedDocument.at("domains"))
+    for (const json& subdomain : domain.at("subdomains"))
+      for (const char* kind : {"longestRoutes", "shortestRoutes"})
+        for (const json& route : subdomain.at(kind))
+          if (!route.at("note").get<std::string>().empty())
+            notes += route.at("note").get<std::string>() + ";";
+  EXPECT_TRUE(contains(notes, "MultiCycle: x2;")) << notes;
+  EXPECT_TRUE(contains(notes, "MinDelay: 400ps;")) << notes;
+
+  // The clock to clock paths of the example have setup slacks 1.606ns,
+  // 1.683ns, 1.710ns and 1.775ns.
+  const auto countLongest = [this](const std::string& options) {
+    const Outcome result = run(options + " --setup-only --json - '" + kPipeline + "'");
+    EXPECT_EQ(result.status, 0) << options << result.err;
+    const json document = json::parse(result.out);
+    const json* clock = findSubdomain(document, "clk:Rising to clk:Rising");
+    return clock ? clock->at("longestRoutes").size() : 0;
+  };
+  EXPECT_EQ(countLongest(""), 4u);
+  EXPECT_EQ(countLongest("-n 3"), 3u);
+  EXPECT_EQ(countLongest("-l 1710"), 3u);
+  EXPECT_EQ(countLongest("-l 1709"), 2u);
+  EXPECT_EQ(countLongest("--limit -5"), 0u);
+  EXPECT_EQ(countLongest("-m 77"), 2u);
+  EXPECT_EQ(countLongest("-m 200"), 4u);
+
+  // Tagged edge slacks: the worst setup slack through an edge is no larger
+  // than the slack of any path that uses it.
+  const Outcome tagged = run("--tag-slacks --weights --json - '" + kPipeline + "'");
+  ASSERT_EQ(tagged.status, 0);
+  const json document = json::parse(tagged.out);
+  EXPECT_TRUE(document.at("settings").at("tagSlacks"));
+  const json* clock = findSubdomain(document, "clk:Rising to clk:Rising");
+  ASSERT_NE(clock, nullptr);
+  for (const json& route : clock->at("longestRoutes"))
+    for (const json& edge : route.at("edges")) {
+      EXPECT_LE(edge.at("slack").get<int>(), route.at("slack").get<int>());
+      EXPECT_TRUE(edge.contains("weight"));
+    }
+  EXPECT_EQ(clock->at("longestRoutes")[0].at("edges")[1].at("slack"), 1606);
+}
+
+TEST_F(CommandLineTest, DetailsFollowEveryPathTable) {
+  const Outcome result = run("-q --setup-only --detail --json - '" + kPipeline + "'");
+  ASSERT_EQ(result.status, 0);
+  const json document = json::parse(result.out);
+  const json* clock = findSubdomain(document, "clk:Rising to clk:Rising");
+  ASSERT_NE(clock, nullptr);
+  const std::vector<Row> rows = getRows(result.err);
+  for (const json& route : clock->at("longestRoutes")) {
+    const json& edges = route.at("edges");
+    // Find the detail table of this route by its title.
+    std::size_t at = 0;
+    while (at < rows.size() &&
+           !(rows[at].size() == 1 && rows[at][0].starts_with("Path ") &&
+             contains(rows[at][0], "[" + route.at("source").get<std::string>() + "...") &&
+             contains(rows[at][0], ", slack " + delayLabel(route.at("slack")))))
+      ++at;
+    ASSERT_LT(at + edges.size() + 2, rows.size()) << route.at("source");
+    EXPECT_EQ(rows[at + 1], (Row{"Pole", "Edge", "Delay", "Cumulative"}));
+    EXPECT_EQ(rows[at + 2], (Row{route.at("source"), "-", "-", "0ps"}));
+    std::string lastCumulative;
+    for (std::size_t index = 0; index < edges.size(); ++index) {
+      const Row& row = rows[at + 3 + index];
+      EXPECT_EQ(row[0], edges[index].at("target"));
+      EXPECT_EQ(row[1], edges[index].at("purpose"));
+      EXPECT_EQ(row[2], delayLabel(edges[index].at("maximum")));
+      if (row[3] != "-") lastCumulative = row[3];
+    }
+    // The check arc adds nothing: the data delay is the last cumulative.
+    EXPECT_EQ(rows[at + 2 + edges.size()][3], "-");
+    EXPECT_EQ(lastCumulative, delayLabel(route.at("dataDelay")));
+  }
+}
+
+TEST_F(CommandLineTest, FailOnViolationCountsTheReportedPaths) {
+  // The example's only negative slack is the hold path from its input port.
+  const std::string pipeline = "'" + kPipeline + "'";
+  EXPECT_EQ(run(pipeline).status, 0);
+  EXPECT_EQ(run("--fail-on-violation " + pipeline).status, 1);
+  EXPECT_EQ(run("--fail-on-violation --hold-only " + pipeline).status, 1);
+  EXPECT_EQ(run("--fail-on-violation --setup-only " + pipeline).status, 0);
+  EXPECT_EQ(run("--fail-on-violation --no-routes " + pipeline).status, 0);
+
+  const std::string slow = "'" + write("slow.morva", kTooSlow) + "'";
+  const Outcome failing = run("--fail-on-violation --setup-only --json - " + slow);
+  EXPECT_EQ(failing.status, 1);
+  EXPECT_EQ(failing.err.find("morva:"), std::string::npos) << failing.err;
+  EXPECT_EQ(json::parse(failing.out).at("violations"), 1);
+  EXPECT_EQ(run("--fail-on-violation --hold-only " + slow).status, 0);
+}
+
+TEST_F(CommandLineTest, JsonIsWrittenWholeOrNotAtAll) {
+  const std::string missing = (_directory / "no" / "such" / "place.json").string();
+  const Outcome nowhere = run("--json '" + missing + "' '" + kPipeline + "'");
+  EXPECT_EQ(nowhere.status, 2);
+  EXPECT_TRUE(contains(nowhere.err, "morva: JSON output: " + missing + ": ")) << nowhere.err;
+  // Known before anything is loaded.
+  EXPECT_EQ(nowhere.out, "");
+
+  fs::create_directory(_directory / "folder");
+  const Outcome folder =
+      run("--json '" + (_directory / "folder").string() + "' '" + kPipeline + "'");
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_TRUE(fs::is_empty(_directory / "folder"));
+
+  // A complete run replaces an older file, leaving no temporary file.
+  const std::string file = write("result.json", "old");
+  const Outcome replaced = run("--no-routes --json '" + file + "' '" + kPipeline + "'");
+  EXPECT_EQ(replaced.status, 0);
+  EXPECT_EQ(json::parse(readFile(file)).at("settings").at("longest"), false);
+  std::vector<std::string> names = listDirectory();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"folder", "result.json"}));
+}
+
+TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{kPipeline}, std::vector<std::string>{"--json", "-", kPipeline}}) {
+    std::string err;
+    const int status = runIntoClosedPipe(arguments, err);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(err.find("morva:"), std::string::npos) << err;
+  }
+  // Any other write failure is an error.
+  const std::string err = (_directory / "err.txt").string();
+  const int full = std::system(
+      (std::string("'") + MORVA_TOOL + "' '" + kPipeline + "' >/dev/full 2>'" + err + "'").c_str());
+  EXPECT_TRUE(WIFEXITED(full) && WEXITSTATUS(full) == 2) << full;
+  EXPECT_TRUE(contains(readFile(err), "morva: cannot write the reports"));
 }
 
 }  // namespace

@@ -1,251 +1,176 @@
-// morva: loads timing archives into one analyzer and prints what they
-// declare.
-//
-// Exit status: 0 when every archive loaded, 1 for a usage error, 2 when an
-// archive could not be loaded (the message and where it was raised go to
-// standard error, and no summary is printed).
+// morva: loads timing archives into one analyzer, analyses every clock
+// domain and prints the domain report and the path reports; optionally
+// writes the results as JSON. The options and exit statuses are listed by
+// `morva --help` and described in docs/user-guide.md.
+
+#include "JsonWriter.h"
+#include "Options.h"
+#include "Reports.h"
+#include "Summary.h"
 
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
-#include <Morva/DPath.h>
-#include <Morva/Edge.h>
-#include <Morva/FPath.h>
-#include <Morva/MPath.h>
-#include <Morva/Pole.h>
 #include <Orvek/Console.h>
+#include <Orvek/Debug.h>
 #include <Orvek/Exception.h>
-#include <Orvek/Label.h>
 
-#include <CLI/CLI.hpp>
+#include <poll.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <cstddef>
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
-#include <utility>
-#include <vector>
+
+namespace MorvaTool {
 
 namespace {
 
-using Orvek::console;
-using Orvek::getLabel;
-
-// A section of the summary: its title, then its content indented.
-template <class Print>
-void printSection(const std::string& title, Print print) {
-  console.print(title, "");
-  console.indent();
-  print();
-  console.unindent();
+// Whether `descriptor` is a pipe whose reading end is closed: the reader
+// (`head`, a pager) wants no more, which ends the run without a message.
+bool isClosedPipe(int descriptor) {
+  pollfd entry{descriptor, 0, 0};
+  return poll(&entry, 1, 0) > 0 && (entry.revents & POLLERR) != 0;
 }
 
-// A two-column table of names and counts.
-void printCounts(const std::vector<std::pair<std::string, std::size_t>>& rows) {
-  console.openTable(2, rows.size());
-  for (std::size_t row = 0; row < rows.size(); ++row) {
-    console.addCell(0, row, rows[row].first, -1);
-    console.addCell(1, row, getLabel(static_cast<unsigned long>(rows[row].second)), 1);
+// One run of the command line: the analyzer lives as long as the run.
+class Run {
+ public:
+  // With the JSON on standard output, everything else written to
+  // std::cout (the console and the library's debug traces) goes to
+  // standard error instead, and only the JSON keeps standard output.
+  explicit Run(const Options& options)
+      : _options(options),
+        _descriptor(options.hasJsonOnStandardOutput() ? STDERR_FILENO : STDOUT_FILENO),
+        _standardOutput(options.hasJsonOnStandardOutput() ? std::cout.rdbuf(std::clog.rdbuf())
+                                                          : std::cout.rdbuf()) {
+    Orvek::console.setOutput(std::cout);
+    Orvek::console.setProgress(!options.quiet);
+    Orvek::setDebug(options.debug);
+    Morva::Analyzer::create();
   }
-  console.closeTable();
-}
-
-// A table with a heading row; `right` says which columns hold numbers,
-// aligned on the right ('r') rather than on the left.
-void printTable(const std::vector<std::string>& heading, const std::string& right,
-                const std::vector<std::vector<std::string>>& rows) {
-  console.openTable(heading.size(), rows.size() + 1);
-  for (std::size_t column = 0; column < heading.size(); ++column)
-    console.addCell(column, 0, heading[column], 0);
-  console.addSeparator(0);
-  for (std::size_t row = 0; row < rows.size(); ++row)
-    for (std::size_t column = 0; column < heading.size(); ++column)
-      console.addCell(column, row + 1, rows[row][column], right[column] == 'r' ? 1 : -1);
-  console.closeTable();
-}
-
-std::string getNames(const Morva::PoleSet& poles) {
-  std::string names;
-  for (Morva::Pole* pole : poles)
-    names += (names.empty() ? "" : " ") + pole->getName() + (pole->isDual() ? " (dual)" : "");
-  return names;
-}
-
-void printPolesAndEdges() {
-  const Morva::Analyzer& design = *Morva::analyzer;
-  std::size_t byPurpose[4] = {0, 0, 0, 0};
-  for (const auto* poles : {&design.getMainPoleMap(), &design.getDualPoleMap()})
-    for (const auto& entry : *poles)
-      for (Morva::Edge* edge : entry.second->getOutgoingEdgeSet())
-        ++byPurpose[edge->getPurpose().getCode()];
-  printCounts({{"Main poles", design.getMainPoleMap().size()},
-               {"Dual poles", design.getDualPoleMap().size()},
-               {"IOPath edges", byPurpose[Morva::Purpose::IOPath]},
-               {"SetupHold edges", byPurpose[Morva::Purpose::SetupHold]},
-               {"RecoveryRemoval edges", byPurpose[Morva::Purpose::RecoveryRemoval]},
-               {"Interconnect edges", byPurpose[Morva::Purpose::Interconnect]}});
-}
-
-void printClocks() {
-  const auto& waves = Morva::analyzer->getWaveMap();
-  if (waves.empty()) {
-    console.print("Clocks: none", "");
-    return;
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+  ~Run() {
+    if (Morva::analyzer) Morva::analyzer->destroy();
+    std::cout.rdbuf(_standardOutput);
   }
-  std::vector<std::vector<std::string>> rows;
-  for (const auto& [root, wave] : waves)
-    rows.push_back({wave.getName(), root->getName(), getLabel(wave.getPeriod()),
-                    getLabel(wave.getRising()), getLabel(wave.getFalling()),
-                    getLabel(wave.getPeriod().getFrequency())});
-  printSection("Clocks", [&rows] {
-    printTable({"Clock", "Root", "Period", "Rising", "Falling", "Frequency"}, "llrrrr", rows);
-  });
+
+  int execute();
+
+ private:
+  // Runs one step; on an exception, reports it on standard error after
+  // what the console already holds, and answers false.
+  template <class Step>
+  bool attempt(const std::string& what, Step step);
+  void fail(const std::string& what, const std::string& message);
+  // Whether the console output is still written; a closed pipe stops the
+  // run quietly (status Success), any other write error with a message.
+  bool isWritable();
+  void analyze() const;
+  bool writeJson(const nlohmann::ordered_json& document);
+
+  const Options& _options;
+  int _descriptor;
+  std::streambuf* _standardOutput;
+  JsonFile _jsonFile;
+  int _status = Success;
+};
+
+template <class Step>
+bool Run::attempt(const std::string& what, Step step) {
+  try {
+    step();
+    return true;
+  } catch (const Orvek::Exception& error) {
+    fail(what, error.getMessage() + " (at " + error.getLocation() + ")");
+  } catch (const std::exception& error) {
+    fail(what, error.what());
+  }
+  return false;
 }
 
-void printClockGroups() {
-  std::vector<std::vector<std::string>> rows;
-  const auto add = [&rows](const Morva::PoleSetMap& table, const char* kind) {
-    for (const auto& [root, others] : table) {
-      std::string names;
-      for (Morva::Pole* other : others)
-        names += (names.empty() ? "" : " ") + other->getReportName();
-      rows.push_back({root->getReportName(), names, kind});
-    }
+void Run::fail(const std::string& what, const std::string& message) {
+  std::cout.flush();
+  std::cerr << "morva: " << what << ": " << message << std::endl;
+  _status = Failure;
+}
+
+bool Run::isWritable() {
+  if (std::cout.flush()) return true;
+  if (isClosedPipe(_descriptor)) {
+    _status = Success;
+  } else {
+    std::cerr << "morva: cannot write the reports" << std::endl;
+    _status = Failure;
+  }
+  return false;
+}
+
+void Run::analyze() const {
+  Morva::Analyzer& analyzer = *Morva::analyzer;
+  analyzer.createDomains();
+  if (!analyzer.cpathsAchieved()) analyzer.achieveConstrainedPaths();
+  analyzer.launch(analyzer.getDomains(), _options.tagSlacks, _options.weights,
+                  _options.searchesLongest(), _options.searchesShortest(), _options.count,
+                  _options.margin, _options.limit);
+}
+
+bool Run::writeJson(const nlohmann::ordered_json& document) {
+  std::string error;
+  if (!_options.hasJsonOnStandardOutput()) {
+    if (_jsonFile.commit(document, error)) return true;
+    fail("JSON output", error);
+    return false;
+  }
+  std::ostream output(_standardOutput);
+  output << document.dump(2) << '\n';
+  if (output.flush()) return true;
+  if (isClosedPipe(STDOUT_FILENO)) return false;
+  fail("JSON output", "cannot write to standard output");
+  return false;
+}
+
+int Run::execute() {
+  std::string error;
+  if (_options.hasJson() && !_options.hasJsonOnStandardOutput() &&
+      !_jsonFile.open(_options.json, error)) {
+    fail("JSON output", error);
+    return _status;
+  }
+  for (const std::string& archive : _options.archives)
+    if (!attempt(archive, [&archive] { Morva::Archive(archive).load(); }) || !isWritable())
+      return _status;
+  if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
+  if (!attempt("analysis", [this] { analyze(); }) || !isWritable()) return _status;
+  bool stopped = false;
+  const auto keepGoing = [this, &stopped] {
+    stopped = stopped || !isWritable();
+    return !stopped;
   };
-  add(Morva::analyzer->getExclusivePoleSetMap(), "exclusive");
-  add(Morva::analyzer->getAsynchronousPoleSetMap(), "asynchronous");
-  if (rows.empty()) {
-    console.print("Clock groups: none", "");
-    return;
-  }
-  printSection("Clock groups", [&rows] {
-    printTable({"Clock", "Related clocks", "Relation"}, "lll", rows);
-  });
-}
-
-void printIODelays() {
-  std::vector<std::vector<std::string>> rows;
-  const auto add = [&rows](const Morva::IOConstraintMap& delays, const char* direction) {
-    for (const auto& [port, constraint] : delays) {
-      Morva::Pole* clock = constraint.getClockRoot();
-      rows.push_back({port->getName(), direction, clock ? clock->getReportName() : "-",
-                      constraint.getMode().getName(), getLabel(constraint.getMinimum()),
-                      getLabel(constraint.getMaximum())});
-    }
-  };
-  add(Morva::analyzer->getInputDelays(), "input");
-  add(Morva::analyzer->getOutputDelays(), "output");
-  if (rows.empty()) {
-    console.print("Input and output delays: none", "");
-    return;
-  }
-  printSection("Input and output delays", [&rows] {
-    printTable({"Port", "Delay", "Clock", "Edge", "Minimum", "Maximum"}, "llllrr", rows);
-  });
-}
-
-void printExceptions(bool detailed) {
-  const Morva::Analyzer& design = *Morva::analyzer;
-  printCounts({{"False paths", design.getFalsePaths().getCount()},
-               {"Multicycle paths", design.getMulticyclePaths().getCount()},
-               {"Maximum delay paths", design.getMaxdelayPaths().getCount()},
-               {"Minimum delay paths", design.getMindelayPaths().getCount()}});
-  if (!detailed || design.getCPathCount() == 0) return;
-  std::vector<std::vector<std::string>> rows;
-  for (Morva::CPath* path : design.getCPaths()) {
-    std::string kind = "false";
-    if (auto* delay = dynamic_cast<Morva::DPath*>(path))
-      kind = (delay->isMaximum() ? "maximum " : "minimum ") + getLabel(delay->getDelay());
-    else if (auto* multicycle = dynamic_cast<Morva::MPath*>(path))
-      kind = "multicycle " + getLabel(multicycle->getCycleCount());
-    rows.push_back({kind, getNames(path->getSourceSet()), getNames(path->getBridgeSet()),
-                    getNames(path->getTargetSet())});
-  }
-  printTable({"Exception", "From", "Through", "To"}, "llll", rows);
-}
-
-// Figures about the shape of the graph, for --stats.
-void printGraphStatistics() {
-  std::size_t inputs = 0, outputs = 0, rising = 0, falling = 0, sources = 0, isolated = 0;
-  std::size_t undefined = 0, fanIn = 0, fanOut = 0;
-  for (const auto* poles : {&Morva::analyzer->getMainPoleMap(), &Morva::analyzer->getDualPoleMap()})
-    for (const auto& entry : *poles) {
-      const Morva::Pole* pole = entry.second;
-      inputs += pole->isInput();
-      outputs += pole->isOutput();
-      rising += pole->getMode().getCode() == Morva::Mode::Rising;
-      falling += pole->getMode().getCode() == Morva::Mode::Falling;
-      sources += pole->getType().getCode() == Morva::Type::ClockSource;
-      isolated += pole->getIncomingEdgeSet().empty() && pole->getOutgoingEdgeSet().empty();
-      fanIn = std::max(fanIn, pole->getIncomingEdgeSet().size());
-      fanOut = std::max(fanOut, pole->getOutgoingEdgeSet().size());
-      for (Morva::Edge* edge : pole->getOutgoingEdgeSet())
-        undefined += edge->getMinimumDelay() == Morva::Delay::getUndefined() ||
-                     edge->getMaximumDelay() == Morva::Delay::getUndefined();
-    }
-  printCounts({{"Input ports", inputs},
-               {"Output ports", outputs},
-               {"Clock source poles", sources},
-               {"Registers on rising edges", rising},
-               {"Registers on falling edges", falling},
-               {"Poles without edges", isolated},
-               {"Edges with an undefined delay", undefined},
-               {"Largest fan-in", fanIn},
-               {"Largest fan-out", fanOut}});
-}
-
-void printSummary(bool detailed) {
-  printSection("Summary", [detailed] {
-    printSection("Poles and edges", printPolesAndEdges);
-    printClocks();
-    printClockGroups();
-    printIODelays();
-    printSection("Path exceptions", [detailed] { printExceptions(detailed); });
-    if (detailed) printSection("Graph statistics", printGraphStatistics);
-  });
+  if (!attempt("report", [this, &keepGoing] { printReports(_options, keepGoing); }) || stopped ||
+      !isWritable())
+    return _status;
+  unsigned long violations = 0;
+  nlohmann::ordered_json document;
+  if (!attempt("report", [this, &violations, &document] {
+        violations = countViolations(_options);
+        if (_options.hasJson()) document = getAnalysisJson(_options);
+      }))
+    return _status;
+  if (_options.hasJson() && !writeJson(document)) return _status;
+  return _options.failOnViolation && violations > 0 ? Violation : Success;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  CLI::App app(
-      "Loads timing archives (plain or gzip-compressed) into one analyzer and prints "
-      "a summary of what they declare.",
-      "morva");
-  bool detailed = false;
-  std::vector<std::string> archives;
-  app.add_flag("--stats", detailed,
-               "Also list every path exception and print statistics of the timing graph");
-  app.add_option("ARCHIVE", archives, "Archive files, loaded in the order given")->required();
-  app.set_version_flag("--version", std::string("morva ") + MORVA_VERSION);
-  app.footer(
-      "Exit status: 0 when every archive loaded, 1 for a usage error, 2 when an archive "
-      "failed to load.");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? 0 : 1;
-  }
+}  // namespace MorvaTool
 
-  Morva::Analyzer::create();
-  int status = 0;
-  std::string current;
-  try {
-    for (const std::string& archive : archives) {
-      current = archive;
-      Morva::Archive(archive).load();
-    }
-  } catch (const Orvek::Exception& error) {
-    std::cout.flush();
-    std::cerr << "morva: " << current << ": " << error.getMessage() << " (at "
-              << error.getLocation() << ")" << std::endl;
-    status = 2;
-  } catch (const std::exception& error) {
-    std::cout.flush();
-    std::cerr << "morva: " << current << ": " << error.what() << std::endl;
-    status = 2;
-  }
-  if (status == 0) printSummary(detailed);
-  if (Morva::analyzer) Morva::analyzer->destroy();
-  return status;
+int main(int argc, char** argv) {
+  // A closed standard output shows as a write error rather than a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  MorvaTool::Options options;
+  const int status = MorvaTool::parseOptions(argc, argv, options);
+  if (status >= 0) return status;
+  return MorvaTool::Run(options).execute();
 }
