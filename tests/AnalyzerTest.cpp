@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <iostream>
 #include <map>
 #include <memory>
@@ -42,22 +44,7 @@ namespace {
 
 template <class E, class Call>
 void expectRaise(Call&& call, const std::string& operation, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no exception, expected " << message;
-  } catch (const Orvek::Exception& exception) {
-    EXPECT_EQ(typeid(exception), typeid(E)) << message;
-    EXPECT_EQ(exception.getMessage(), message);
-    EXPECT_EQ(exception.getFile(), "lib/Morva/Analyzer");
-    EXPECT_EQ(exception.getOperation(), operation);
-  }
-}
-
-template <class T>
-std::vector<T> list(const Orvek::Collection<T>& collection) {
-  std::vector<T> result;
-  for (T element : collection) result.push_back(element);
-  return result;
+  Support::expectRaise<E>(call, "lib/Morva/Analyzer", operation, message);
 }
 
 // A view of poles; the vector must outlive it.
@@ -88,11 +75,9 @@ class AnalyzerTest : public ::testing::Test {
   // Console output of `call`.
   template <class Call>
   std::string captured(Call&& call) {
-    std::ostringstream output;
-    Orvek::console.setOutput(output);
+    Support::ConsoleCapture capture;
     call();
-    Orvek::console.setOutput(std::cout);
-    return output.str();
+    return capture.text();
   }
 
   Analyzer* a = nullptr;
@@ -186,9 +171,9 @@ TEST_F(AnalyzerTest, PolesAndEdgesInNameThenStampOrder) {
   Pole* a1 = Pole::createMain("a");
   Pole* z = Pole::createDual("z");
   Pole* a2 = Pole::createDual("a");
-  EXPECT_EQ(list(a->getMainPoles()), (std::vector<Pole*>{a1, b, c}));
-  EXPECT_EQ(list(a->getDualPoles()), (std::vector<Pole*>{a2, z}));
-  EXPECT_EQ(list(a->getPoles()), (std::vector<Pole*>{a1, b, c, a2, z}));
+  EXPECT_EQ(Support::toVector(a->getMainPoles()), (std::vector<Pole*>{a1, b, c}));
+  EXPECT_EQ(Support::toVector(a->getDualPoles()), (std::vector<Pole*>{a2, z}));
+  EXPECT_EQ(Support::toVector(a->getPoles()), (std::vector<Pole*>{a1, b, c, a2, z}));
   EXPECT_EQ(a->getPoles().getCount(), 5UL);
 
   Edge* cb = Edge::createInterconnect(c, b);
@@ -197,12 +182,12 @@ TEST_F(AnalyzerTest, PolesAndEdgesInNameThenStampOrder) {
   Edge* ba2 = Edge::createSetupHold(b, a2);
   Edge* za1 = Edge::createIOPath(z, a1);
   Edge* a1b = Edge::createInterconnect(a1, b);
-  EXPECT_EQ(list(a->getEdges()), (std::vector<Edge*>{a1c, a1b, ba1, ba2, cb, za1}));
+  EXPECT_EQ(Support::toVector(a->getEdges()), (std::vector<Edge*>{a1c, a1b, ba1, ba2, cb, za1}));
 
   a->unmark();
   for (Pole* pole : {a1, b, z}) pole->mark();
   a->unmark();
-  for (Pole* pole : list(a->getPoles())) EXPECT_FALSE(pole->isMarked());
+  for (Pole* pole : Support::toVector(a->getPoles())) EXPECT_FALSE(pole->isMarked());
 }
 
 TEST_F(AnalyzerTest, ConstrainedPathsByKindThenStamp) {
@@ -218,13 +203,13 @@ TEST_F(AnalyzerTest, ConstrainedPathsByKindThenStamp) {
   Object::setRequiredStamp(1);
   FPath* first = FPath::create(view(sources), Poles(), Poles());
 
-  EXPECT_EQ(list(a->getCPaths()),
+  EXPECT_EQ(Support::toVector(a->getCPaths()),
             (std::vector<CPath*>{first, second, maximum, minimum, multicycle}));
   EXPECT_EQ(a->getCPathCount(), 5UL);
-  EXPECT_EQ(list(a->getFalsePaths()), (std::vector<FPath*>{first, second}));
-  EXPECT_EQ(list(a->getMaxdelayPaths()), std::vector<DPath*>{maximum});
-  EXPECT_EQ(list(a->getMindelayPaths()), std::vector<DPath*>{minimum});
-  EXPECT_EQ(list(a->getMulticyclePaths()), std::vector<MPath*>{multicycle});
+  EXPECT_EQ(Support::toVector(a->getFalsePaths()), (std::vector<FPath*>{first, second}));
+  EXPECT_EQ(Support::toVector(a->getMaxdelayPaths()), std::vector<DPath*>{maximum});
+  EXPECT_EQ(Support::toVector(a->getMindelayPaths()), std::vector<DPath*>{minimum});
+  EXPECT_EQ(Support::toVector(a->getMulticyclePaths()), std::vector<MPath*>{multicycle});
 
   // The subset for a mask keeps the paths that share a bit with it.
   first->setMask(Mask::getBasic(1));
@@ -232,15 +217,16 @@ TEST_F(AnalyzerTest, ConstrainedPathsByKindThenStamp) {
   maximum->setMask(Mask::getBasic(3));
   minimum->setMask(Mask::getBasic(4));
   multicycle->setMask(Mask::getBasic(1) | Mask::getBasic(4));
-  EXPECT_EQ(list(a->getCPaths(Mask::getBasic(1) | Mask::getBasic(3))),
+  EXPECT_EQ(Support::toVector(a->getCPaths(Mask::getBasic(1) | Mask::getBasic(3))),
             (std::vector<CPath*>{first, maximum, multicycle}));
-  EXPECT_EQ(list(a->getCPaths(Mask::getBasic(4))), (std::vector<CPath*>{minimum, multicycle}));
+  EXPECT_EQ(Support::toVector(a->getCPaths(Mask::getBasic(4))),
+            (std::vector<CPath*>{minimum, multicycle}));
   EXPECT_TRUE(a->getCPaths(Mask(0)).isEmpty());
 
   // Paths leave their set when destroyed.
   maximum->destroy();
   second->destroy();
-  EXPECT_EQ(list(a->getCPaths()), (std::vector<CPath*>{first, minimum, multicycle}));
+  EXPECT_EQ(Support::toVector(a->getCPaths()), (std::vector<CPath*>{first, minimum, multicycle}));
   EXPECT_TRUE(a->getMaxdelayPaths().isEmpty());
 }
 
@@ -590,11 +576,11 @@ TEST_F(AnalyzerTest, LoopStack) {
   expectRaise<Orvek::InvalidRequest>([this] { a->loopOpen(); }, "loopOpen", "Already opened");
   a->loopPush(p);
   a->loopPush(q);
-  EXPECT_EQ(list(a->getLoopPoles()), (std::vector<Pole*>{q, p}));
+  EXPECT_EQ(Support::toVector(a->getLoopPoles()), (std::vector<Pole*>{q, p}));
   EXPECT_TRUE(a->isLooping(p));
   EXPECT_TRUE(a->isLooping(q));
   a->loopPop();
-  EXPECT_EQ(list(a->getLoopPoles()), std::vector<Pole*>{p});
+  EXPECT_EQ(Support::toVector(a->getLoopPoles()), std::vector<Pole*>{p});
   EXPECT_FALSE(a->isLooping(q));
   a->loopPush(q);
   a->loopClose();
@@ -633,9 +619,7 @@ TEST_F(AnalyzerTest, RecordSlots) {
   auto names = [this] {
     std::unique_ptr<Orvek::Record> record(a->_getRecord());
     EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "Analyzer"}));
-    std::vector<std::string> result;
-    for (const Orvek::Slot* slot : record->getSlots()) result.push_back(slot->getName());
-    return result;
+    return Support::slotNames(*record);
   };
   EXPECT_EQ(names(), always);
 
@@ -693,7 +677,7 @@ TEST_F(AnalyzerTest, DestroyedPolesLeaveNoTraceInTheTables) {
   // The constraint whose clock root went is dropped with it.
   EXPECT_FALSE(a->hasInputConstraint(in));
   EXPECT_TRUE(a->hasOutputConstraint(out));
-  EXPECT_EQ(list(a->getLoopPoles()), std::vector<Pole*>{other});
+  EXPECT_EQ(Support::toVector(a->getLoopPoles()), std::vector<Pole*>{other});
   a->loopClose();
   EXPECT_EQ(captured([this] { a->removeClock("c"); }),
             "Warning: c could not be matched with a clock\n");

@@ -8,8 +8,10 @@
 #include <Orvek/Exception.h>
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 #include <zlib.h>
+#include "Support.h"
 
 #include <filesystem>
 #include <fstream>
@@ -26,31 +28,14 @@ using Morva::Pole;
 
 // Every test gets a fresh analyzer, a captured console and a scratch folder
 // for the archives it writes.
-class ArchiveTest : public ::testing::Test {
+class ArchiveTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Orvek::console.setOutput(_output);
-    Morva::Analyzer::create();
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    _directory = fs::temp_directory_path() /
-                 ("morva-archive-" + std::to_string(getpid()) + "-" + test->name());
-    fs::create_directories(_directory);
-  }
-
-  void TearDown() override {
-    if (analyzer) analyzer->destroy();
-    Orvek::console.setOutput(std::cout);
-    fs::remove_all(_directory);
-  }
-
   std::string write(const std::string& name, const std::string& text) const {
-    const std::string path = (_directory / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return _directory.writeFile(name, text);
   }
 
   std::string writeGzip(const std::string& name, const std::string& text) const {
-    const std::string path = (_directory / name).string();
+    const std::string path = (_directory.path() / name).string();
     gzFile file = gzopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr);
     EXPECT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())),
@@ -61,7 +46,7 @@ class ArchiveTest : public ::testing::Test {
 
   void load(const std::string& text) { Archive(write("design.morva", text)).load(); }
 
-  std::string output() const { return _output.str(); }
+  std::string output() const { return _console.text(); }
   bool printed(const std::string& text) const { return output().find(text) != std::string::npos; }
   int count(const std::string& text) const {
     int found = 0;
@@ -73,8 +58,8 @@ class ArchiveTest : public ::testing::Test {
   static Pole* main(const std::string& name) { return analyzer->getMainPole(name); }
   static Pole* dual(const std::string& name) { return analyzer->getDualPole(name); }
 
-  std::ostringstream _output;
-  fs::path _directory;
+  Support::ConsoleCapture _console;
+  Support::TempDir _directory{"morva-archive"};
 };
 
 std::string getNames(const Morva::PoleSet& poles) {
@@ -397,7 +382,7 @@ TEST_F(ArchiveTest, PathRecordFailures) {
   const auto loadWith = [&](const std::string& record) {
     analyzer->destroy();
     Morva::Analyzer::create();
-    _output.str("");
+    _console.clear();
     Archive(design).load();
     Archive(write("path.morva", "\n" + record + "\n")).load();
   };
@@ -475,7 +460,7 @@ TEST_F(ArchiveTest, ClockGroupRecords) {
             "Too many clock groups");
   // A third group of unknown names only warns.
   EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group slow -group gone"), "accepted");
-  _output.str("");
+  _console.clear();
   EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group missing"), "Empty clock group(s)");
   EXPECT_TRUE(printed("Warning: \"missing\" could not be matched with a clock\n"));
   EXPECT_EQ(message("CREATE_CLOCK_GROUPS -group fast -group"), "Empty clock group(s)");
@@ -559,8 +544,8 @@ TEST_F(ArchiveTest, FailurePathKeepsWhatWasBuilt) {
 TEST_F(ArchiveTest, FilesThatAreNoArchives) {
   const std::string text = "POLE a None None\n";
   EXPECT_FALSE(Archive("").isValid());
-  EXPECT_FALSE(Archive((_directory / "missing.morva").string()).isValid());
-  EXPECT_FALSE(Archive(_directory.string()).isValid());
+  EXPECT_FALSE(Archive((_directory.path() / "missing.morva").string()).isValid());
+  EXPECT_FALSE(Archive(_directory.path().string()).isValid());
   EXPECT_TRUE(Archive(write("plain.morva", text)).isValid());
   EXPECT_TRUE(Archive(writeGzip("packed.morva.gz", text)).isValid());
 
@@ -574,8 +559,8 @@ TEST_F(ArchiveTest, FilesThatAreNoArchives) {
     }
     return "loaded";
   };
-  EXPECT_EQ(failure((_directory / "missing.morva").string()), "Invalid archive");
-  EXPECT_EQ(failure(_directory.string()), "Invalid archive");
+  EXPECT_EQ(failure((_directory.path() / "missing.morva").string()), "Invalid archive");
+  EXPECT_EQ(failure(_directory.path().string()), "Invalid archive");
   EXPECT_EQ(failure(""), "Invalid archive");
   // Nothing is printed before reading starts.
   EXPECT_EQ(output(), "");
@@ -605,7 +590,7 @@ TEST_F(ArchiveTest, DamagedCompressedFiles) {
 
   const auto failure = [&](const std::string& name, const std::string& content) -> std::string {
     const std::string path = write(name, content);
-    _output.str("");
+    _console.clear();
     analyzer->destroy();
     Morva::Analyzer::create();
     Orvek::console.indent();
@@ -622,7 +607,7 @@ TEST_F(ArchiveTest, DamagedCompressedFiles) {
   };
   // Cut in the middle: the lines before the cut are read, then it fails.
   const std::string truncated = failure("truncated.morva.gz", bytes.substr(0, bytes.size() / 2));
-  EXPECT_EQ(truncated, "Cannot read file " + (_directory / "truncated.morva.gz").string());
+  EXPECT_EQ(truncated, "Cannot read file " + (_directory.path() / "truncated.morva.gz").string());
   EXPECT_NE(main("p0"), nullptr);
   EXPECT_EQ(main("p1999"), nullptr);
 
@@ -630,11 +615,11 @@ TEST_F(ArchiveTest, DamagedCompressedFiles) {
   std::string badSum = bytes;
   badSum[badSum.size() - 8] = static_cast<char>(badSum[badSum.size() - 8] ^ 0x55);
   EXPECT_EQ(failure("checksum.morva.gz", badSum),
-            "Cannot read file " + (_directory / "checksum.morva.gz").string());
+            "Cannot read file " + (_directory.path() / "checksum.morva.gz").string());
 
   // A gzip header followed by garbage.
   EXPECT_EQ(failure("garbage.morva.gz", bytes.substr(0, 10) + std::string(200, '\xff')),
-            "Cannot read file " + (_directory / "garbage.morva.gz").string());
+            "Cannot read file " + (_directory.path() / "garbage.morva.gz").string());
 
   EXPECT_EQ(failure("intact.morva.gz", bytes), "loaded");
   EXPECT_NE(main("p1999"), nullptr);
@@ -662,7 +647,7 @@ TEST_F(ArchiveTest, CompressedAndPlainCopiesLoadAlike) {
   const std::string plainOutput = output();
   analyzer->destroy();
   Morva::Analyzer::create();
-  _output.str("");
+  _console.clear();
   Archive(packed).load();
   EXPECT_EQ(describe(), fromPlain);
   EXPECT_NE(fromPlain.find("asynchronous clk osc"), std::string::npos);
@@ -687,7 +672,7 @@ TEST_F(ArchiveTest, ExamplesLoadCleanly) {
     ++found;
     analyzer->destroy();
     Morva::Analyzer::create();
-    _output.str("");
+    _console.clear();
     Archive(name).load();
     EXPECT_FALSE(printed("Error: ")) << name << "\n" << output();
     EXPECT_FALSE(printed("Warning: ")) << name << "\n" << output();

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,31 +32,6 @@ using Morva::Pole;
 using Morva::Poles;
 
 namespace {
-
-template <class E, class Call>
-void expectRaise(Call&& call, const std::string& file, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no exception, expected " << message;
-  } catch (const Orvek::Exception& exception) {
-    EXPECT_EQ(typeid(exception), typeid(E)) << message;
-    EXPECT_EQ(exception.getMessage(), message);
-    EXPECT_EQ(exception.getFile(), file);
-    EXPECT_EQ(exception.getOperation(), "preCreate");
-  }
-}
-
-std::vector<Pole*> list(const Poles& poles) {
-  std::vector<Pole*> result;
-  for (Pole* pole : poles) result.push_back(pole);
-  return result;
-}
-
-std::vector<std::string> slotNames(const Orvek::Record& record) {
-  std::vector<std::string> names;
-  for (const Orvek::Slot* slot : record.getSlots()) names.push_back(slot->getName());
-  return names;
-}
 
 const std::vector<std::string> kCPathSlots = {"Flag1",   "Flag2",   "Flag3",   "Flag4",
                                               "Flag5",   "Flag6",   "Stamp",   "Alias",
@@ -95,7 +72,7 @@ class CPathTest : public ::testing::Test {
     const unsigned long stamp = Object::_defaultStamp;
     const unsigned long count = Morva::analyzer->getCPathCount();
     const bool stale = Morva::analyzer->needReset();
-    expectRaise<E>(call, file, message);
+    Support::expectRaise<E>(call, file, "preCreate", message);
     EXPECT_EQ(Object::_defaultStamp, stamp) << message;
     EXPECT_EQ(Morva::analyzer->getCPathCount(), count) << message;
     EXPECT_EQ(Morva::analyzer->needReset(), stale) << message;
@@ -183,7 +160,7 @@ TEST_F(CPathTest, DelayPathChecksInOrder) {
     EXPECT_EQ(exception.getFile(), file);
     EXPECT_EQ(exception.getOperation(), "getMaxdelay");
   }
-  EXPECT_EQ(list(Morva::analyzer->getMaxdelayPaths().getFirst()->getSources()),
+  EXPECT_EQ(Support::toVector(Morva::analyzer->getMaxdelayPaths().getFirst()->getSources()),
             (std::vector<Pole*>{in, clk}));
   EXPECT_EQ(Morva::analyzer->getMindelayPaths().getFirst(), minimum);
 }
@@ -242,17 +219,18 @@ TEST_F(CPathTest, PolesInGroupOrder) {
   Object::setRequiredStamp(800);
   Pole* early = Pole::createMain("early");
   FPath* path = FPath::create(poles({late, in, early, in}), poles({mid, in}), poles({in, out}));
-  EXPECT_EQ(list(path->getSources()), (std::vector<Pole*>{in, early, late}));
-  EXPECT_EQ(list(path->getBridges()), (std::vector<Pole*>{in, mid}));
-  EXPECT_EQ(list(path->getTargets()), (std::vector<Pole*>{in, out}));
-  EXPECT_EQ(list(path->getPoles()), (std::vector<Pole*>{in, early, late, in, mid, in, out}));
+  EXPECT_EQ(Support::toVector(path->getSources()), (std::vector<Pole*>{in, early, late}));
+  EXPECT_EQ(Support::toVector(path->getBridges()), (std::vector<Pole*>{in, mid}));
+  EXPECT_EQ(Support::toVector(path->getTargets()), (std::vector<Pole*>{in, out}));
+  EXPECT_EQ(Support::toVector(path->getPoles()),
+            (std::vector<Pole*>{in, early, late, in, mid, in, out}));
   EXPECT_EQ(path->getSourceSet().size(), 3UL);
 
   // The path keeps its own copy of the groups.
   std::vector<Pole*> members{out};
   FPath* copied = FPath::create(Orvek::VectorCollection<Pole*>(members), Poles(), Poles());
   members[0] = in;
-  EXPECT_EQ(list(copied->getSources()), std::vector<Pole*>{out});
+  EXPECT_EQ(Support::toVector(copied->getSources()), std::vector<Pole*>{out});
 }
 
 TEST_F(CPathTest, ValidateCombinesOpeningAndClosingMasks) {
@@ -298,14 +276,14 @@ TEST_F(CPathTest, AliasesLabelsAndRecords) {
   std::unique_ptr<Orvek::Record> record(falsePath->_getRecord());
   EXPECT_EQ(record->getTitle(), falsePath->_getLabel());
   EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "CPath", "FPath"}));
-  EXPECT_EQ(slotNames(*record), kCPathSlots);
+  EXPECT_EQ(Support::slotNames(*record), kCPathSlots);
   EXPECT_EQ(record->getSlots()[9]->getDataLabel(), "{0}");   // Targets
   EXPECT_EQ(record->getSlots()[10]->getDataLabel(), "{1}");  // Bridges
   EXPECT_EQ(record->getSlots()[11]->getHeader(), "CPath");
 
   auto extra = [](const CPath* path) {
     std::unique_ptr<Orvek::Record> record(path->_getRecord());
-    EXPECT_EQ(slotNames(*record).size(), kCPathSlots.size() + 1);
+    EXPECT_EQ(Support::slotNames(*record).size(), kCPathSlots.size() + 1);
     const Orvek::Slot* slot = record->getSlots().back();
     return record->getHeaders().back() + " " + slot->getName() + "=" + slot->getDataLabel();
   };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <algorithm>
 #include <functional>
 #include <list>
@@ -44,13 +46,6 @@ std::vector<T> walk(Orvek::Locator<T> locator) {
   return elements;
 }
 
-template <class T>
-std::vector<T> elementsOf(const Orvek::Collection<T>& collection) {
-  std::vector<T> elements;
-  for (const T& element : collection) elements.push_back(element);
-  return elements;
-}
-
 std::vector<int> idsOf(const std::vector<Node*>& nodes) {
   std::vector<int> ids;
   for (Node* node : nodes) ids.push_back(node ? node->getId() : -1);
@@ -58,7 +53,7 @@ std::vector<int> idsOf(const std::vector<Node*>& nodes) {
 }
 
 std::vector<int> idsOf(const Orvek::Collection<Node*>& collection) {
-  return idsOf(elementsOf(collection));
+  return idsOf(Support::toVector(collection));
 }
 
 // Checks every query of a collection against the elements it must answer.
@@ -66,7 +61,7 @@ template <class T>
 void expectElements(const Orvek::Collection<T>& collection, const std::vector<T>& expected) {
   const auto n = static_cast<unsigned long>(expected.size());
   EXPECT_EQ(walk(collection.getLocator()), expected);
-  EXPECT_EQ(elementsOf(collection), expected);
+  EXPECT_EQ(Support::toVector(collection), expected);
   EXPECT_EQ(walk(collection.getReverseLocator()),
             std::vector<T>(expected.rbegin(), expected.rend()));
   auto random = walk(collection.getRandomLocator());
@@ -116,7 +111,7 @@ TEST(Collection, EmptyCollectionsAnswerNothing) {
   EXPECT_FALSE(locator.isValid());
   locator.progress();
   EXPECT_EQ(locator.getCurrent(), nullptr);
-  EXPECT_EQ(elementsOf(Orvek::Collection<int>()), std::vector<int>{});
+  EXPECT_EQ(Support::toVector(Orvek::Collection<int>()), std::vector<int>{});
 
   const std::set<int> empty;
   expectElements<int>(Orvek::SetCollection<int>(empty), {});
@@ -149,7 +144,7 @@ TEST(Collection, ViewsFollowTheirContainerWithoutCopying) {
   set.insert(2);
   set.insert(0);
   EXPECT_EQ(view.getCount(), 3u);
-  EXPECT_EQ(elementsOf(copy), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(Support::toVector(copy), (std::vector<int>{0, 1, 2}));
   set.clear();
   EXPECT_TRUE(copy.isEmpty());
 }
@@ -325,12 +320,12 @@ TEST(Collection, SmallDriversAreStoredInline) {
     EXPECT_TRUE(view.getReverseLocator().isInline());
     const Orvek::Collection<int> copy = view;
     EXPECT_TRUE(copy.isInline());
-    EXPECT_EQ(elementsOf(copy), elementsOf(view));
+    EXPECT_EQ(Support::toVector(copy), Support::toVector(view));
   }
   // Composite views fit or not; either way they copy and walk the same.
   const Orvek::AppendCollection<int> append(views[0], views[5]);
   const Orvek::Collection<int> copy = append;
-  EXPECT_EQ(elementsOf(copy), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(Support::toVector(copy), (std::vector<int>{1, 2, 3}));
 }
 
 TEST(Collection, RecordsListTheElements) {

@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
+#include "Support.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -38,23 +40,17 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-std::string trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // The cells of the table rows of `output`, blanks trimmed; rule lines are
 // left out.
 std::vector<Row> getRows(const std::string& output) {
   std::vector<Row> rows;
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
-    const std::string text = trim(line);
+    const std::string text = Support::trim(line);
     if (text.empty() || text[0] != '|') continue;
     Row cells;
     std::istringstream parts(text.substr(1));
-    for (std::string cell; std::getline(parts, cell, '|');) cells.push_back(trim(cell));
+    for (std::string cell; std::getline(parts, cell, '|');) cells.push_back(Support::trim(cell));
     rows.push_back(cells);
   }
   return rows;
@@ -77,10 +73,10 @@ std::vector<Row> getTable(const std::string& output, const std::string& title) {
   bool found = false;
   for (std::string line; std::getline(lines, line);) {
     if (!found) {
-      found = trim(line) == title;
+      found = Support::trim(line) == title;
       continue;
     }
-    const std::string text = trim(line);
+    const std::string text = Support::trim(line);
     if (text.empty() || (text[0] != '|' && text[0] != '+')) break;
     table += line + "\n";
   }
@@ -110,24 +106,13 @@ const std::string kPipeline = std::string(MORVA_EXAMPLES) + "/pipeline.morva";
 // Runs the morva tool with the given arguments in a scratch folder.
 class CommandLineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    _directory = fs::temp_directory_path() /
-                 ("morva-command-" + std::to_string(getpid()) + "-" + test->name());
-    fs::create_directories(_directory);
-  }
-
-  void TearDown() override { fs::remove_all(_directory); }
-
   std::string write(const std::string& name, const std::string& text) const {
-    const fs::path path = _directory / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    return _directory.writeFile(name, text);
   }
 
   Outcome run(const std::string& arguments) const {
-    const fs::path out = _directory / "stdout.txt";
-    const fs::path err = _directory / "stderr.txt";
+    const fs::path out = _directory.path() / "stdout.txt";
+    const fs::path err = _directory.path() / "stderr.txt";
     const std::string command = std::string("'") + MORVA_TOOL + "' " + arguments + " >'" +
                                 out.string() + "' 2>'" + err.string() + "' </dev/null";
     Outcome result;
@@ -144,7 +129,7 @@ class CommandLineTest : public ::testing::Test {
   // already closed. Returns the raw wait status; standard error goes to
   // `err`.
   int runIntoClosedPipe(const std::vector<std::string>& arguments, std::string& err) const {
-    const fs::path errPath = _directory / "stderr.txt";
+    const fs::path errPath = _directory.path() / "stderr.txt";
     int ends[2];
     if (pipe(ends) != 0) return -1;
     close(ends[0]);
@@ -169,12 +154,12 @@ class CommandLineTest : public ::testing::Test {
 
   std::vector<std::string> listDirectory() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(_directory))
+    for (const auto& entry : fs::directory_iterator(_directory.path()))
       names.push_back(entry.path().filename().string());
     return names;
   }
 
-  fs::path _directory;
+  Support::TempDir _directory{"morva-command"};
 };
 
 // The output without the timer lines, whose durations change from run to
@@ -309,14 +294,14 @@ TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwoAndStopThere) {
   EXPECT_FALSE(contains(failed.out, "Creating domains"));
   EXPECT_FALSE(contains(failed.out, "Reporting"));
 
-  const std::string missing = (_directory / "missing.morva").string();
+  const std::string missing = (_directory.path() / "missing.morva").string();
   const Outcome absent = run("'" + missing + "'");
   EXPECT_EQ(absent.status, 2);
   EXPECT_TRUE(
       contains(absent.err, "morva: " + missing + ": Invalid archive (at lib/Morva/Archive:load:"));
   EXPECT_EQ(absent.out, "");
 
-  const Outcome folder = run("'" + _directory.string() + "'");
+  const Outcome folder = run("'" + _directory.path().string() + "'");
   EXPECT_EQ(folder.status, 2);
   EXPECT_TRUE(contains(folder.err, "Invalid archive"));
 
@@ -330,7 +315,7 @@ TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwoAndStopThere) {
 
 TEST_F(CommandLineTest, AnalysisFailureStopsTheOutputAndLeavesNoJson) {
   const std::string archive = write("overflow.morva", kOverflow);
-  const std::string output = (_directory / "result.json").string();
+  const std::string output = (_directory.path() / "result.json").string();
   const Outcome failed = run("--json '" + output + "' '" + archive + "'");
   EXPECT_EQ(failed.status, 2);
   EXPECT_TRUE(contains(failed.err, "morva: analysis: Delay overflow (at lib/Morva/Delay:"))
@@ -422,7 +407,7 @@ TEST_F(CommandLineTest, CompressedExampleGivesTheSameReports) {
 }
 
 TEST_F(CommandLineTest, JsonMatchesThePrintedTables) {
-  const std::string file = (_directory / "pipeline.json").string();
+  const std::string file = (_directory.path() / "pipeline.json").string();
   const Outcome result = run("--json '" + file + "' '" + kPipeline + "'");
   ASSERT_EQ(result.status, 0) << result.err;
   const json document = json::parse(readFile(file));
@@ -591,18 +576,18 @@ TEST_F(CommandLineTest, FailOnViolationCountsTheReportedPaths) {
 }
 
 TEST_F(CommandLineTest, JsonIsWrittenWholeOrNotAtAll) {
-  const std::string missing = (_directory / "no" / "such" / "place.json").string();
+  const std::string missing = (_directory.path() / "no" / "such" / "place.json").string();
   const Outcome nowhere = run("--json '" + missing + "' '" + kPipeline + "'");
   EXPECT_EQ(nowhere.status, 2);
   EXPECT_TRUE(contains(nowhere.err, "morva: JSON output: " + missing + ": ")) << nowhere.err;
   // Known before anything is loaded.
   EXPECT_EQ(nowhere.out, "");
 
-  fs::create_directory(_directory / "folder");
+  fs::create_directory(_directory.path() / "folder");
   const Outcome folder =
-      run("--json '" + (_directory / "folder").string() + "' '" + kPipeline + "'");
+      run("--json '" + (_directory.path() / "folder").string() + "' '" + kPipeline + "'");
   EXPECT_EQ(folder.status, 2);
-  EXPECT_TRUE(fs::is_empty(_directory / "folder"));
+  EXPECT_TRUE(fs::is_empty(_directory.path() / "folder"));
 
   // A complete run replaces an older file, leaving no temporary file.
   const std::string file = write("result.json", "old");
@@ -624,7 +609,7 @@ TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {
     EXPECT_EQ(err.find("morva:"), std::string::npos) << err;
   }
   // Any other write failure is an error.
-  const std::string err = (_directory / "err.txt").string();
+  const std::string err = (_directory.path() / "err.txt").string();
   const int full = std::system(
       (std::string("'") + MORVA_TOOL + "' '" + kPipeline + "' >/dev/full 2>'" + err + "'").c_str());
   EXPECT_TRUE(WIFEXITED(full) && WEXITSTATUS(full) == 2) << full;

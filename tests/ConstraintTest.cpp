@@ -10,6 +10,8 @@
 #include <Orvek/Debug.h>
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <algorithm>
 #include <iostream>
 #include <list>
@@ -24,16 +26,11 @@ using namespace Morva;
 
 namespace {
 
-class ConstraintTest : public ::testing::Test {
+class ConstraintTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Analyzer::create();
-    Orvek::console.setOutput(_output);
-  }
   void TearDown() override {
-    Orvek::console.setOutput(std::cout);
     Orvek::setDebug(false);
-    if (analyzer) analyzer->destroy();
+    AnalyzerFixture::TearDown();
   }
 
   static Pole* pin(const std::string& name) { return Pole::createMain(name); }
@@ -59,7 +56,7 @@ class ConstraintTest : public ::testing::Test {
     return result;
   }
 
-  std::ostringstream _output;
+  Support::ConsoleCapture _console;
   static inline std::list<std::vector<Pole*>> _groups;
 };
 
@@ -209,12 +206,13 @@ TEST_F(ConstraintTest, LoopsMetByTheConstraintWalkAreReportedInDebugModeOnly) {
   arc(b, target);
   FPath::create(group({source}), none(), group({target}));
   analyzer->achieveConstrainedPaths();
-  EXPECT_EQ(_output.str(), "");
+  EXPECT_EQ(_console.text(), "");
 
   analyzer->reset();
   Orvek::setDebug(true);
   analyzer->achieveConstrainedPaths();
-  EXPECT_EQ(_output.str(), "Warning: 1 combinatorial loop detected during false paths analysis.\n");
+  EXPECT_EQ(_console.text(),
+            "Warning: 1 combinatorial loop detected during false paths analysis.\n");
   for (Edge* edge : analyzer->getEdges())
     EXPECT_EQ(edge->getMask() == Mask(0), edge->getSource() == b && edge->getTarget() == a);
 }
@@ -572,10 +570,10 @@ TEST_F(ConstraintTest, WalksMatchTheirRecursiveDefinitionOnRandomGraphs) {
     for (Edge* edge : analyzer->getEdges())
       if (edge->isActive()) active.insert(edge);
     Orvek::setDebug(true);
-    _output.str("");
+    _console.clear();
     analyzer->achieveConstrainedPaths();
     Orvek::setDebug(false);
-    EXPECT_EQ(reportedLoops(_output.str()), constraints.loops);
+    EXPECT_EQ(reportedLoops(_console.text()), constraints.loops);
     loops += constraints.loops;
     for (Edge* edge : analyzer->getEdges()) {
       EXPECT_EQ(bits(edge->getMask()), constraints.edgeBits[edge]) << edge->getName();

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <climits>
 #include <functional>
 #include <memory>
@@ -22,20 +24,6 @@ const Delay kUndefined = Delay::getUndefined();
 const Delay kMinimum = Delay::getMinimum();
 const Delay kMaximum = Delay::getMaximum();
 const Delay kEpsilon = Delay::getEpsilon();
-
-// Runs `operation` and checks that it raises `message` located at the Delay
-// source under `operationName`.
-void expectFailure(const std::function<void()>& operation, const std::string& message,
-                   const std::string& operationName) {
-  try {
-    operation();
-    ADD_FAILURE() << "no exception for " << message;
-  } catch (const Orvek::InvalidRequest& exception) {
-    EXPECT_EQ(exception.getMessage(), message);
-    EXPECT_EQ(exception.getFile(), "lib/Morva/Delay");
-    EXPECT_EQ(exception.getOperation(), operationName);
-  }
-}
 
 }  // namespace
 
@@ -69,20 +57,29 @@ TEST(DelayTest, BoundedArithmetic) {
   EXPECT_EQ(Delay(-2147483000) + Delay(-647), kMinimum);
   EXPECT_EQ(Delay(2147483000) - Delay(-647), kMaximum);
 
-  expectFailure([] { (void)(kMaximum + kEpsilon); }, "Delay overflow", "operator+");
-  expectFailure([] { (void)(Delay(2147483000) + Delay(648)); }, "Delay overflow", "operator+");
-  expectFailure([] { (void)(kMinimum + Delay(-1)); }, "Delay underflow", "operator+");
-  expectFailure([] { (void)(kMinimum - kEpsilon); }, "Delay underflow", "operator-");
-  expectFailure([] { (void)(Delay(-2147483000) - Delay(648)); }, "Delay underflow", "operator-");
-  expectFailure([] { (void)(kMaximum - Delay(-1)); }, "Delay overflow", "operator-");
-  expectFailure([] { (void)(Delay(1) - kMinimum); }, "Delay overflow", "operator-");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(kMaximum + kEpsilon); },
+                                              "lib/Morva/Delay", "operator+", "Delay overflow");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(Delay(2147483000) + Delay(648)); },
+                                              "lib/Morva/Delay", "operator+", "Delay overflow");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(kMinimum + Delay(-1)); },
+                                              "lib/Morva/Delay", "operator+", "Delay underflow");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(kMinimum - kEpsilon); },
+                                              "lib/Morva/Delay", "operator-", "Delay underflow");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(Delay(-2147483000) - Delay(648)); },
+                                              "lib/Morva/Delay", "operator-", "Delay underflow");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(kMaximum - Delay(-1)); },
+                                              "lib/Morva/Delay", "operator-", "Delay overflow");
+  Support::expectRaise<Orvek::InvalidRequest>([] { (void)(Delay(1) - kMinimum); },
+                                              "lib/Morva/Delay", "operator-", "Delay overflow");
 
   // A failed compound assignment leaves the delay as it was.
   Delay delay(2147483000);
-  expectFailure([&] { delay += Delay(648); }, "Delay overflow", "operator+=");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { delay += Delay(648); }, "lib/Morva/Delay",
+                                              "operator+=", "Delay overflow");
   EXPECT_EQ(int(delay), 2147483000);
   delay = Delay(-2147483000);
-  expectFailure([&] { delay -= Delay(648); }, "Delay underflow", "operator-=");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { delay -= Delay(648); }, "lib/Morva/Delay",
+                                              "operator-=", "Delay underflow");
   EXPECT_EQ(int(delay), -2147483000);
 }
 

@@ -8,6 +8,8 @@
 #include <Orvek/Exception.h>
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <algorithm>
 #include <iostream>
 #include <map>
@@ -31,17 +33,8 @@ struct Register {
   Pole* output;
 };
 
-class DomainCreationTest : public ::testing::Test {
+class DomainCreationTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Analyzer::create();
-    Orvek::console.setOutput(_output);
-  }
-  void TearDown() override {
-    Orvek::console.setOutput(std::cout);
-    if (analyzer) analyzer->destroy();
-  }
-
   static Pole* port(const std::string& name) {
     Pole* pole = Pole::createMain(name);
     pole->setType(Type(Type::Primary));
@@ -74,12 +67,12 @@ class DomainCreationTest : public ::testing::Test {
     for (Pole* pole : poles) result.push_back(pole->getName());
     return result;
   }
-  std::string output() const { return _output.str(); }
+  std::string output() const { return _console.text(); }
   bool printed(const std::string& line) const {
-    return ("\n" + _output.str()).find("\n" + line + "\n") != std::string::npos;
+    return ("\n" + _console.text()).find("\n" + line + "\n") != std::string::npos;
   }
 
-  std::ostringstream _output;
+  Support::ConsoleCapture _console;
 };
 
 TEST_F(DomainCreationTest, OneClockOneRegisterLoopsBackToItself) {
@@ -160,7 +153,7 @@ TEST_F(DomainCreationTest, GeneratedClocksAreRemarkedAndInheritTheirRoots) {
   // The divider's own network passes through no register.
   EXPECT_EQ(output().find("Generated clock div/CK"), std::string::npos);
 
-  _output.str("");
+  _console.clear();
   analyzer->createDomains();
   EXPECT_TRUE(printed("  Remark: Generated clock slow/CK by div/CK"));
   Domain* domain = analyzer->getDomain(clk, clk);
@@ -266,7 +259,7 @@ TEST_F(DomainCreationTest, CombinationalLoopsAreCountedAndSkipped) {
     arc(back, ring);
     wire(back, reg->clock);
   }
-  _output.str("");
+  _console.clear();
   analyzer->createDomains();
   EXPECT_TRUE(printed("  Warning: 2 combinatorial loops detected during clock paths analysis."))
       << output();
@@ -675,7 +668,7 @@ TEST_F(DomainCreationTest, ScansMatchTheirRecursiveDefinitionOnRandomDesigns) {
     DataReference dataReference(expectedClocks);
     dataReference.run();
 
-    _output.str("");
+    _console.clear();
     ClockMap clockMap;
     analyzer->scanClocks(clockMap);
     EXPECT_EQ(clockMap, expectedClocks);
@@ -689,7 +682,7 @@ TEST_F(DomainCreationTest, ScansMatchTheirRecursiveDefinitionOnRandomDesigns) {
       if (line.rfind("Remark: ", 0) == 0) printedRemarks += line + "\n";
     EXPECT_EQ(printedRemarks, expectedRemarks);
 
-    _output.str("");
+    _console.clear();
     if (dataReference.fatal) {
       EXPECT_THROW(analyzer->scanData(clockMap), Orvek::Fatal);
     } else {

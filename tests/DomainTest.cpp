@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -29,16 +31,8 @@ const Mode kNone(Mode::None);
 const Mode kRising(Mode::Rising);
 const Mode kFalling(Mode::Falling);
 
-class DomainTest : public testing::Test {
+class DomainTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Orvek::console.setOutput(_output);
-    Analyzer::create();
-  }
-  void TearDown() override {
-    if (Morva::analyzer) Morva::analyzer->destroy();
-    Orvek::console.setOutput(std::cout);
-  }
   // A clock root carrying a wave named `clock`.
   static Pole* clock(const std::string& name, const std::string& clock, int period, int rising,
                      int falling) {
@@ -48,12 +42,12 @@ class DomainTest : public testing::Test {
     return root;
   }
   std::string output() {
-    const std::string text = _output.str();
-    _output.str("");
+    const std::string text = _console.text();
+    _console.clear();
     return text;
   }
 
-  std::ostringstream _output;
+  Support::ConsoleCapture _console;
 };
 
 // The relationship by subtracting one period at a time, as the clock

@@ -8,6 +8,8 @@
 #include <Orvek/Exception.h>
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <iostream>
 #include <list>
 #include <sstream>
@@ -17,22 +19,6 @@
 using namespace Morva;
 
 namespace {
-
-// The cells of one rendered table line, trimmed; empty for a rule line.
-std::vector<std::string> cellsOf(const std::string& line) {
-  std::vector<std::string> cells;
-  const auto first = line.find('|');
-  if (first == std::string::npos) return cells;
-  std::string::size_type start = first + 1;
-  for (auto bar = line.find('|', start); bar != std::string::npos; bar = line.find('|', start)) {
-    std::string cell = line.substr(start, bar - start);
-    cell.erase(0, cell.find_first_not_of(' '));
-    cell.erase(cell.find_last_not_of(' ') + 1);
-    cells.push_back(cell);
-    start = bar + 1;
-  }
-  return cells;
-}
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -45,17 +31,8 @@ bool isRule(const std::string& line) {
   return line.find("+-") != std::string::npos;
 }
 
-class DriverTest : public ::testing::Test {
+class DriverTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Analyzer::create();
-    Orvek::console.setOutput(_output);
-  }
-  void TearDown() override {
-    Orvek::console.setOutput(std::cout);
-    if (analyzer) analyzer->destroy();
-  }
-
   static Pole* port(const std::string& name) {
     Pole* pole = Pole::createMain(name);
     pole->setType(Type(Type::Primary));
@@ -104,7 +81,7 @@ class DriverTest : public ::testing::Test {
   // The table lines of the output, and among them the data rows.
   std::vector<std::string> tableLines() const {
     std::vector<std::string> lines;
-    for (const std::string& line : linesOf(_output.str()))
+    for (const std::string& line : linesOf(_console.text()))
       if (line.find('|') != std::string::npos || isRule(line)) lines.push_back(line);
     return lines;
   }
@@ -113,7 +90,7 @@ class DriverTest : public ::testing::Test {
     std::vector<std::vector<std::string>> rows;
     const std::vector<std::string> lines = tableLines();
     for (std::size_t index = 0; index < lines.size(); ++index) {
-      const std::vector<std::string> cells = cellsOf(lines[index]);
+      const std::vector<std::string> cells = Support::cellsOf(lines[index]);
       if (cells.empty()) continue;
       for (const std::string& source : sources)
         if (cells[0] == source) {
@@ -125,23 +102,23 @@ class DriverTest : public ::testing::Test {
     return rows;
   }
 
-  std::ostringstream _output;
+  Support::ConsoleCapture _console;
   static inline std::list<std::vector<Pole*>> _groups;
 };
 
 TEST_F(DriverTest, NothingToReportBeforeAnyAnalysis) {
   analyzer->reportDomains(false);
   analyzer->reportDomains(true);
-  EXPECT_EQ(_output.str(),
+  EXPECT_EQ(_console.text(),
             "Reporting domains\n  Analyzer not launched\n"
             "Reporting domains\n  Analyzer not launched\n");
   // Domains without subdomains have no rows either.
   Pole* clk = clock("clk", 1000);
   Domain::create(clk, clk);
   Domain::create(nullptr, clk);
-  _output.str("");
+  _console.clear();
   analyzer->reportDomains(false);
-  EXPECT_EQ(_output.str(), "Reporting domains\n  Analyzer not launched\n");
+  EXPECT_EQ(_console.text(), "Reporting domains\n  Analyzer not launched\n");
   EXPECT_EQ(Orvek::console.getIndentation(), 0u);
 }
 
@@ -163,17 +140,17 @@ TEST_F(DriverTest, TheFullReportListsEverySubdomainByDomain) {
   analyzer->reportDomains(false);
   const std::vector<std::string> lines = tableLines();
   ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(cellsOf(lines[1]),
+  EXPECT_EQ(Support::cellsOf(lines[1]),
             (std::vector<std::string>{"Domain", "Frequency", "Hold/Removal Summary",
                                       "Setup/Recovery Summary"}));
-  const std::vector<std::string> headings = cellsOf(lines[3]);
+  const std::vector<std::string> headings = Support::cellsOf(lines[3]);
   EXPECT_EQ(headings, (std::vector<std::string>{"Source", "Target", "Required", "Maximum", "Slack",
                                                 "Minimum Data", "Minimum", "Slack", "Maximum Data",
                                                 "Maximum"}));
   // Headings wrap at 15 characters.
-  EXPECT_NE(_output.str().find("Required"), std::string::npos);
-  EXPECT_NE(_output.str().find("Arrival Time"), std::string::npos);
-  EXPECT_NE(_output.str().find("Relationship"), std::string::npos);
+  EXPECT_NE(_console.text().find("Required"), std::string::npos);
+  EXPECT_NE(_console.text().find("Arrival Time"), std::string::npos);
+  EXPECT_NE(_console.text().find("Relationship"), std::string::npos);
 
   std::vector<bool> ruled;
   const auto rows = rowsStartingWith({"Input", "clk (Rising)", "clk (Falling)"}, &ruled);
@@ -200,8 +177,8 @@ TEST_F(DriverTest, TheFullReportListsEverySubdomainByDomain) {
   const auto total = rowsStartingWith({"Total"});
   ASSERT_EQ(total.size(), 1u);
   EXPECT_EQ(total[0], (std::vector<std::string>{"Total", "5"}));
-  EXPECT_EQ(linesOf(_output.str())[0], "Reporting domains");
-  EXPECT_EQ(linesOf(_output.str())[1].substr(0, 3), "  +");
+  EXPECT_EQ(linesOf(_console.text())[0], "Reporting domains");
+  EXPECT_EQ(linesOf(_console.text())[1].substr(0, 3), "  +");
 }
 
 TEST_F(DriverTest, TheCompactReportListsClockToClockDomainsOnly) {
@@ -209,7 +186,7 @@ TEST_F(DriverTest, TheCompactReportListsClockToClockDomainsOnly) {
   Domain* input = Domain::create(nullptr, clk);
   subdomain(input, Mode::None, Mode::Rising, 40, 90, 0, 1000);
   analyzer->reportDomains(true);
-  EXPECT_EQ(_output.str(), "Reporting domains\n  Analyzer not launched\n");
+  EXPECT_EQ(_console.text(), "Reporting domains\n  Analyzer not launched\n");
 
   Domain* pure = Domain::create(clk, clk);
   subdomain(pure, Mode::Rising, Mode::Rising, 139, 314, 0, 1000)->setDecisive(true);
@@ -219,13 +196,15 @@ TEST_F(DriverTest, TheCompactReportListsClockToClockDomainsOnly) {
   Domain* undeclared = Domain::create(bare, bare);
   subdomain(undeclared, Mode::Falling, Mode::Falling, 1, 2, 0, 5)->setDecisive(true);
   analyzer->setPeriod(bare, Delay(2));
-  _output.str("");
+  _console.clear();
   analyzer->reportDomains(true);
   const std::vector<std::string> lines = tableLines();
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(cellsOf(lines[1]), (std::vector<std::string>{"Domain", "Frequency", "Delays"}));
-  EXPECT_EQ(cellsOf(lines[3]), (std::vector<std::string>{"Source", "Target", "Required", "Maximum",
-                                                         "Shortest", "Longest"}));
+  EXPECT_EQ(Support::cellsOf(lines[1]),
+            (std::vector<std::string>{"Domain", "Frequency", "Delays"}));
+  EXPECT_EQ(
+      Support::cellsOf(lines[3]),
+      (std::vector<std::string>{"Source", "Target", "Required", "Maximum", "Shortest", "Longest"}));
   const auto rows = rowsStartingWith({"Input", "bare (Falling)", "clk (Rising)"});
   const std::vector<std::vector<std::string>> expected{
       {"bare (Falling)", "bare (Falling)", "-", Delay(2).getFrequency()._getLabel(),
@@ -246,7 +225,7 @@ TEST_F(DriverTest, OneCallAnalysisOfARegisterPath) {
   arc(gate, b[1], 1, 2);
   analyzer->analyze();
 
-  const std::string text = _output.str();
+  const std::string text = _console.text();
   EXPECT_EQ(text.find("Creating domains"), 0u);
   EXPECT_NE(text.find("\nReporting domains\n"), std::string::npos);
   ASSERT_EQ(analyzer->getDomains().getCount(), 1u);
@@ -350,7 +329,7 @@ TEST_F(DriverTest, AnalyzingChosenDomainsRanksTheEdgesAndErrorsPropagate) {
   Subdomain* only =
       analyzer->getDomain(clk, clk)->getSubdomain(Mode(Mode::Rising), Mode(Mode::Rising));
   EXPECT_NE(only->getLAT(), Delay::getUndefined());
-  EXPECT_EQ(_output.str().find("Reporting domains"), std::string::npos);
+  EXPECT_EQ(_console.text().find("Reporting domains"), std::string::npos);
   EXPECT_EQ(path->getSlack(), Delay(10));
   EXPECT_EQ(path->getWeight(), 1u);
 

@@ -20,6 +20,8 @@
 #include <Orvek/Exception.h>
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,21 +39,6 @@ using Cells = std::vector<std::string>;
 // A route as "source>...>target" (the poles it passes) and its slack.
 using RouteLine = std::pair<std::string, int>;
 
-Cells cellsOf(const std::string& line) {
-  Cells cells;
-  const auto first = line.find('|');
-  if (first == std::string::npos) return cells;
-  std::string::size_type start = first + 1;
-  for (auto bar = line.find('|', start); bar != std::string::npos; bar = line.find('|', start)) {
-    std::string cell = line.substr(start, bar - start);
-    cell.erase(0, cell.find_first_not_of(' '));
-    cell.erase(cell.find_last_not_of(' ') + 1);
-    cells.push_back(cell);
-    start = bar + 1;
-  }
-  return cells;
-}
-
 std::string pathOf(const Route* route) {
   std::string text;
   for (Edge* edge : route->getEdges()) text += edge->getSource()->getName() + ">";
@@ -65,33 +52,17 @@ std::vector<RouteLine> linesOf(const Routes& routes) {
   return lines;
 }
 
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Analyzer::create();
-    Orvek::console.setOutput(_output);
-    std::string pattern = (std::filesystem::temp_directory_path() / "morva-e2e-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    _directory = pattern;
-  }
-  void TearDown() override {
-    Orvek::console.setOutput(std::cout);
-    if (analyzer) analyzer->destroy();
-    std::filesystem::remove_all(_directory);
-  }
-
   // Writes the archive text into the temporary folder and loads it.
   void load(const std::string& text) {
-    const std::string name =
-        (_directory / ("design" + std::to_string(++_files) + ".morva")).string();
-    std::ofstream(name) << text;
-    Archive(name).load();
+    Archive(_directory.writeFile("design" + std::to_string(++_files) + ".morva", text)).load();
   }
   // A fresh analyzer for a second design within one test.
   void restart() {
     analyzer->destroy();
     Analyzer::create();
-    _output.str("");
+    _console.clear();
   }
 
   static Subdomain* find(const std::string& domain, Mode::Code launch, Mode::Code latch) {
@@ -107,9 +78,9 @@ class EndToEndTest : public ::testing::Test {
   // The rendered table rows whose first cell is one of `firsts`, in order.
   std::vector<Cells> rows(const std::vector<std::string>& firsts) const {
     std::vector<Cells> found;
-    std::istringstream stream(_output.str());
+    std::istringstream stream(_console.text());
     for (std::string line; std::getline(stream, line);) {
-      const Cells cells = cellsOf(line);
+      const Cells cells = Support::cellsOf(line);
       for (const std::string& first : firsts)
         if (!cells.empty() && cells[0] == first) {
           found.push_back(cells);
@@ -119,11 +90,11 @@ class EndToEndTest : public ::testing::Test {
     return found;
   }
   bool printed(const std::string& text) const {
-    return _output.str().find(text) != std::string::npos;
+    return _console.text().find(text) != std::string::npos;
   }
 
-  std::ostringstream _output;
-  std::filesystem::path _directory;
+  Support::ConsoleCapture _console;
+  Support::TempDir _directory{"morva-e2e"};
   int _files = 0;
 };
 
@@ -512,7 +483,7 @@ TEST_F(EndToEndTest, TwoClocksOfTenAndFourNanoseconds) {
   analyzer->createClockGroups(Orvek::Collect1Collection<Pole*>(pin("pA")),
                               Orvek::Collect1Collection<Pole*>(pin("pB")), false);
   analyzer->reset();
-  _output.str("");
+  _console.clear();
   analyzer->analyze();
   EXPECT_EQ(analyzer->getDomain("clkA to clkB"), nullptr);
   Domain* crossing = analyzer->getDomain("pA to pB");
@@ -529,7 +500,7 @@ TEST_F(EndToEndTest, TwoClocksOfTenAndFourNanoseconds) {
   analyzer->createClockGroups(Orvek::Collect1Collection<Pole*>(pin("pA")),
                               Orvek::Collect1Collection<Pole*>(pin("pB")), true);
   analyzer->reset();
-  _output.str("");
+  _console.clear();
   analyzer->analyze();
   EXPECT_TRUE(analyzer->getDomains().isEmpty());
   EXPECT_TRUE(printed("Reporting domains\n  Analyzer not launched\n"));
@@ -611,14 +582,14 @@ SET_OUTPUT_DELAY -clock clk -min -100 -max 500 -port dout
   EXPECT_FALSE(printed("Not an input pole"));
   EXPECT_FALSE(printed("Not an output pole"));
   // The compact report keeps the clock-to-clock row only.
-  _output.str("");
+  _console.clear();
   analyzer->reportDomains(true);
   EXPECT_EQ(rows(kSources), (std::vector<Cells>{{"clk (Rising)", "clk (Rising)", "500.000MHz",
                                                  "1.031GHz", "210ps", "970ps"}}));
 
   // The route report of the inputs shows the latch clock delay (the skew);
   // that of the outputs the launch clock delay (the negated skew).
-  _output.str("");
+  _console.clear();
   analyzer->getDomain("Input to clk")->reportLongestRoutes(false);
   analyzer->getDomain("clk to Output")->reportLongestRoutes(false);
   EXPECT_TRUE(printed("Reporting longest paths for domain Input to clk:Rising"));
@@ -750,7 +721,7 @@ TEST_F(EndToEndTest, MulticycleOfTwoInAPureClockDomain) {
 
   // The route report names the data pin of the check as target and notes the
   // cycle count.
-  _output.str("");
+  _console.clear();
   analyzer->getDomain("clk to clk")->reportLongestRoutes(false);
   EXPECT_TRUE(printed("Reporting longest paths for domain clk:Rising to clk:Rising"));
   EXPECT_TRUE(printed("Clock Skew"));
@@ -780,7 +751,7 @@ TEST_F(EndToEndTest, MaximumDelayPaths) {
   EXPECT_EQ(only->getLongestRoutes().getFirst()->getDifference(), Delay(-300));
   // Shortest, difference 0: data 50 + 400 + 10 = 460, skew 30, short 420.
   EXPECT_EQ(linesOf(only->getShortestRoutes()), (std::vector<RouteLine>{kShortB, {kPathA, 420}}));
-  _output.str("");
+  _console.clear();
   analyzer->getDomain("clk to clk")->reportLongestRoutes(false);
   EXPECT_EQ(rows({"100ps"}), (std::vector<Cells>{{"100ps", "a/CK", "c/D", "580ps", "10ps", "30ps",
                                                   "3", "MaxDelay: 700ps"}}));
@@ -832,7 +803,7 @@ TEST_F(EndToEndTest, MinimumDelayPath) {
   // 420 - 600 = -180, the hold violation of the minimum delay.
   EXPECT_EQ(linesOf(only->getShortestRoutes()), (std::vector<RouteLine>{{kPathA, -180}, kShortB}));
   EXPECT_EQ(only->getShortestRoutes().getFirst()->getDifference(), Delay(600));
-  _output.str("");
+  _console.clear();
   analyzer->getDomain("clk to clk")->reportShortestRoutes(false);
   EXPECT_EQ(rows({"-180ps"}), (std::vector<Cells>{{"-180ps", "a/CK", "c/D", "460ps", "30ps", "10ps",
                                                    "3", "MinDelay: 600ps"}}));
@@ -969,7 +940,7 @@ TEST_F(EndToEndTest, PipelineExampleByHand) {
 //   the decisive period (1e12 / 1972 = 507099391 Hz).
 TEST_F(EndToEndTest, IoDelaysExampleByHand) {
   Archive(std::string(MORVA_EXAMPLES) + "/io_delays.morva").load();
-  _output.str("");
+  _console.clear();
   analyzer->analyze();
   EXPECT_EQ(rows(kSources),
             (std::vector<Cells>{{"Input", "clk (Rising)", "-", "-", "-36ps", "-36ps", "0ps", "0ps",
@@ -1009,7 +980,7 @@ TEST_F(EndToEndTest, IoDelaysExampleByHand) {
 // (1e12 / 1955 = 511508951 Hz), required 2500 (400 MHz).
 TEST_F(EndToEndTest, ExceptionsExampleByHand) {
   Archive(std::string(MORVA_EXAMPLES) + "/exceptions.morva").load();
-  _output.str("");
+  _console.clear();
   analyzer->analyze();
   EXPECT_FALSE(edge("cfg/CK", pin("cfg/Q"))->isActive());
   Subdomain* core = find("clk to clk", Mode::Rising, Mode::Rising);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -22,32 +24,6 @@ using Morva::Purpose;
 using Morva::Type;
 
 namespace {
-
-template <class E, class Call>
-void expectRaise(Call&& call, const std::string& file, const std::string& operation,
-                 const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no exception, expected " << message;
-  } catch (const Orvek::Exception& exception) {
-    EXPECT_EQ(typeid(exception), typeid(E)) << message;
-    EXPECT_EQ(exception.getMessage(), message);
-    EXPECT_EQ(exception.getFile(), file);
-    EXPECT_EQ(exception.getOperation(), operation);
-  }
-}
-
-std::vector<Edge*> list(const Edges& edges) {
-  std::vector<Edge*> result;
-  for (Edge* edge : edges) result.push_back(edge);
-  return result;
-}
-
-std::vector<std::string> slotNames(const Orvek::Record& record) {
-  std::vector<std::string> names;
-  for (const Orvek::Slot* slot : record.getSlots()) names.push_back(slot->getName());
-  return names;
-}
 
 const Orvek::Slot* findSlot(const Orvek::Record& record, const std::string& name) {
   for (const Orvek::Slot* slot : record.getSlots())
@@ -98,12 +74,12 @@ TEST_F(GraphTest, PoleCreationAndRegistries) {
   EXPECT_EQ(Morva::analyzer->getDualPole("a"), nullptr);
 
   const unsigned long stamp = Object::_defaultStamp;
-  expectRaise<Orvek::FactoryFailed>([] { Pole::createMain("a"); }, "lib/Morva/Pole",
-                                    "preCreateMain", "Already exists");
-  expectRaise<Orvek::FactoryFailed>([] { Pole::createMain(""); }, "lib/Morva/Pole", "preCreateMain",
-                                    "Empty name");
-  expectRaise<Orvek::FactoryFailed>([] { Pole::createDual(""); }, "lib/Morva/Pole", "preCreateDual",
-                                    "Empty name");
+  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createMain("a"); }, "lib/Morva/Pole",
+                                             "preCreateMain", "Already exists");
+  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createMain(""); }, "lib/Morva/Pole",
+                                             "preCreateMain", "Empty name");
+  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createDual(""); }, "lib/Morva/Pole",
+                                             "preCreateDual", "Empty name");
   // The checks come before the allocation: no stamp was used.
   EXPECT_EQ(Object::_defaultStamp, stamp);
 
@@ -112,8 +88,8 @@ TEST_F(GraphTest, PoleCreationAndRegistries) {
   EXPECT_EQ(dual->getType().getCode(), Type::Dual);
   EXPECT_EQ(Morva::analyzer->getDualPole("a"), dual);
   EXPECT_EQ(Morva::analyzer->getMainPole("a"), main);
-  expectRaise<Orvek::FactoryFailed>([] { Pole::createDual("a"); }, "lib/Morva/Pole",
-                                    "preCreateDual", "Already exists");
+  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createDual("a"); }, "lib/Morva/Pole",
+                                             "preCreateDual", "Already exists");
   EXPECT_EQ(Morva::analyzer->getDualPoles().getCount(), 1UL);
   EXPECT_EQ(Morva::analyzer->getMainPoles().getCount(), 1UL);
 
@@ -285,8 +261,8 @@ TEST_F(GraphTest, ReportNameMasksInsulateAndReset) {
   EXPECT_TRUE(aside->isActive());
   EXPECT_TRUE(pole->getIncomingEdges().getActives().isEmpty());
   EXPECT_TRUE(pole->getOutgoingEdges().getActives().isEmpty());
-  EXPECT_EQ(list(pole->getIncomingEdges()), std::vector<Edge*>{in});
-  EXPECT_EQ(list(other->getOutgoingEdges().getActives()), std::vector<Edge*>{aside});
+  EXPECT_EQ(Support::toVector(pole->getIncomingEdges()), std::vector<Edge*>{in});
+  EXPECT_EQ(Support::toVector(other->getOutgoingEdges().getActives()), std::vector<Edge*>{aside});
 
   pole->setMode(Mode(Mode::Rising));
   pole->setType(Type(Type::Primary));
@@ -308,16 +284,17 @@ TEST_F(GraphTest, EdgeCreationErrors) {
   Pole* a = Pole::createMain("a");
   Pole* b = Pole::createMain("b");
   const unsigned long stamp = Object::_defaultStamp;
-  expectRaise<Orvek::FactoryFailed>([] { Edge::createInterconnect(nullptr, nullptr); },
-                                    "lib/Morva/Edge", "preCreate", "Null source");
-  expectRaise<Orvek::FactoryFailed>([b] { Edge::createIOPath(nullptr, b); }, "lib/Morva/Edge",
-                                    "preCreate", "Null source");
-  expectRaise<Orvek::FactoryFailed>([a] { Edge::createSetupHold(a, nullptr); }, "lib/Morva/Edge",
-                                    "preCreate", "Null target");
-  expectRaise<Orvek::FactoryFailed>([a] { Edge::createInterconnect(a, a); }, "lib/Morva/Edge",
-                                    "preCreate", "Identical poles");
-  expectRaise<Orvek::FactoryFailed>([a] { Edge::create(a, a, Purpose(Purpose::RecoveryRemoval)); },
-                                    "lib/Morva/Edge", "preCreate", "Identical poles");
+  Support::expectRaise<Orvek::FactoryFailed>([] { Edge::createInterconnect(nullptr, nullptr); },
+                                             "lib/Morva/Edge", "preCreate", "Null source");
+  Support::expectRaise<Orvek::FactoryFailed>([b] { Edge::createIOPath(nullptr, b); },
+                                             "lib/Morva/Edge", "preCreate", "Null source");
+  Support::expectRaise<Orvek::FactoryFailed>([a] { Edge::createSetupHold(a, nullptr); },
+                                             "lib/Morva/Edge", "preCreate", "Null target");
+  Support::expectRaise<Orvek::FactoryFailed>([a] { Edge::createInterconnect(a, a); },
+                                             "lib/Morva/Edge", "preCreate", "Identical poles");
+  Support::expectRaise<Orvek::FactoryFailed>(
+      [a] { Edge::create(a, a, Purpose(Purpose::RecoveryRemoval)); }, "lib/Morva/Edge", "preCreate",
+      "Identical poles");
   EXPECT_EQ(Object::_defaultStamp, stamp);
   EXPECT_TRUE(a->getIncomingEdges().isEmpty());
   EXPECT_TRUE(a->getOutgoingEdges().isEmpty());
@@ -340,8 +317,8 @@ TEST_F(GraphTest, NewEdgeStateAndSetters) {
   EXPECT_EQ(edge->getName(), "u1/Y->u2/A");
   EXPECT_EQ(edge->getAlias(), "Interconnect[u1/Y->u2/A]");
   EXPECT_EQ(edge->_getLabel(), "<Edge \"Interconnect[u1/Y->u2/A]\" S:undefined W:0>");
-  EXPECT_EQ(list(a->getOutgoingEdges()), std::vector<Edge*>{edge});
-  EXPECT_EQ(list(b->getIncomingEdges()), std::vector<Edge*>{edge});
+  EXPECT_EQ(Support::toVector(a->getOutgoingEdges()), std::vector<Edge*>{edge});
+  EXPECT_EQ(Support::toVector(b->getIncomingEdges()), std::vector<Edge*>{edge});
 
   edge->setMinimumDelay(Morva::Delay(12));
   edge->setMaximumDelay(Morva::Delay(1500));
@@ -417,7 +394,7 @@ TEST_F(GraphTest, ParallelEdgesAndTheOldestOne) {
   Object::setRequiredStamp(50);
   Edge* older = Edge::createInterconnect(a, b);
   Edge* toC = Edge::createIOPath(a, c);
-  EXPECT_EQ(list(a->getOutgoingEdges()), (std::vector<Edge*>{toC, older, newer}));
+  EXPECT_EQ(Support::toVector(a->getOutgoingEdges()), (std::vector<Edge*>{toC, older, newer}));
   EXPECT_EQ(a->getOutgoingEdge(b), older);
   EXPECT_EQ(b->getIncomingEdge(a), older);
   EXPECT_EQ(a->getOutgoingEdge(c), toC);
@@ -428,7 +405,7 @@ TEST_F(GraphTest, ParallelEdgesAndTheOldestOne) {
   older->destroy();
   EXPECT_EQ(a->getOutgoingEdge(b), newer);
   EXPECT_EQ(b->getIncomingEdge(a), newer);
-  EXPECT_EQ(list(b->getIncomingEdges()), std::vector<Edge*>{newer});
+  EXPECT_EQ(Support::toVector(b->getIncomingEdges()), std::vector<Edge*>{newer});
 }
 
 TEST_F(GraphTest, EdgeFilters) {
@@ -449,20 +426,21 @@ TEST_F(GraphTest, EdgeFilters) {
 
   const Edges all = hub->getOutgoingEdges();
   EXPECT_EQ(all.getCount(), 8UL);
-  EXPECT_EQ(list(all.getActives()), (List{io, check, recovery, wire}));
-  EXPECT_EQ(list(all.getInternals()), (List{io, check, recovery, ioOff, checkOff, recoveryOff}));
-  EXPECT_EQ(list(all.getExternals()), (List{wire, wireOff}));
-  EXPECT_EQ(list(all.getIOPaths()), (List{io, ioOff}));
-  EXPECT_EQ(list(all.getSetupHolds()), (List{check, checkOff}));
-  EXPECT_EQ(list(all.getInterconnects()), (List{wire, wireOff}));
-  EXPECT_EQ(list(all.getRecoveryRemovals()), (List{recovery, recoveryOff}));
-  EXPECT_EQ(list(all.getControls()), (List{check, recovery, checkOff, recoveryOff}));
+  EXPECT_EQ(Support::toVector(all.getActives()), (List{io, check, recovery, wire}));
+  EXPECT_EQ(Support::toVector(all.getInternals()),
+            (List{io, check, recovery, ioOff, checkOff, recoveryOff}));
+  EXPECT_EQ(Support::toVector(all.getExternals()), (List{wire, wireOff}));
+  EXPECT_EQ(Support::toVector(all.getIOPaths()), (List{io, ioOff}));
+  EXPECT_EQ(Support::toVector(all.getSetupHolds()), (List{check, checkOff}));
+  EXPECT_EQ(Support::toVector(all.getInterconnects()), (List{wire, wireOff}));
+  EXPECT_EQ(Support::toVector(all.getRecoveryRemovals()), (List{recovery, recoveryOff}));
+  EXPECT_EQ(Support::toVector(all.getControls()), (List{check, recovery, checkOff, recoveryOff}));
 
   // Combinations keep what every filter accepts, in either order.
-  EXPECT_EQ(list(all.getActives().getInterconnects()), (List{wire}));
-  EXPECT_EQ(list(all.getInterconnects().getActives()), (List{wire}));
-  EXPECT_EQ(list(all.getActives().getControls()), (List{check, recovery}));
-  EXPECT_EQ(list(all.getInternals().getControls().getActives().getRecoveryRemovals()),
+  EXPECT_EQ(Support::toVector(all.getActives().getInterconnects()), (List{wire}));
+  EXPECT_EQ(Support::toVector(all.getInterconnects().getActives()), (List{wire}));
+  EXPECT_EQ(Support::toVector(all.getActives().getControls()), (List{check, recovery}));
+  EXPECT_EQ(Support::toVector(all.getInternals().getControls().getActives().getRecoveryRemovals()),
             (List{recovery}));
   EXPECT_TRUE(all.getExternals().getIOPaths().isEmpty());
   EXPECT_EQ(all.getActives().getInternals().getCount(), 3UL);
@@ -479,19 +457,19 @@ TEST_F(GraphTest, EdgeFilters) {
   Edge* back = Edge::createSetupHold(loads[0], hub);
   const Edges everything = Morva::analyzer->getEdges();
   EXPECT_EQ(everything.getCount(), 9UL);
-  EXPECT_EQ(list(everything.getActives().getSetupHolds()), (List{check, back}));
-  EXPECT_EQ(list(everything.getSetupHolds().getActives()), (List{check, back}));
+  EXPECT_EQ(Support::toVector(everything.getActives().getSetupHolds()), (List{check, back}));
+  EXPECT_EQ(Support::toVector(everything.getSetupHolds().getActives()), (List{check, back}));
 
   // Views are lazy: they read the edges when they are walked.
   const Edges actives = all.getActives();
   const Edges activeWires = everything.getActives().getInterconnects();
   wire->disactivate();
   wireOff->activate();
-  EXPECT_EQ(list(actives), (List{io, check, recovery, wireOff}));
-  EXPECT_EQ(list(activeWires), (List{wireOff}));
+  EXPECT_EQ(Support::toVector(actives), (List{io, check, recovery, wireOff}));
+  EXPECT_EQ(Support::toVector(activeWires), (List{wireOff}));
   Edge* late = Edge::createInterconnect(hub, loads[1]);
-  EXPECT_EQ(list(actives).back(), late);
-  EXPECT_EQ(list(activeWires), (List{wireOff, late}));
+  EXPECT_EQ(Support::toVector(actives).back(), late);
+  EXPECT_EQ(Support::toVector(activeWires), (List{wireOff, late}));
 }
 
 TEST_F(GraphTest, DestroyingEdgesWhileWalkingThem) {
@@ -560,7 +538,7 @@ TEST_F(GraphTest, PoleRecord) {
   std::unique_ptr<Orvek::Record> plain(other->_getRecord());
   EXPECT_EQ(plain->getTitle(), other->_getLabel());
   EXPECT_EQ(plain->getHeaders(), (std::vector<std::string>{"Object", "Pole"}));
-  EXPECT_EQ(slotNames(*plain),
+  EXPECT_EQ(Support::slotNames(*plain),
             withObjectSlots({"ReportName", "IncomingEdges", "OutgoingEdges", "Marked",
                              "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
   EXPECT_EQ(findSlot(*plain, "ReportName")->getHeader(), "Pole");
@@ -571,7 +549,7 @@ TEST_F(GraphTest, PoleRecord) {
   main->setReportName("shown");
   main->mark();
   std::unique_ptr<Orvek::Record> clock(main->_getRecord());
-  EXPECT_EQ(slotNames(*clock),
+  EXPECT_EQ(Support::slotNames(*clock),
             withObjectSlots({"ReportName", "Mode", "Type", "Dual", "IncomingEdges", "OutgoingEdges",
                              "Marked", "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
   EXPECT_EQ(findSlot(*clock, "ReportName")->getDataLabel(), "shown");
@@ -585,7 +563,7 @@ TEST_F(GraphTest, PoleRecord) {
   EXPECT_EQ(findSlot(*clock, "OpeningMask")->getDataLabel(), Mask::getBasic(1)._getLabel());
 
   std::unique_ptr<Orvek::Record> counterpart(dual->_getRecord());
-  EXPECT_EQ(slotNames(*counterpart),
+  EXPECT_EQ(Support::slotNames(*counterpart),
             withObjectSlots({"ReportName", "Type", "Clock", "IncomingEdges", "OutgoingEdges",
                              "Marked", "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
   EXPECT_EQ(findSlot(*counterpart, "Clock")->getDataLabel(), main->_getLabel());
@@ -611,7 +589,7 @@ TEST_F(GraphTest, EdgeRecord) {
   std::unique_ptr<Orvek::Record> record(edge->_getRecord());
   EXPECT_EQ(record->getTitle(), edge->_getLabel());
   EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "Edge"}));
-  EXPECT_EQ(slotNames(*record),
+  EXPECT_EQ(Support::slotNames(*record),
             withObjectSlots({"Source", "Target", "Purpose", "MinimumDelay", "MaximumDelay", "Mask",
                              "DomainMask", "Slack", "Weight"}));
   EXPECT_EQ(findSlot(*record, "Source")->getDataLabel(), a->_getLabel());

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -17,17 +19,6 @@ using Morva::Tape;
 namespace {
 
 constexpr unsigned long kInvalid = 18446744073709551615UL;
-
-void expectRejected(const std::function<void()>& call, const std::string& file,
-                    const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "getBasic did not raise " << message;
-  } catch (const Orvek::InvalidRequest& error) {
-    EXPECT_EQ(error.getFile() + ":" + error.getOperation() + ":" + error.getMessage(),
-              file + ":getBasic:" + message);
-  }
-}
 
 // The number the tables give to the combined tapes of two masks, computed
 // without the shortcuts of the mask operators.
@@ -131,8 +122,10 @@ TEST(Mask, ShortcutsMatchTheTapeComputation) {
 
 TEST(Mask, BasicMasksAndGenerations) {
   Mask::reset(4);
-  expectRejected([] { Mask::getBasic(0); }, "lib/Morva/Mask", "Null bit");
-  expectRejected([] { Mask::getBasic(5); }, "lib/Morva/Mask", "Rejected bit");
+  Support::expectRaise<Orvek::InvalidRequest>([] { Mask::getBasic(0); }, "lib/Morva/Mask",
+                                              "getBasic", "Null bit");
+  Support::expectRaise<Orvek::InvalidRequest>([] { Mask::getBasic(5); }, "lib/Morva/Mask",
+                                              "getBasic", "Rejected bit");
   const Mask kept = Mask::getBasic(2);
 
   Mask::reset(6);
@@ -146,7 +139,8 @@ TEST(Mask, BasicMasksAndGenerations) {
 
   Mask::clear();
   EXPECT_EQ(Mask()._getLabel(), "MASK[0]:[]");
-  expectRejected([] { Mask::getBasic(1); }, "lib/Morva/Mask", "Rejected bit");
+  Support::expectRaise<Orvek::InvalidRequest>([] { Mask::getBasic(1); }, "lib/Morva/Mask",
+                                              "getBasic", "Rejected bit");
 }
 
 TEST(DomainMask, TablesAreIndependentFromMask) {
@@ -159,8 +153,10 @@ TEST(DomainMask, TablesAreIndependentFromMask) {
   EXPECT_EQ(DomainMask(4UL)._getLabel(), "DOMAIN-MASK[invalid]");
   EXPECT_EQ(mask._getLabel(), "MASK[3]:[1100]");
   EXPECT_EQ(Mask::_defaultNumber, 3u);
-  expectRejected([] { DomainMask::getBasic(0); }, "lib/Morva/DomainMask", "Null bit");
-  expectRejected([] { DomainMask::getBasic(3); }, "lib/Morva/DomainMask", "Rejected bit");
+  Support::expectRaise<Orvek::InvalidRequest>([] { DomainMask::getBasic(0); },
+                                              "lib/Morva/DomainMask", "getBasic", "Null bit");
+  Support::expectRaise<Orvek::InvalidRequest>([] { DomainMask::getBasic(3); },
+                                              "lib/Morva/DomainMask", "getBasic", "Rejected bit");
   std::unique_ptr<Orvek::Record> record(second._getRecord());
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->getHeaders(), std::vector<std::string>{"DomainMask"});

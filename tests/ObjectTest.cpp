@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <memory>
 #include <set>
 #include <string>
@@ -53,15 +55,7 @@ class Probe : public Object {
 
 template <class E, class Call>
 void expectRaise(Call&& call, const std::string& operation, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no exception, expected " << message;
-  } catch (const Orvek::Exception& exception) {
-    EXPECT_EQ(typeid(exception), typeid(E)) << message;
-    EXPECT_EQ(exception.getMessage(), message);
-    EXPECT_EQ(exception.getFile(), "lib/Morva/Object");
-    EXPECT_EQ(exception.getOperation(), operation);
-  }
+  Support::expectRaise<E>(call, "lib/Morva/Object", operation, message);
 }
 
 // Every test leaves the stamp counters as it found them.

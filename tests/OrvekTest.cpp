@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <algorithm>
 #include <iostream>
 #include <map>
@@ -43,17 +45,6 @@ class Silent : public Orvek::Stuff {
  public:
   std::string _getLabel() const override { return "silent"; }
   Orvek::Record* _getRecord() const override { return new Orvek::Record("silent"); }
-};
-
-// Sends the console to a string for the lifetime of the capture.
-class ConsoleCapture {
- public:
-  ConsoleCapture() { Orvek::console.setOutput(_stream); }
-  ~ConsoleCapture() { Orvek::console.setOutput(std::cout); }
-  std::string text() const { return _stream.str(); }
-
- private:
-  std::ostringstream _stream;
 };
 
 // Sends std::cout to a string for the lifetime of the capture.
@@ -277,7 +268,7 @@ TEST(Record, StuffDefaultsAndTheHasRecordSwitch) {
 }
 
 TEST(Record, InspectPrintsTitleHeadersAndSlots) {
-  ConsoleCapture capture;
+  Support::ConsoleCapture capture;
   auto* record = new Orvek::Record("<Edge a b>");
   record->add("Loose", 1);
   record->addHeader("Object");

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <iostream>
 #include <list>
 #include <sstream>
@@ -35,12 +37,6 @@ const Mode kRising(Mode::Rising);
 
 using Cells = std::vector<std::string>;
 
-std::string trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // A printed table: the heading row (its lines merged cell by cell), the
 // body rows, and the rows after a further rule (the total).
 struct Table {
@@ -55,7 +51,7 @@ Table readTable(const std::string& text) {
   std::istringstream input(text);
   int rules = 0;
   for (std::string line; std::getline(input, line);) {
-    const std::string bare = trim(line);
+    const std::string bare = Support::trim(line);
     if (bare.empty() || (bare[0] != '|' && bare[0] != '+')) {
       table.other.push_back(bare);
       continue;
@@ -68,7 +64,7 @@ Table readTable(const std::string& text) {
     std::string::size_type start = 1;
     for (auto bar = bare.find('|', start); bar != std::string::npos;
          start = bar + 1, bar = bare.find('|', start))
-      cells.push_back(trim(bare.substr(start, bar - start)));
+      cells.push_back(Support::trim(bare.substr(start, bar - start)));
     if (rules == 1) {
       if (table.headings.empty()) table.headings.assign(cells.size(), "");
       for (std::size_t index = 0; index < cells.size(); ++index)
@@ -100,11 +96,10 @@ Morva::Poles polesOf(const Morva::PoleSet& poles) {
 // Clocks clkA (port a) and clkB (port b); registers ff1 and ff2 on clkA,
 // ff3 on clkB; ff1 -> q -> d -> check into ff2 (and ff3 through e); the
 // input port in feeds d; q drives the output port out.
-class RouteReportTest : public testing::Test {
+class RouteReportTest : public Support::AnalyzerFixture {
  protected:
   void SetUp() override {
-    Orvek::console.setOutput(_output);
-    Morva::Analyzer::create();
+    AnalyzerFixture::SetUp();
     clkA = port("a");
     clkB = port("b");
     Morva::analyzer->createClock(clkA, "clkA", Delay(1000), Delay(0), Delay(500));
@@ -132,9 +127,8 @@ class RouteReportTest : public testing::Test {
     pure->setHoldRelation(Delay(0));
   }
   void TearDown() override {
-    Morva::analyzer->destroy();
+    AnalyzerFixture::TearDown();
     while (Orvek::console.getIndentation() > 0) Orvek::console.unindent();
-    Orvek::console.setOutput(std::cout);
   }
 
   static Pole* port(const std::string& name) {
@@ -148,15 +142,15 @@ class RouteReportTest : public testing::Test {
     return pole;
   }
   Table report(Subdomain* subdomain, bool longest, bool compact) {
-    _output.str("");
+    _console.clear();
     if (longest)
       subdomain->reportLongestRoutes(compact);
     else
       subdomain->reportShortestRoutes(compact);
-    return readTable(_output.str());
+    return readTable(_console.text());
   }
 
-  std::ostringstream _output;
+  Support::ConsoleCapture _console;
   Pole *clkA, *clkB, *ff1, *ff2, *ff3, *q, *d, *e, *in, *out;
   Edge *clockToQ, *wire, *check, *inWire, *toOut, *toE, *checkB;
   Subdomain* pure;
@@ -336,16 +330,16 @@ TEST_F(RouteReportTest, DomainReportsEverySubdomainInOrder) {
   falling->captureLatch(ff2);
   Route::createShortest(falling, edgesOf({clockToQ, wire, check}), Delay(0), Delay(0), Delay(0));
   domain->reportShortestRoutes(true);
-  const Table table = readTable(_output.str());
+  const Table table = readTable(_console.text());
   EXPECT_EQ(table.other, (std::vector<std::string>{
                              "Reporting shortest paths for domain clkA:Rising to clkA:Rising",
                              "Paths not computed",
                              "Reporting shortest paths for domain clkA:Falling to clkA:Rising"}));
   EXPECT_EQ(table.rows.size(), 1U);
   // Without routes only the titles and their notices, indented.
-  _output.str("");
+  _console.clear();
   domain->reportLongestRoutes(false);
-  EXPECT_EQ(_output.str(),
+  EXPECT_EQ(_console.text(),
             "Reporting longest paths for domain clkA:Rising to clkA:Rising\n"
             "  Paths not computed\n"
             "Reporting longest paths for domain clkA:Falling to clkA:Rising\n"

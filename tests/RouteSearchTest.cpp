@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <list>
 #include <map>
 #include <random>
@@ -22,13 +24,8 @@ using namespace Morva;
 
 namespace {
 
-class RouteSearchTest : public ::testing::Test {
+class RouteSearchTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override { Analyzer::create(); }
-  void TearDown() override {
-    if (analyzer) analyzer->destroy();
-  }
-
   static Pole* pole(const std::string& name, Type::Code type = Type::None) {
     Pole* created = Pole::createMain(name);
     created->setType(Type(type));
@@ -85,18 +82,6 @@ class RouteSearchTest : public ::testing::Test {
   }
 };
 
-template <class Call>
-void expectRejected(Call call, const std::string& operation, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "accepted: " << message;
-  } catch (const Orvek::InvalidRequest& error) {
-    EXPECT_EQ(error.getMessage(), message);
-    EXPECT_EQ(error.getFile(), "lib/Morva/Scanner");
-    EXPECT_EQ(error.getOperation(), operation);
-  }
-}
-
 }  // namespace
 
 TEST_F(RouteSearchTest, KeepsTheMostCriticalRoutesInOrder) {
@@ -147,12 +132,15 @@ TEST_F(RouteSearchTest, RejectsBadLimitsAndCounts) {
   Subdomain* fan = buildFan(0);
   Scanner* scanner = fan->getScanner();
   const Delay undefined = Delay::getUndefined();
-  expectRejected([&] { scanner->searchLongestRoutes(undefined, 3); }, "searchLongestRoutes",
-                 "Undefined maximumSlack");
-  expectRejected([&] { scanner->searchShortestRoutes(undefined, 0); }, "searchShortestRoutes",
-                 "Undefined maximumSlack");
-  expectRejected([&] { scanner->searchShortestRoutes(Delay(5), 0); }, "searchShortestRoutes",
-                 "Zero limit");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { scanner->searchLongestRoutes(undefined, 3); },
+                                              "lib/Morva/Scanner", "searchLongestRoutes",
+                                              "Undefined maximumSlack");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { scanner->searchShortestRoutes(undefined, 0); },
+                                              "lib/Morva/Scanner", "searchShortestRoutes",
+                                              "Undefined maximumSlack");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { scanner->searchShortestRoutes(Delay(5), 0); },
+                                              "lib/Morva/Scanner", "searchShortestRoutes",
+                                              "Zero limit");
   // Count 0 searches the maximum delay paths only, whatever the limit.
   scanner->searchLongestRoutes(undefined, 0);
   EXPECT_TRUE(fan->getLongestRouteSet().empty());
@@ -237,8 +225,9 @@ TEST_F(RouteSearchTest, ConstrainedRoutesFollowTheGoverningConstraint) {
   scanner->searchLongestRoutes(Delay(5000), 0);
   ASSERT_EQ(slacks(sub->getLongestRouteSet()), (std::vector<int>{-78}));
   sub->setSetupRelation(Delay::getUndefined());
-  expectRejected([&] { scanner->searchLongestRoutes(Delay(0), 0); }, "searchLongestRoutes",
-                 "Undefined difference delay");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { scanner->searchLongestRoutes(Delay(0), 0); },
+                                              "lib/Morva/Scanner", "searchLongestRoutes",
+                                              "Undefined difference delay");
 }
 
 // ---- Against a recursive reference ------------------------------------------------

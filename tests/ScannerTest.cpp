@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <deque>
 #include <iostream>
 #include <list>
@@ -40,12 +42,10 @@ Poles poles(std::initializer_list<Pole*> list) {
 }
 
 // A fresh analyzer per test, destroyed with everything it owns.
-class ScannerTest : public ::testing::Test {
+class ScannerTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override { Analyzer::create(); }
   void TearDown() override {
-    if (analyzer) analyzer->destroy();
-    Orvek::console.setOutput(std::cout);
+    AnalyzerFixture::TearDown();
     Orvek::setDebug(false);
   }
 
@@ -202,8 +202,7 @@ TEST_F(ScannerTest, PropagatesClockDataAndRequiredTimes) {
 
 TEST_F(ScannerTest, ReportsLeafProblems) {
   buildPipeline();
-  std::ostringstream output;
-  Orvek::console.setOutput(output);
+  Support::ConsoleCapture output;
   // Without roots, a launch leaf that is no input and a latch leaf that is
   // no output are warned about and still analysed.
   Pole* sink = pole("sink");
@@ -215,12 +214,12 @@ TEST_F(ScannerTest, ReportsLeafProblems) {
   Scanner* scanner = io->openScanner();
   scanner->clockAnalyze();
   scanner->arrivalAnalyze();
-  EXPECT_EQ(output.str(), "Warning: Not an output pole\n");
+  EXPECT_EQ(output.text(), "Warning: Not an output pole\n");
   EXPECT_EQ(arrivalOf(scanner, ff1), map({{0, timing(0, 0)}}));
   EXPECT_EQ(arrivalOf(scanner, sink), map({{0, timing(130, 160)}}));
   EXPECT_EQ(scanner->getArrivalTiming(), timing(130, 160));
   scanner->requireAnalyze();
-  EXPECT_EQ(output.str(), "Warning: Not an output pole\nWarning: Not an input pole\n");
+  EXPECT_EQ(output.text(), "Warning: Not an output pole\nWarning: Not an input pole\n");
   EXPECT_EQ(requireOf(scanner, sink), map({{0, timing(500, 0)}}));
   EXPECT_EQ(requireOf(scanner, ff1), map({{0, timing(340, -130)}}));
 
@@ -313,14 +312,13 @@ TEST_F(ScannerTest, DividesByHalfPeriodsAndRejectsUnusableCounts) {
   Pole* other = pole("other");
   Subdomain* crossing =
       Subdomain::create(Domain::create(other, clk), Mode(Mode::Rising), Mode(Mode::Rising));
-  std::ostringstream output;
-  Orvek::console.setOutput(output);
+  Support::ConsoleCapture output;
   EXPECT_EQ(divide(crossing, 3000), 3000);
-  EXPECT_EQ(output.str(), "");
+  EXPECT_EQ(output.text(), "");
   Orvek::setDebug(true);
   EXPECT_EQ(divide(crossing, 3000), 3000);
-  EXPECT_EQ(output.str(), "Warning: " + path->getAlias() + " is not available for " +
-                              crossing->getAlias() + "\n");
+  EXPECT_EQ(output.text(), "Warning: " + path->getAlias() + " is not available for " +
+                               crossing->getAlias() + "\n");
   // A count at the cap cannot divide a pure clock class.
   MPath* huge = MPath::create(poles({q1}), poles({}), poles({d2}), 300000000);
   Mask::reset(1);
@@ -391,8 +389,7 @@ TEST_F(ScannerTest, ComputesTheFourSlacks) {
   for (CPath* path : std::initializer_list<CPath*>{limit, floor, cycles})
     port->combineClosing(path->getMask());
   toPort->sensitize(limit->getMask());
-  std::ostringstream output;
-  Orvek::console.setOutput(output);
+  Support::ConsoleCapture output;
   Subdomain* io = Subdomain::create(Domain::create(nullptr, nullptr), Mode(), Mode());
   io->captureLaunch(start);
   io->captureLatch(port);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <functional>
 #include <random>
 #include <string>
@@ -30,12 +32,8 @@ const Mode kNone(Mode::None);
 const Mode kRising(Mode::Rising);
 const Mode kFalling(Mode::Falling);
 
-class SubdomainTest : public testing::Test {
+class SubdomainTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override { Morva::Analyzer::create(); }
-  void TearDown() override {
-    if (Morva::analyzer) Morva::analyzer->destroy();
-  }
   static Pole* clock(const std::string& name) {
     Pole* root = Pole::createMain(name);
     root->setType(Morva::Type(Morva::Type::Primary));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Support.h"
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -13,17 +15,6 @@ using Morva::Tape;
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-void expectRejected(const std::function<void()>& call, const std::string& operation,
-                    const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << operation << " did not raise " << message;
-  } catch (const Orvek::InvalidRequest& error) {
-    EXPECT_EQ(error.getFile() + ":" + error.getOperation() + ":" + error.getMessage(),
-              "lib/Morva/Tape:" + operation + ":" + message);
-  }
-}
 
 Tape makeTape(unsigned long bitCount, std::initializer_list<unsigned long> bits) {
   Tape tape(bitCount, false);
@@ -68,8 +59,10 @@ TEST(Tape, BitProxyAndIndexChecks) {
 
   const Tape& constant = tape;
   EXPECT_FALSE(constant[8]);
-  expectRejected([&] { (void)constant[9]; }, "operator[]", "Index out of range");
-  expectRejected([&] { tape[9] = true; }, "operator[]", "Index out of range");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { (void)constant[9]; }, "lib/Morva/Tape",
+                                              "operator[]", "Index out of range");
+  Support::expectRaise<Orvek::InvalidRequest>([&] { tape[9] = true; }, "lib/Morva/Tape",
+                                              "operator[]", "Index out of range");
 }
 
 TEST(Tape, BitwiseOperationsAndComparisons) {
@@ -87,7 +80,8 @@ TEST(Tape, BitwiseOperationsAndComparisons) {
       {"operator!=", [&] { (void)(tape != other); }},
       {"operator<", [&] { (void)(tape < other); }}};
   for (const auto& [operation, call] : mismatches)
-    expectRejected(call, operation, "Incompatible tape");
+    Support::expectRaise<Orvek::InvalidRequest>(call, "lib/Morva/Tape", operation,
+                                                "Incompatible tape");
 
   // Bytes compare as signed values: a byte with its spare bit set is negative.
   const Tape blank(7, false);

@@ -1,0 +1,126 @@
+// Helpers shared by the test programs: exception checks, collection
+// snapshots, record slot names, console capture, the analyzer fixture and a
+// scratch folder for files the tests write.
+#pragma once
+
+#include <Morva/Analyzer.h>
+#include <Orvek/Console.h>
+#include <Orvek/Exception.h>
+#include <Orvek/Record.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <vector>
+
+namespace Support {
+
+// Expects `call` to raise exactly an E located at `file` under `operation`
+// with `message`.
+template <class E, class Call>
+void expectRaise(Call&& call, const std::string& file, const std::string& operation,
+                 const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception, expected " << message;
+  } catch (const Orvek::Exception& exception) {
+    EXPECT_EQ(typeid(exception), typeid(E)) << message;
+    EXPECT_EQ(exception.getMessage(), message);
+    EXPECT_EQ(exception.getFile(), file);
+    EXPECT_EQ(exception.getOperation(), operation);
+  }
+}
+
+// The elements of a collection or view, in walk order.
+template <class Collection>
+auto toVector(const Collection& collection) {
+  std::vector<std::decay_t<decltype(*collection.begin())>> result;
+  for (auto element : collection) result.push_back(element);
+  return result;
+}
+
+// The slot names of a record, in order.
+inline std::vector<std::string> slotNames(const Orvek::Record& record) {
+  std::vector<std::string> names;
+  for (const Orvek::Slot* slot : record.getSlots()) names.push_back(slot->getName());
+  return names;
+}
+
+// `text` without its leading and trailing blanks.
+inline std::string trim(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The cells of one rendered table line, trimmed; none for a rule line.
+inline std::vector<std::string> cellsOf(const std::string& line) {
+  std::vector<std::string> cells;
+  const auto first = line.find('|');
+  if (first == std::string::npos) return cells;
+  std::string::size_type start = first + 1;
+  for (auto bar = line.find('|', start); bar != std::string::npos; bar = line.find('|', start)) {
+    cells.push_back(trim(line.substr(start, bar - start)));
+    start = bar + 1;
+  }
+  return cells;
+}
+
+// Sends the console to a string for the lifetime of the capture.
+class ConsoleCapture {
+ public:
+  ConsoleCapture() { Orvek::console.setOutput(_stream); }
+  ~ConsoleCapture() { Orvek::console.setOutput(std::cout); }
+  ConsoleCapture(const ConsoleCapture&) = delete;
+  ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+
+  std::string text() const { return _stream.str(); }
+  void clear() { _stream.str(""); }
+
+ private:
+  std::ostringstream _stream;
+};
+
+// A fresh analyzer for every test, destroyed with everything it owns.
+class AnalyzerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { Morva::Analyzer::create(); }
+  void TearDown() override {
+    if (Morva::analyzer) Morva::analyzer->destroy();
+  }
+};
+
+// A scratch folder named after the running test, removed with its files.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& prefix) {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    _path = std::filesystem::temp_directory_path() /
+            (prefix + "-" + std::to_string(getpid()) + "-" + test->name());
+    std::filesystem::create_directories(_path);
+  }
+  ~TempDir() { std::filesystem::remove_all(_path); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return _path; }
+
+  // Writes `text` as the file `name` in the folder and returns its path.
+  std::string writeFile(const std::string& name, const std::string& text) const {
+    const std::filesystem::path file = _path / name;
+    std::ofstream(file, std::ios::binary) << text;
+    return file.string();
+  }
+
+ private:
+  std::filesystem::path _path;
+};
+
+}  // namespace Support
