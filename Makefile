@@ -4,10 +4,20 @@
 BUILD ?= build
 CHECK_BUILD ?= build-check
 JOBS ?= $(shell nproc)
-PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev
+PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev \
+            nlohmann-json3-dev
 EXAMPLE ?= examples/pipeline.morva
+MORVA_ARGS ?=
+# `make fuzz`: clang with libFuzzer, in a build of its own. Clang 16, since
+# std::source_location needs clang 15 or later; its libFuzzer runtime is in
+# libclang-rt-16-dev, which clang-16 only recommends.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 120
+FUZZ_CC ?= clang-16
+FUZZ_CXX ?= clang++-16
+FUZZ_PACKAGES := clang-16 libclang-rt-16-dev
 
-.PHONY: all deps configure build test check run install clean format
+.PHONY: all deps configure build test check fuzz run install clean format
 
 all: build
 
@@ -43,9 +53,26 @@ check: $(CHECK_BUILD)/build.ninja
 	cd $(CHECK_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Fuzzes the archive loader and the analysis for FUZZ_SECONDS. New inputs go
+# to $(FUZZ_BUILD)/corpus (the seeds in fuzz/corpus are only read), crashing
+# inputs to $(FUZZ_BUILD)/artifacts; any finding makes libFuzzer fail.
+$(FUZZ_BUILD)/build.ninja:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMORVA_FUZZ=ON -DMORVA_TESTS=OFF -DMORVA_BENCH=OFF
+
+fuzz: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target ArchiveFuzz
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  $(FUZZ_BUILD)/fuzz/ArchiveFuzz $(FUZZ_BUILD)/corpus fuzz/corpus \
+	  -dict=fuzz/archive.dict -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+	  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/
+
+# Analyses the example and prints its reports, for instance
+# make run EXAMPLE=examples/two_clocks.morva MORVA_ARGS="--compact --detail".
 run: build
-	@if [ -x $(BUILD)/src/tools/morva ]; then $(BUILD)/src/tools/morva $(EXAMPLE); \
-	else echo "The morva command line is not built yet: it will load $(EXAMPLE)"; fi
+	$(BUILD)/src/tools/morva $(MORVA_ARGS) $(EXAMPLE)
 
 install: build
 	cmake --install $(BUILD)
@@ -54,4 +81,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(CHECK_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD)
