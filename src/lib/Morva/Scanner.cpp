@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace Morva {
@@ -309,6 +310,15 @@ class RouteSearch {
     return true;
   }
 
+  // The constraint that rules routes of class `mask`. The path constraints
+  // do not change during a search, so each class is worked out once: with
+  // many constraints, recomputing it at every route end dominated.
+  Mask getPriorityMask(const Mask& mask) {
+    const auto [entry, added] = _priorityMasks.try_emplace(mask.getNumber());
+    if (added) entry->second = _scanner.getPriorityMask(mask, _longest);
+    return entry->second;
+  }
+
   Delay getSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
     if (_path) return _scanner.getConstrainedSlack(edge, mask, arrival, _path, _longest);
     return _longest ? _scanner.getLSlack(edge, mask, arrival)
@@ -355,7 +365,7 @@ class RouteSearch {
     if (_edges->empty()) return;
     const Delay latchDelay = getLatchDelay(pole->isDual() ? pole->getClock() : pole);
     const Delay launchDelay = getLaunchDelay(false);
-    if (_scanner.getPriorityMask(mask, _longest) != _path->getMask()) return;
+    if (getPriorityMask(mask) != _path->getMask()) return;
     Route* route = createRoute(latchDelay, launchDelay, _difference);
     route->setConstrainedPath(_path);
     keep(route);
@@ -396,6 +406,7 @@ class RouteSearch {
   Delay _difference;
   const Scanner::VisitedSet* _visited = nullptr;
   std::vector<Edge*>* _edges = nullptr;
+  std::unordered_map<unsigned long, Mask> _priorityMasks;
   PathSet _pathSet;
   std::vector<Frame> _stack;
 };
