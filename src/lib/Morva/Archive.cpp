@@ -11,6 +11,9 @@
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstddef>
@@ -35,6 +38,45 @@ char lineBuffer[kLineSize];
 constexpr unsigned kReadBufferSize = 1U << 17;
 
 using PoleView = Orvek::SetCollection<Pole*, Object::StampLess>;
+
+// The file being loaded, read through zlib (plain files pass through as
+// they are). Its size is taken when it is opened, so that a file cut short
+// by another program while it is read is not taken for a complete one.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& name) {
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    if (fstat(descriptor, &_opened) != 0 || !(_file = gzdopen(descriptor, "r"))) {
+      ::close(descriptor);
+      return;
+    }
+    _descriptor = descriptor;
+    gzbuffer(_file, kReadBufferSize);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile() {
+    if (_file) gzclose(_file);
+  }
+
+  bool isOpen() const { return _file != nullptr; }
+  // The next piece of at most kLineSize - 1 characters into `lineBuffer`.
+  bool getLine() { return gzgets(_file, lineBuffer, kLineSize) != nullptr; }
+  // After the last piece: whether it ended at the end of the data, with the
+  // file as long as when it was opened.
+  bool isComplete() const {
+    int status = Z_OK;
+    gzerror(_file, &status);
+    struct stat now {};
+    return status == Z_OK && fstat(_descriptor, &now) == 0 && now.st_size == _opened.st_size;
+  }
+
+ private:
+  gzFile _file = nullptr;
+  int _descriptor = -1;
+  struct stat _opened {};
+};
 
 // Cleans the piece in place and returns its length: the comment from the
 // first "#" on is cut, the newline removed, tabs become blanks, runs of
@@ -373,30 +415,28 @@ bool Archive::isValid() const {
 void Archive::load() {
   if (!analyzer) Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Null analyzer");
   if (!isValid()) Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Invalid archive");
-  gzFile file = gzopen(_fileName.c_str(), "r");
-  if (!file) Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
-  gzbuffer(file, kReadBufferSize);
+  InputFile file(_fileName);
+  if (!file.isOpen())
+    Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
 
   Orvek::console.print("Loading archive " + _fileName, "");
   Orvek::console.indent();
   Orvek::console.openTimer("");
   try {
     Reader reader;
-    while (gzgets(file, lineBuffer, kLineSize)) {
+    while (file.getLine()) {
       reader.countLine();
       if (clean(lineBuffer) == 0) continue;
       reader.read(lineBuffer);
     }
     // End of data and a read failure both end the loop: a corrupt or
-    // truncated compressed file must not pass for a complete one.
-    int status = Z_OK;
-    gzerror(file, &status);
-    if (status != Z_OK)
+    // truncated compressed file, or a file cut short while it was read,
+    // must not pass for a complete one.
+    if (!file.isComplete())
       Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
   } catch (...) {
     Orvek::console.closeTimer("Loading archive failed in %");
     Orvek::console.unindent();
-    gzclose(file);
     // The dump only helps to understand the failure: a failing dump must not
     // hide the exception that ended the load.
     try {
@@ -407,7 +447,6 @@ void Archive::load() {
   }
   Orvek::console.closeTimer("Loading archive succeed in %");
   Orvek::console.unindent();
-  gzclose(file);
 }
 
 }  // namespace Morva

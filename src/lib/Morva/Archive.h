@@ -34,8 +34,11 @@ namespace Morva {
 //   path) is not a valid archive: `isValid` checks that before opening it, so
 //   a directory fails with "Invalid archive" instead of reading nothing.
 // - A compressed file that cannot be decompressed to its end (corrupt or
-//   truncated) fails with "Cannot read file " + name once the readable lines
-//   were handled, through the same failure path as any other load error.
+//   truncated), or a file whose size changes while it is read (cut short or
+//   rewritten by another program), fails with "Cannot read file " + name
+//   once the readable lines were handled, through the same failure path as
+//   any other load error. A file removed while it is read is still read to
+//   its end.
 class MORVA_API Archive {
  public:
   explicit Archive(const std::string& fileName);
