@@ -1,5 +1,6 @@
 #include "JsonWriter.h"
 
+#include "Interruption.h"
 #include "Reports.h"
 
 #include <Morva/Analyzer.h>
@@ -181,6 +182,7 @@ JsonFile::~JsonFile() {
 }
 
 void JsonFile::discard() {
+  Interruption::clearRemoval();
   if (_descriptor >= 0) close(_descriptor);
   _descriptor = -1;
   if (!_temporaryName.empty()) std::remove(_temporaryName.c_str());
@@ -206,6 +208,11 @@ bool JsonFile::open(const std::string& fileName, std::string& error) {
   }
   _temporaryName = name.data();
   _fileName = fileName;
+  if (!Interruption::setRemoval(_temporaryName.c_str())) {
+    error = getErrorText(fileName, ENAMETOOLONG);
+    discard();
+    return false;
+  }
   // mkstemp makes the file private; the result gets the usual permissions.
   const mode_t mask = umask(0);
   umask(mask);
@@ -233,6 +240,8 @@ bool JsonFile::commit(const nlohmann::ordered_json& document, std::string& error
     discard();
     return false;
   }
+  // An interruption after the rename finds no temporary file to remove.
+  Interruption::clearRemoval();
   _temporaryName.clear();
   return true;
 }

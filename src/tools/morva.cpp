@@ -3,6 +3,7 @@
 // writes the results as JSON. The options and exit statuses are listed by
 // `morva --help` and described in docs/user-guide.md.
 
+#include "Interruption.h"
 #include "JsonWriter.h"
 #include "Options.h"
 #include "Reports.h"
@@ -169,6 +170,7 @@ int Run::execute() {
 int main(int argc, char** argv) {
   // A closed standard output shows as a write error rather than a signal.
   std::signal(SIGPIPE, SIG_IGN);
+  MorvaTool::Interruption::install();
   MorvaTool::Options options;
   const int status = MorvaTool::parseOptions(argc, argv, options);
   if (status >= 0) return status;
