@@ -4,6 +4,8 @@
 #include <Morva/Subdomain.h>
 #include <Orvek/Exception.h>
 
+#include <algorithm>
+#include <array>
 #include <source_location>
 #include <string>
 
@@ -21,12 +23,15 @@ void DataScan::run() {
     scanOutputs();
     scanRegisters();
   } catch (...) {
-    // The domains made so far stay; the walk is left closed and unmarked
-    // so that the analyzer can scan again.
+    // The domains made so far stay, with the launch points of the endpoints
+    // already done; the walk is left closed and unmarked so that the
+    // analyzer can scan again.
+    captureLaunches();
     _analyzer.loopClose();
     _analyzer.unmark();
     throw;
   }
+  captureLaunches();
   _analyzer.loopClose();
   _analyzer.unmark();
   LoopReport::print(_loopCount, "data domain analysis");
@@ -44,9 +49,7 @@ void DataScan::scanOutputs() {
         latchRoot = constraint.getClockRoot();
         latchMode = constraint.getMode();
       }
-      if (const LaunchSets* sets = getLaunchSets(port))
-        for (const auto& [launchRoot, points] : *sets)
-          for (Pole* point : points) capture(launchRoot, latchRoot, point, port, latchMode);
+      capture(port, port, latchRoot, latchMode);
     }
   }
 }
@@ -62,17 +65,12 @@ void DataScan::scanRegisters() {
       walk(data);
       auto latchRoots = _clockMap.find(clock);
       if (latchRoots == _clockMap.end()) continue;
-      const LaunchSets* sets = getLaunchSets(data);
-      if (!sets) continue;
-      const Mode latchMode = clock->getMode();
-      for (Pole* latchRoot : latchRoots->second)
-        for (const auto& [launchRoot, points] : *sets)
-          for (Pole* point : points) capture(launchRoot, latchRoot, point, clock, latchMode);
+      for (Pole* latchRoot : latchRoots->second) capture(data, clock, latchRoot, clock->getMode());
     }
   }
 }
 
-const DataScan::LaunchSets* DataScan::getLaunchSets(Pole* pole) const {
+const DataScan::LaunchClasses* DataScan::getLaunchClasses(Pole* pole) const {
   auto found = _launchMap.find(pole);
   return found == _launchMap.end() ? nullptr : &found->second;
 }
@@ -108,16 +106,14 @@ void DataScan::walk(Pole* endpoint) {
     if (descended) continue;
     Pole* pole = frame.pole;
     _stack.pop_back();
-    _analyzer.loopPop();
-    // Marked only now: a pole still on the stack is told apart from a
-    // finished one by its mark.
-    pole->mark();
+    _finished.push_back(pole);
+    finish(pole);
   }
 }
 
 bool DataScan::enter(Pole* pole) {
   _analyzer.loopPush(pole);
-  // An endpoint counts one reader more, never released: its launch sets
+  // An endpoint counts one reader more, never released: its launch classes
   // stay for the domain creation.
   unsigned long readers = pole->isTerminal() ? 1 : 0;
   for (Edge* edge : pole->getOutgoingEdgeSet())
@@ -125,9 +121,8 @@ bool DataScan::enter(Pole* pole) {
   _useCounts[pole] = readers;
   if (pole->isInput()) {
     IOConstraint constraint;
-    Pole* root =
-        _analyzer.hasInputConstraint(pole, constraint) ? constraint.getClockRoot() : nullptr;
-    _launchMap[pole][root].insert(pole);
+    addLaunch(pole,
+              _analyzer.hasInputConstraint(pole, constraint) ? constraint.getClockRoot() : nullptr);
   } else if (pole->isClock()) {
     auto roots = _clockMap.find(pole);
     if (roots == _clockMap.end()) {
@@ -136,26 +131,49 @@ bool DataScan::enter(Pole* pole) {
       Orvek::raise<Orvek::Fatal>(kSource, "scanData",
                                  "Abnormal (" + std::to_string(where.line()) + ")", where);
     }
-    for (Pole* root : roots->second) _launchMap[pole][root].insert(pole);
+    for (Pole* root : roots->second) addLaunch(pole, root);
   } else {
     const EdgeSet& edges = pole->getIncomingEdgeSet();
     _stack.push_back({pole, edges.begin(), edges.end(), nullptr});
     return true;
   }
+  finish(pole);
+  return false;
+}
+
+// Marked only when finished: a pole still on the stack is told apart from a
+// finished one by its mark.
+void DataScan::finish(Pole* pole) {
   _analyzer.loopPop();
   pole->mark();
-  return false;
+  _finishOrder.emplace(pole, _finishOrder.size());
+}
+
+void DataScan::addLaunch(Pole* point, Pole* root) {
+  merge({LaunchClass{root, getLaunchMode(point).getCode(), point}}, _launchMap[point]);
+}
+
+void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
+  const Object::StampLess less;
+  for (const LaunchClass& entry : from) {
+    auto place =
+        std::lower_bound(to.begin(), to.end(), entry, [&less](const auto& a, const auto& b) {
+          return a.root != b.root ? less(a.root, b.root) : a.mode < b.mode;
+        });
+    if (place != to.end() && place->root == entry.root && place->mode == entry.mode) {
+      if (less(entry.first, place->first)) place->first = entry.first;
+    } else {
+      to.insert(place, entry);
+    }
+  }
 }
 
 void DataScan::take(Pole* source, Pole* pole) {
   auto found = _launchMap.find(source);
-  if (found != _launchMap.end()) {
+  if (found != _launchMap.end() && !found->second.empty()) {
     // References into the table survive its growth; iterators need not.
-    const LaunchSets& from = found->second;
-    if (!from.empty()) {
-      LaunchSets& to = _launchMap[pole];
-      for (const auto& [root, points] : from) to[root].insert(points.begin(), points.end());
-    }
+    const LaunchClasses& from = found->second;
+    merge(from, _launchMap[pole]);
   }
   unsigned long& readers = _useCounts[source];
   if (readers > 0 && --readers == 0) _launchMap.erase(source);
@@ -168,18 +186,81 @@ Mode DataScan::getLaunchMode(Pole* launchPoint) const {
   return Mode();
 }
 
-void DataScan::capture(Pole* launchRoot, Pole* latchRoot, Pole* launchPoint, Pole* latchPoint,
-                       const Mode& latchMode) {
+Subdomain* DataScan::getSubdomain(Pole* launchRoot, Pole* latchRoot, const Mode& launchMode,
+                                  const Mode& latchMode) {
   Domain*& domain = _domains[{launchRoot, latchRoot}];
   if (!domain) {
     domain = _analyzer.getDomain(launchRoot, latchRoot);
     if (!domain) domain = Domain::create(launchRoot, latchRoot);
   }
-  const Mode launchMode = getLaunchMode(launchPoint);
   Subdomain* subdomain = domain->getSubdomain(launchMode, latchMode);
   if (!subdomain) subdomain = Subdomain::create(domain, launchMode, latchMode);
-  subdomain->captureLatch(latchPoint);
-  subdomain->captureLaunch(launchPoint);
+  return subdomain;
+}
+
+void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const Mode& latchMode) {
+  const LaunchClasses* classes = getLaunchClasses(reached);
+  if (!classes || classes->empty()) return;
+  // For each launch root, the subdomains come in the order of the first
+  // launch point of each mode.
+  for (auto group = classes->begin(); group != classes->end();) {
+    auto end = std::find_if(group, classes->end(), [&group](const LaunchClass& entry) {
+      return entry.root != group->root;
+    });
+    // At most one entry per mode: three, put in order as they come.
+    std::array<const LaunchClass*, 3> modes{};
+    std::size_t count = 0;
+    for (auto entry = group; entry != end && count < modes.size(); ++entry) {
+      std::size_t place = count++;
+      for (; place > 0 && Object::StampLess()(entry->first, modes[place - 1]->first); --place)
+        modes[place] = modes[place - 1];
+      modes[place] = &*entry;
+    }
+    for (std::size_t index = 0; index < count; ++index)
+      getSubdomain(modes[index]->root, latchRoot, Mode(modes[index]->mode), latchMode)
+          ->captureLatch(latchPoint);
+    group = end;
+  }
+  LatchClasses& latches = _latchMap[reached];
+  const LatchClass latch{latchRoot, latchMode.getCode()};
+  if (std::find(latches.begin(), latches.end(), latch) == latches.end()) latches.push_back(latch);
+}
+
+void DataScan::captureLaunches() {
+  // Every pole after all the poles it feeds through a followed edge: an
+  // edge was followed exactly when its source finished before its target.
+  for (auto pole = _finished.rbegin(); pole != _finished.rend(); ++pole) {
+    auto found = _latchMap.find(*pole);
+    if (found == _latchMap.end()) continue;
+    const LatchClasses latches = std::move(found->second);
+    _latchMap.erase(found);
+    const std::size_t order = _finishOrder.at(*pole);
+    for (Edge* edge : (*pole)->getIncomingEdgeSet()) {
+      if (!edge->isActive()) continue;
+      auto source = _finishOrder.find(edge->getSource());
+      if (source == _finishOrder.end() || source->second >= order) continue;
+      LatchClasses& to = _latchMap[edge->getSource()];
+      for (const LatchClass& latch : latches)
+        if (std::find(to.begin(), to.end(), latch) == to.end()) to.push_back(latch);
+    }
+  }
+  // What is left are the launch points.
+  for (const auto& [point, latches] : _latchMap) {
+    const Mode launchMode = getLaunchMode(point);
+    std::vector<Pole*> roots;
+    if (point->isClock()) {
+      auto found = _clockMap.find(point);
+      if (found != _clockMap.end()) roots.assign(found->second.begin(), found->second.end());
+    } else {
+      IOConstraint constraint;
+      roots.push_back(_analyzer.hasInputConstraint(point, constraint) ? constraint.getClockRoot()
+                                                                      : nullptr);
+    }
+    for (const LatchClass& latch : latches)
+      for (Pole* root : roots)
+        getSubdomain(root, latch.root, launchMode, Mode(latch.mode))->captureLaunch(point);
+  }
+  _latchMap.clear();
 }
 
 }  // namespace Morva

@@ -3,6 +3,7 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Mode.h>
 
+#include <cstddef>
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -14,9 +15,17 @@ namespace Morva {
 // the data inputs of registers) back to the launch points (input ports and
 // clock poles) whose data reaches it, creating the domain of every launch
 // root and latch root pair met and the subdomain of every pair of clock
-// edges. Launch sets are copied forward along the graph and the copy held
-// by an inner pole is released as soon as its last reader has taken it.
-// Loop-closing edges are counted and reported, never followed.
+// edges. Loop-closing edges are counted and reported, never followed.
+//
+// What reaches a pole is kept as launch classes, not as launch points: one
+// entry per launch root and launch mode, with the first launch point (in
+// creation order) of that class. That is all an endpoint needs to create
+// its domains and subdomains in the order the points would give, and it
+// stays small however many registers feed the pole. Which subdomains a
+// launch point belongs to is settled afterwards by carrying the endpoints'
+// latch classes back over the same edges the walk followed, in the reverse
+// of the order in which the walk finished the poles. The classes held by an
+// inner pole are released as soon as their last reader has taken them.
 class DataScan {
  public:
   DataScan(Analyzer& analyzer, const ClockMap& clockMap)
@@ -25,21 +34,43 @@ class DataScan {
   void run();
 
  private:
-  // Launch root (null for unconstrained inputs) to the launch points whose
-  // data reaches a pole.
-  using LaunchSets = std::map<Pole*, PoleSet, Object::StampLess>;
+  struct LaunchClass {
+    Pole* root;
+    Mode::Code mode;
+    // The first launch point of the class.
+    Pole* first;
+  };
+  struct LatchClass {
+    Pole* root;
+    Mode::Code mode;
+    bool operator==(const LatchClass&) const = default;
+  };
+  // Sorted by root (creation order, null first) then mode.
+  using LaunchClasses = std::vector<LaunchClass>;
+  using LatchClasses = std::vector<LatchClass>;
 
   // The walk from one endpoint, depth first over an explicit stack; a pole
-  // is marked once its launch sets are complete.
+  // is marked once its launch classes are complete.
   void walk(Pole* endpoint);
   // Starts the walk of a pole; true when its incoming edges are to be walked.
   bool enter(Pole* pole);
-  // Hands the launch sets of `source` on to `pole`.
+  void finish(Pole* pole);
+  // Hands the launch classes of `source` on to `pole`.
   void take(Pole* source, Pole* pole);
-  void capture(Pole* launchRoot, Pole* latchRoot, Pole* launchPoint, Pole* latchPoint,
-               const Mode& latchMode);
+  static void merge(const LaunchClasses& from, LaunchClasses& to);
+  void addLaunch(Pole* point, Pole* root);
+  // The domains and subdomains of the launch classes that reach `reached`
+  // (an output port or a register's data input), latched by `latchRoot` on
+  // `latchMode`; `latchPoint` is captured as a latch point in each.
+  void capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const Mode& latchMode);
+  // Found, or created when absent.
+  Subdomain* getSubdomain(Pole* launchRoot, Pole* latchRoot, const Mode& launchMode,
+                          const Mode& latchMode);
+  // Captures every launch point in the subdomains of the endpoints it
+  // reaches.
+  void captureLaunches();
   Mode getLaunchMode(Pole* launchPoint) const;
-  const LaunchSets* getLaunchSets(Pole* pole) const;
+  const LaunchClasses* getLaunchClasses(Pole* pole) const;
   void scanOutputs();
   void scanRegisters();
 
@@ -52,9 +83,15 @@ class DataScan {
 
   Analyzer& _analyzer;
   const ClockMap& _clockMap;
-  std::unordered_map<Pole*, LaunchSets> _launchMap;
-  // Readers still to come for each pole's launch sets.
+  std::unordered_map<Pole*, LaunchClasses> _launchMap;
+  // Readers still to come for each pole's launch classes.
   std::unordered_map<Pole*, unsigned long> _useCounts;
+  // The place of every finished pole in the order the walk finished them,
+  // and the inner (not launching) poles in that order.
+  std::unordered_map<Pole*, std::size_t> _finishOrder;
+  std::vector<Pole*> _finished;
+  // The latch classes of the endpoints that captured.
+  std::unordered_map<Pole*, LatchClasses> _latchMap;
   std::map<std::pair<Pole*, Pole*>, Domain*> _domains;
   std::vector<Frame> _stack;
   unsigned long _loopCount = 0;
