@@ -56,7 +56,7 @@ std::string errorOf(Call call) {
 void colourRecursively(Subdomain* subdomain) {
   const DomainMask mask = subdomain->getMask();
   Morva::PoleSet pathPoles;
-  Morva::EdgeSet pathEdges;
+  std::set<Edge*, Morva::Object::StampLess> pathEdges;
   auto colour = [&]() {
     for (Edge* edge : pathEdges) edge->setDomainMask(edge->getDomainMask() | mask);
   };

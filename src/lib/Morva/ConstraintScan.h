@@ -2,6 +2,7 @@
 
 #include <Morva/Analyzer.h>
 
+#include <set>
 #include <unordered_set>
 #include <vector>
 
@@ -54,7 +55,7 @@ class ConstraintScan {
   // Poles whose whole walk met neither a start nor a loop: walking them
   // again, from any path, cannot change anything.
   std::unordered_set<Pole*> _barren;
-  EdgeSet _found;
+  std::set<Edge*, Object::StampLess> _found;
   bool _hit = false;
   std::vector<Frame> _stack;
   unsigned long _loopCount = 0;

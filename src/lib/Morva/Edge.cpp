@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kSource = "lib/Morva/Edge";
 
-// Walks a std::set of edges keeping those that pass the filters.
+// Walks an edge list keeping the edges that pass the filters.
 class EdgeSetLocator : public Orvek::Cloneable<EdgeSetLocator, Orvek::LocatorDriver<Edge*>> {
  public:
   EdgeSetLocator(EdgeSet::const_iterator current, EdgeSet::const_iterator end, unsigned filters)
@@ -33,7 +33,7 @@ class EdgeSetLocator : public Orvek::Cloneable<EdgeSetLocator, Orvek::LocatorDri
   unsigned _filters;
 };
 
-// A filtered view of an edge set (no filter: the whole set).
+// A filtered view of an edge list (no filter: the whole list).
 class EdgeSetDriver : public Orvek::Cloneable<EdgeSetDriver, Orvek::CollectionDriver<Edge*>> {
  public:
   EdgeSetDriver(const EdgeSet& set, unsigned filters) : _set(&set), _filters(filters) {}
@@ -61,6 +61,29 @@ struct FilterAccept {
 };
 
 }  // namespace
+
+void EdgeList::insert(Edge* edge) {
+  if (contains(edge)) return;
+  Edge* after = _last;
+  while (after && Object::StampLess()(edge, after)) after = previous(after);
+  Edge* before = after ? next(after) : _first;
+  previous(edge) = after;
+  next(edge) = before;
+  (before ? previous(before) : _last) = edge;
+  (after ? next(after) : _first) = edge;
+  ++_size;
+}
+
+void EdgeList::erase(Edge* edge) {
+  if (!contains(edge)) return;
+  Edge* after = previous(edge);
+  Edge* before = next(edge);
+  (before ? previous(before) : _last) = after;
+  (after ? next(after) : _first) = before;
+  previous(edge) = nullptr;
+  next(edge) = nullptr;
+  --_size;
+}
 
 Edges::Edges(const EdgeSet& set)
     : Orvek::Collection<Edge*>(Orvek::Collection<Edge*>::make<EdgeSetDriver>(set, 0u)) {}

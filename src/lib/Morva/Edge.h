@@ -8,7 +8,8 @@
 #include <Morva/Object.h>
 #include <Morva/Purpose.h>
 
-#include <set>
+#include <cstddef>
+#include <iterator>
 #include <string>
 
 namespace Morva {
@@ -16,7 +17,64 @@ namespace Morva {
 class Pole;
 class Edge;
 
-using EdgeSet = std::set<Edge*, Object::StampLess>;
+// The edges that enter one pole, or leave it, in creation order (stamp
+// order). The links live in the edges themselves: a pole's edges cost it no
+// allocation, and an edge joins or leaves its lists in constant time (a
+// joining edge is placed from the end of the list, where new edges go).
+class MORVA_API EdgeList {
+ public:
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Edge*;
+    using difference_type = std::ptrdiff_t;
+    using pointer = Edge* const*;
+    using reference = Edge* const&;
+
+    const_iterator() = default;
+    const_iterator(Edge* edge, bool incoming) : _edge(edge), _incoming(incoming) {}
+    Edge* const& operator*() const { return _edge; }
+    inline const_iterator& operator++();
+    const_iterator operator++(int) {
+      const_iterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const const_iterator& other) const { return _edge == other._edge; }
+
+   private:
+    Edge* _edge = nullptr;
+    bool _incoming = false;
+  };
+  using iterator = const_iterator;
+
+  explicit EdgeList(bool incoming) : _incoming(incoming) {}
+  EdgeList(const EdgeList&) = delete;
+  EdgeList& operator=(const EdgeList&) = delete;
+
+  const_iterator begin() const { return {_first, _incoming}; }
+  const_iterator end() const { return {nullptr, _incoming}; }
+  std::size_t size() const { return _size; }
+  bool empty() const { return _size == 0; }
+  inline bool contains(const Edge* edge) const;
+
+  // Adds an edge whose links of this side are free; an edge already in the
+  // list stays as it is.
+  void insert(Edge* edge);
+  // Removes an edge of the list; any other edge is left alone.
+  void erase(Edge* edge);
+
+ private:
+  inline Edge*& previous(Edge* edge) const;
+  inline Edge*& next(Edge* edge) const;
+
+  Edge* _first = nullptr;
+  Edge* _last = nullptr;
+  std::size_t _size = 0;
+  bool _incoming;
+};
+
+using EdgeSet = EdgeList;
 
 // A collection of edges with filtered views. The views are lazy and may be
 // combined; over a pole's edge set they stay allocation-free.
@@ -108,12 +166,18 @@ class MORVA_API Edge : public Object {
   void preDestroy() override;
 
  private:
+  friend class EdgeList;
+
   Purpose::Code purposeCode() const {
     return static_cast<Purpose::Code>((flag(1) ? 2 : 0) | (flag(2) ? 1 : 0));
   }
 
   Pole* _source;
   Pole* _target;
+  // Links in the target's incoming list (0) and in the source's outgoing
+  // list (1).
+  Edge* _previous[2] = {nullptr, nullptr};
+  Edge* _next[2] = {nullptr, nullptr};
   unsigned long _maskNumber = 0;
   unsigned long _domainMaskNumber = 0;
   unsigned long _weight = 0;
@@ -121,5 +185,22 @@ class MORVA_API Edge : public Object {
   int _maximumDelay;
   int _slack;
 };
+
+Edge*& EdgeList::previous(Edge* edge) const {
+  return edge->_previous[_incoming ? 0 : 1];
+}
+
+Edge*& EdgeList::next(Edge* edge) const {
+  return edge->_next[_incoming ? 0 : 1];
+}
+
+bool EdgeList::contains(const Edge* edge) const {
+  return edge && (edge == _first || edge->_previous[_incoming ? 0 : 1] != nullptr);
+}
+
+EdgeList::const_iterator& EdgeList::const_iterator::operator++() {
+  _edge = _edge->_next[_incoming ? 0 : 1];
+  return *this;
+}
 
 }  // namespace Morva

@@ -96,8 +96,8 @@ class MORVA_API Pole : public Object {
   std::string _name;
   std::string _reportName;
   Orvek::Stuff* _buddy = nullptr;
-  EdgeSet _incomingEdges;
-  EdgeSet _outgoingEdges;
+  EdgeSet _incomingEdges{true};
+  EdgeSet _outgoingEdges{false};
   unsigned long _openingMaskNumber = 0;
   unsigned long _closingMaskNumber = 0;
 };
