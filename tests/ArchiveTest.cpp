@@ -165,8 +165,8 @@ TEST_F(ArchiveTest, PoleRecords) {
   EXPECT_EQ(main("g")->getMode().getCode(), Morva::Mode::None);
   EXPECT_EQ(main("g")->getType().getCode(), Morva::Type::None);
   EXPECT_EQ(count("Error: "), 2);
-  EXPECT_EQ(analyzer->getMainPoleMap().size(), 6U);
-  EXPECT_EQ(analyzer->getDualPoleMap().size(), 1U);
+  EXPECT_EQ(analyzer->getMainPoleRegistry().size(), 6U);
+  EXPECT_EQ(analyzer->getDualPoleRegistry().size(), 1U);
 }
 
 TEST_F(ArchiveTest, EdgeRecords) {
@@ -573,7 +573,7 @@ TEST_F(ArchiveTest, FilesThatAreNoArchives) {
   // An empty file loads nothing, successfully.
   EXPECT_EQ(failure(write("empty.morva", "")), "loaded");
   EXPECT_TRUE(printed("Loading archive succeed in "));
-  EXPECT_TRUE(analyzer->getMainPoleMap().empty());
+  EXPECT_TRUE(analyzer->getMainPoleRegistry().empty());
 }
 
 TEST_F(ArchiveTest, DamagedCompressedFiles) {

@@ -14,6 +14,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -385,4 +386,47 @@ TEST(Text, AlphaLessOrdersDigitRunsAsNumbers) {
                                              "u009/a", "u9/q", "u10/d", "u10/q", "x", "x0"}));
   std::set<std::string, Orvek::AlphaLess> unique = {"n1", "n01", "n001", "n1"};
   EXPECT_EQ(unique.size(), 3u);
+}
+
+// The natural order read from the start of both names, a digit run at a
+// time: the definition the comparison must keep.
+bool alphaLessFromTheStart(const std::string& a, const std::string& b) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      std::size_t si = i, sj = j;
+      while (si < a.size() && a[si] == '0') ++si;
+      while (sj < b.size() && b[sj] == '0') ++sj;
+      std::size_t ei = si, ej = sj;
+      while (ei < a.size() && digit(a[ei])) ++ei;
+      while (ej < b.size() && digit(b[ej])) ++ej;
+      if (ei - si != ej - sj) return ei - si < ej - sj;
+      if (int c = a.compare(si, ei - si, b, sj, ej - sj); c != 0) return c < 0;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+    ++i;
+    ++j;
+  }
+  if (i < a.size() || j < b.size()) return j < b.size() && i == a.size();
+  return a < b;
+}
+
+TEST(Text, AlphaLessAgreesWithItsDefinitionOnRandomNames) {
+  std::mt19937 random(7);
+  const std::string alphabet = "ab/009\xe9";
+  const auto name = [&] {
+    std::string text(random() % 9, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    return text;
+  };
+  for (int round = 0; round < 200000; ++round) {
+    std::string a = name(), b = random() % 2 ? name() : a;
+    // Shared prefixes make the comparison start late.
+    if (random() % 2) b = a.substr(0, random() % (a.size() + 1)) + b;
+    ASSERT_EQ(Orvek::isAlphaLess(a, b), alphaLessFromTheStart(a, b)) << a << " / " << b;
+  }
 }

@@ -65,12 +65,10 @@ std::string getNames(const Morva::PoleSet& poles) {
 void printPolesAndEdges() {
   const Morva::Analyzer& design = *Morva::analyzer;
   std::size_t byPurpose[4] = {0, 0, 0, 0};
-  for (const auto* poles : {&design.getMainPoleMap(), &design.getDualPoleMap()})
-    for (const auto& entry : *poles)
-      for (Morva::Edge* edge : entry.second->getOutgoingEdgeSet())
-        ++byPurpose[edge->getPurpose().getCode()];
-  printCounts({{"Main poles", design.getMainPoleMap().size()},
-               {"Dual poles", design.getDualPoleMap().size()},
+  for (Morva::Pole* pole : design.getPoles())
+    for (Morva::Edge* edge : pole->getOutgoingEdgeSet()) ++byPurpose[edge->getPurpose().getCode()];
+  printCounts({{"Main poles", design.getMainPoleRegistry().size()},
+               {"Dual poles", design.getDualPoleRegistry().size()},
                {"IOPath edges", byPurpose[Morva::Purpose::IOPath]},
                {"SetupHold edges", byPurpose[Morva::Purpose::SetupHold]},
                {"RecoveryRemoval edges", byPurpose[Morva::Purpose::RecoveryRemoval]},
@@ -159,21 +157,19 @@ void printExceptions() {
 void printGraphStatistics() {
   std::size_t inputs = 0, outputs = 0, rising = 0, falling = 0, sources = 0, isolated = 0;
   std::size_t undefined = 0, fanIn = 0, fanOut = 0;
-  for (const auto* poles : {&Morva::analyzer->getMainPoleMap(), &Morva::analyzer->getDualPoleMap()})
-    for (const auto& entry : *poles) {
-      const Morva::Pole* pole = entry.second;
-      inputs += pole->isInput();
-      outputs += pole->isOutput();
-      rising += pole->getMode().getCode() == Morva::Mode::Rising;
-      falling += pole->getMode().getCode() == Morva::Mode::Falling;
-      sources += pole->getType().getCode() == Morva::Type::ClockSource;
-      isolated += pole->getIncomingEdgeSet().empty() && pole->getOutgoingEdgeSet().empty();
-      fanIn = std::max(fanIn, pole->getIncomingEdgeSet().size());
-      fanOut = std::max(fanOut, pole->getOutgoingEdgeSet().size());
-      for (Morva::Edge* edge : pole->getOutgoingEdgeSet())
-        undefined += edge->getMinimumDelay() == Morva::Delay::getUndefined() ||
-                     edge->getMaximumDelay() == Morva::Delay::getUndefined();
-    }
+  for (const Morva::Pole* pole : Morva::analyzer->getPoles()) {
+    inputs += pole->isInput();
+    outputs += pole->isOutput();
+    rising += pole->getMode().getCode() == Morva::Mode::Rising;
+    falling += pole->getMode().getCode() == Morva::Mode::Falling;
+    sources += pole->getType().getCode() == Morva::Type::ClockSource;
+    isolated += pole->getIncomingEdgeSet().empty() && pole->getOutgoingEdgeSet().empty();
+    fanIn = std::max(fanIn, pole->getIncomingEdgeSet().size());
+    fanOut = std::max(fanOut, pole->getOutgoingEdgeSet().size());
+    for (Morva::Edge* edge : pole->getOutgoingEdgeSet())
+      undefined += edge->getMinimumDelay() == Morva::Delay::getUndefined() ||
+                   edge->getMaximumDelay() == Morva::Delay::getUndefined();
+  }
   printCounts({{"Input ports", inputs},
                {"Output ports", outputs},
                {"Clock source poles", sources},

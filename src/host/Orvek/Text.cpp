@@ -54,25 +54,41 @@ std::string getFormatted(const std::string& text, unsigned width, int alignment)
   return result;
 }
 
-bool isAlphaLess(const std::string& a, const std::string& b) {
-  std::string::size_type i = 0, j = 0;
+namespace {
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+bool isAlphaLess(std::string_view a, std::string_view b) {
+  // The common prefix reads the same in both names, so the comparison may
+  // start where they part, backed up to the start of a digit run that
+  // spans that place: numbers are compared whole.
+  const std::size_t common = std::min(a.size(), b.size());
+  std::size_t i = static_cast<std::size_t>(
+      std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(common), b.begin()).first -
+      a.begin());
+  while (i > 0 && isDigit(a[i - 1])) --i;
+  std::size_t j = i;
   while (i < a.size() && j < b.size()) {
-    auto ca = static_cast<unsigned char>(a[i]);
-    auto cb = static_cast<unsigned char>(b[j]);
-    if (std::isdigit(ca) && std::isdigit(cb)) {
+    const char ca = a[i];
+    const char cb = b[j];
+    if (isDigit(ca) && isDigit(cb)) {
       auto si = i, sj = j;
       while (si < a.size() && a[si] == '0') ++si;
       while (sj < b.size() && b[sj] == '0') ++sj;
       auto ei = si, ej = sj;
-      while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
-      while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+      while (ei < a.size() && isDigit(a[ei])) ++ei;
+      while (ej < b.size() && isDigit(b[ej])) ++ej;
       if (ei - si != ej - sj) return ei - si < ej - sj;
-      if (int c = a.compare(si, ei - si, b, sj, ej - sj); c != 0) return c < 0;
+      if (int c = a.substr(si, ei - si).compare(b.substr(sj, ej - sj)); c != 0) return c < 0;
       i = ei;
       j = ej;
       continue;
     }
-    if (ca != cb) return ca < cb;
+    if (ca != cb) return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
     ++i;
     ++j;
   }

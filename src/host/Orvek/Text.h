@@ -3,6 +3,7 @@
 #include <Orvek/Export.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Orvek {
@@ -22,10 +23,11 @@ ORVEK_API std::string getFormatted(const std::string& text, unsigned width, int 
 // Alphabetical order of names in which runs of digits compare as numbers,
 // so that "r2" comes before "r10"; names equal in that order fall back to
 // byte order.
-ORVEK_API bool isAlphaLess(const std::string& a, const std::string& b);
+ORVEK_API bool isAlphaLess(std::string_view a, std::string_view b);
 
 struct ORVEK_API AlphaLess {
-  bool operator()(const std::string& a, const std::string& b) const { return isAlphaLess(a, b); }
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return isAlphaLess(a, b); }
 };
 
 // A pseudo-random number from a generator seeded once per process with a

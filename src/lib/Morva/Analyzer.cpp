@@ -64,11 +64,11 @@ void Analyzer::preDestroy() {
 // ---- Registration ----------------------------------------------------------
 
 void Analyzer::attach(Pole* pole) {
-  (pole->isDual() ? _dualPoles : _mainPoles)[pole->getName()] = pole;
+  (pole->isDual() ? _dualPoles : _mainPoles).insert(pole);
 }
 
 void Analyzer::detach(Pole* pole) {
-  (pole->isDual() ? _dualPoles : _mainPoles).erase(pole->getName());
+  (pole->isDual() ? _dualPoles : _mainPoles).erase(pole);
   // While the analyzer itself goes, its tables are discarded whole.
   if (!isDestroying()) forget(pole);
 }
@@ -174,18 +174,18 @@ Domain* Analyzer::getDomain(const std::string& launchClock, const std::string& l
 
 Pole* Analyzer::getMainPole(const std::string& name) const {
   if (name.empty()) Orvek::raise<Orvek::InvalidRequest>(kSource, "getMainPole", "Empty name");
-  return find(_mainPoles, name);
+  return _mainPoles.find(name);
 }
 
 Pole* Analyzer::getDualPole(const std::string& name) const {
   if (name.empty()) Orvek::raise<Orvek::InvalidRequest>(kSource, "getDualPole", "Empty name");
-  return find(_dualPoles, name);
+  return _dualPoles.find(name);
 }
 
 Pole* Analyzer::getClockRoot(const std::string& name) const {
   if (name.empty()) Orvek::raise<Orvek::InvalidRequest>(kSource, "getClockRoot", "Empty name");
   if (Pole* root = find(_clockNameMap, name)) return root;
-  Pole* pole = find(_mainPoles, name);
+  Pole* pole = _mainPoles.find(name);
   if (pole && (pole->getType().getCode() == Type::Primary ||
                pole->getType().getCode() == Type::ClockSource))
     return pole;
@@ -193,11 +193,11 @@ Pole* Analyzer::getClockRoot(const std::string& name) const {
 }
 
 Poles Analyzer::getMainPoles() const {
-  return Orvek::MapCollection<std::string, Pole*, Orvek::AlphaLess>(_mainPoles);
+  return _mainPoles.getPoles();
 }
 
 Poles Analyzer::getDualPoles() const {
-  return Orvek::MapCollection<std::string, Pole*, Orvek::AlphaLess>(_dualPoles);
+  return _dualPoles.getPoles();
 }
 
 Poles Analyzer::getPoles() const {
@@ -485,8 +485,8 @@ Poles Analyzer::getLoopPoles() const {
 }
 
 void Analyzer::unmark() {
-  for (const auto& [name, pole] : _mainPoles) pole->unmark();
-  for (const auto& [name, pole] : _dualPoles) pole->unmark();
+  _mainPoles.forEach([](Pole* pole) { pole->unmark(); });
+  _dualPoles.forEach([](Pole* pole) { pole->unmark(); });
 }
 
 // ---- Analysis: domain creation, constraints, weights, driver, report ------
@@ -640,11 +640,11 @@ void Analyzer::reset() {
   _periodMap.clear();
   const std::vector<Domain*> domains(_domains.begin(), _domains.end());
   for (Domain* domain : domains) domain->destroy();
-  for (const PoleNameMap* poles : {&_mainPoles, &_dualPoles})
-    for (const auto& [name, pole] : *poles) pole->reset();
-  for (const PoleNameMap* poles : {&_mainPoles, &_dualPoles})
-    for (const auto& [name, pole] : *poles)
+  for (const PoleRegistry* poles : {&_mainPoles, &_dualPoles})
+    poles->forEach([](Pole* pole) {
+      pole->reset();
       for (Edge* edge : pole->getOutgoingEdgeSet()) edge->reset();
+    });
   _loopingPoles.clear();
   _loopStack.clear();
   _loopOpened = false;

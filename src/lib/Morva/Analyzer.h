@@ -12,6 +12,7 @@
 #include <Morva/Mask.h>
 #include <Morva/Object.h>
 #include <Morva/Pole.h>
+#include <Morva/PoleRegistry.h>
 #include <Morva/Wave.h>
 #include <Orvek/Text.h>
 
@@ -88,9 +89,9 @@ class MORVA_API Analyzer : public Object {
   Poles getDualPoles() const;
   Poles getPoles() const;
   Edges getEdges() const;
-  // Main poles in name order, then dual poles: the set walks use these.
-  const PoleNameMap& getMainPoleMap() const { return _mainPoles; }
-  const PoleNameMap& getDualPoleMap() const { return _dualPoles; }
+  // The registries behind the look-ups and the pole views.
+  const PoleRegistry& getMainPoleRegistry() const { return _mainPoles; }
+  const PoleRegistry& getDualPoleRegistry() const { return _dualPoles; }
 
   FPaths getFalsePaths() const;
   DPaths getMaxdelayPaths() const;
@@ -214,8 +215,8 @@ class MORVA_API Analyzer : public Object {
   // Drops every reference the tables hold to a pole that goes away.
   void forget(Pole* pole);
 
-  PoleNameMap _mainPoles;
-  PoleNameMap _dualPoles;
+  PoleRegistry _mainPoles;
+  PoleRegistry _dualPoles;
   PoleNameMap _clockNameMap;
   // ---- Domains ----
   DomainNameMap _domainNameMap;

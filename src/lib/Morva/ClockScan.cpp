@@ -32,16 +32,14 @@ void addRoots(ClockMap& roots, Pole* source, Pole* pole) {
 void ClockScan::run(ClockMap& clockMap) {
   _analyzer.loopOpen();
   ClockMap roots;
-  for (const PoleNameMap* poles : {&_analyzer.getMainPoleMap(), &_analyzer.getDualPoleMap()}) {
-    for (const auto& [name, pole] : *poles) {
-      if (!pole->isClock() || clockMap.count(pole)) continue;
-      // A clock pole met earlier inside another clock network is walked
-      // again as an origin of its own.
-      pole->unmark();
-      walk(pole, roots);
-      auto found = roots.find(pole);
-      if (found != roots.end()) clockMap[pole] = found->second;
-    }
+  for (Pole* pole : _analyzer.getPoles()) {
+    if (!pole->isClock() || clockMap.count(pole)) continue;
+    // A clock pole met earlier inside another clock network is walked
+    // again as an origin of its own.
+    pole->unmark();
+    walk(pole, roots);
+    auto found = roots.find(pole);
+    if (found != roots.end()) clockMap[pole] = found->second;
   }
   for (const IOConstraintMap* delays : {&_analyzer.getInputDelays(), &_analyzer.getOutputDelays()})
     for (const auto& [port, constraint] : *delays)

@@ -38,35 +38,31 @@ void DataScan::run() {
 }
 
 void DataScan::scanOutputs() {
-  for (const PoleNameMap* poles : {&_analyzer.getMainPoleMap(), &_analyzer.getDualPoleMap()}) {
-    for (const auto& [name, port] : *poles) {
-      if (!port->isOutput()) continue;
-      walk(port);
-      IOConstraint constraint;
-      Pole* latchRoot = nullptr;
-      Mode latchMode;
-      if (_analyzer.hasOutputConstraint(port, constraint)) {
-        latchRoot = constraint.getClockRoot();
-        latchMode = constraint.getMode();
-      }
-      capture(port, port, latchRoot, latchMode);
+  for (Pole* port : _analyzer.getPoles()) {
+    if (!port->isOutput()) continue;
+    walk(port);
+    IOConstraint constraint;
+    Pole* latchRoot = nullptr;
+    Mode latchMode;
+    if (_analyzer.hasOutputConstraint(port, constraint)) {
+      latchRoot = constraint.getClockRoot();
+      latchMode = constraint.getMode();
     }
+    capture(port, port, latchRoot, latchMode);
   }
 }
 
 void DataScan::scanRegisters() {
-  for (const PoleNameMap* poles : {&_analyzer.getMainPoleMap(), &_analyzer.getDualPoleMap()}) {
-    for (const auto& [name, clock] : *poles) {
-      if (!clock->isClock()) continue;
-      Pole* data = clock->getDual();
-      if (!data)
-        Orvek::raise<Orvek::InvalidRequest>(kSource, "scanData",
-                                            "Null data input for " + clock->getReportName());
-      walk(data);
-      auto latchRoots = _clockMap.find(clock);
-      if (latchRoots == _clockMap.end()) continue;
-      for (Pole* latchRoot : latchRoots->second) capture(data, clock, latchRoot, clock->getMode());
-    }
+  for (Pole* clock : _analyzer.getPoles()) {
+    if (!clock->isClock()) continue;
+    Pole* data = clock->getDual();
+    if (!data)
+      Orvek::raise<Orvek::InvalidRequest>(kSource, "scanData",
+                                          "Null data input for " + clock->getReportName());
+    walk(data);
+    auto latchRoots = _clockMap.find(clock);
+    if (latchRoots == _clockMap.end()) continue;
+    for (Pole* latchRoot : latchRoots->second) capture(data, clock, latchRoot, clock->getMode());
   }
 }
 

@@ -13,9 +13,8 @@ namespace {
 // Calls `visit` on every edge, in the order of the analyzer's edges.
 template <class Visit>
 void forEachEdge(const Analyzer& analyzer, Visit visit) {
-  for (const PoleNameMap* poles : {&analyzer.getMainPoleMap(), &analyzer.getDualPoleMap()})
-    for (const auto& [name, pole] : *poles)
-      for (Edge* edge : pole->getOutgoingEdgeSet()) visit(edge);
+  for (Pole* pole : analyzer.getPoles())
+    for (Edge* edge : pole->getOutgoingEdgeSet()) visit(edge);
 }
 
 bool isCritical(const Edge* edge, const Delay& limit) {
@@ -116,9 +115,8 @@ void WeightTagger::countBackward(const Delay& limit, PathCountMap& counts) {
 template <bool forward>
 void WeightTagger::count(const Delay& limit, PathCountMap& counts) {
   _analyzer.loopOpen();
-  for (const PoleNameMap* poles : {&_analyzer.getMainPoleMap(), &_analyzer.getDualPoleMap()})
-    for (const auto& [name, pole] : *poles)
-      if (forward ? pole->isTerminal() : pole->isInitial()) walk<forward>(pole, limit, counts);
+  for (Pole* pole : _analyzer.getPoles())
+    if (forward ? pole->isTerminal() : pole->isInitial()) walk<forward>(pole, limit, counts);
   _analyzer.loopClose();
   _analyzer.unmark();
 }
