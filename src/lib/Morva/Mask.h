@@ -6,8 +6,10 @@
 #include <Orvek/Record.h>
 #include <Orvek/Stuff.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 namespace Morva {
 
@@ -36,6 +38,10 @@ class MORVA_API BasicMask : public Orvek::Stuff {
 
   static std::map<unsigned long, Tape> _tapeMap;
   static std::map<Tape, unsigned long> _numberMap;
+  // Results of combining two interned numbers, so that a combination met
+  // again (route searches meet the same ones at every step) is integer
+  // work. Cleared by `reset`.
+  static std::unordered_map<unsigned long long, unsigned long> _combinedMap;
   static unsigned long _defaultNumber;
   static Tape _defaultTape;
 
@@ -136,6 +142,8 @@ std::map<unsigned long, Tape> BasicMask<Derived>::_tapeMap;
 template <class Derived>
 std::map<Tape, unsigned long> BasicMask<Derived>::_numberMap;
 template <class Derived>
+std::unordered_map<unsigned long long, unsigned long> BasicMask<Derived>::_combinedMap;
+template <class Derived>
 unsigned long BasicMask<Derived>::_defaultNumber = 0;
 template <class Derived>
 Tape BasicMask<Derived>::_defaultTape;
@@ -186,6 +194,18 @@ unsigned long BasicMask<Derived>::getCombined(unsigned long first, unsigned long
         break;
     }
   }
+  // Only numbers the tables hold have a fixed tape to remember them by.
+  const bool remembered = isDense() && first <= _defaultNumber && second <= _defaultNumber &&
+                          first < (1UL << 31) && second < (1UL << 31);
+  const unsigned long long key =
+      remembered ? (static_cast<unsigned long long>(std::min(first, second)) << 33) |
+                       (static_cast<unsigned long long>(std::max(first, second)) << 2) |
+                       static_cast<unsigned long long>(operation)
+                 : 0;
+  if (remembered) {
+    const auto found = _combinedMap.find(key);
+    if (found != _combinedMap.end()) return found->second;
+  }
   Tape tape = getTape(first);
   const Tape& other = getTape(second);
   switch (operation) {
@@ -199,7 +219,9 @@ unsigned long BasicMask<Derived>::getCombined(unsigned long first, unsigned long
       tape ^= other;
       break;
   }
-  return getInterned(tape);
+  const unsigned long result = getInterned(tape);
+  if (remembered) _combinedMap.emplace(key, result);
+  return result;
 }
 
 template <class Derived>
@@ -221,6 +243,7 @@ template <class Derived>
 void BasicMask<Derived>::reset(unsigned long size) {
   _tapeMap.clear();
   _numberMap.clear();
+  _combinedMap.clear();
   _defaultTape = Tape(size, false);
   _defaultNumber = 0;
   _tapeMap.emplace(0, _defaultTape);
