@@ -17,7 +17,13 @@ FUZZ_CC ?= clang-16
 FUZZ_CXX ?= clang++-16
 FUZZ_PACKAGES := clang-16 libclang-rt-16-dev
 
-.PHONY: all deps configure build test check fuzz run install clean format
+# `make bench`: the stage benchmark (bench/morva-bench) on generated designs
+# of 10^4, 10^5 and 10^6 edges, in an optimised build of its own. Other
+# sizes or runs: make bench BENCH_ARGS="--sizes 20000,200000 --repetitions 5".
+BENCH_BUILD ?= build-bench
+BENCH_ARGS ?=
+
+.PHONY: all deps configure build test check fuzz bench run install clean format
 
 all: build
 
@@ -69,6 +75,13 @@ fuzz: $(FUZZ_BUILD)/build.ninja
 	  -dict=fuzz/archive.dict -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
 	  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/artifacts/
 
+$(BENCH_BUILD)/build.ninja: | deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVA_TESTS=OFF -DMORVA_BENCH=ON
+
+bench: $(BENCH_BUILD)/build.ninja
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morva-bench morva-gen morva
+	$(BENCH_BUILD)/bench/morva-bench $(BENCH_ARGS)
+
 # Analyses the example and prints its reports, for instance
 # make run EXAMPLE=examples/two_clocks.morva MORVA_ARGS="--compact --detail".
 run: build
@@ -81,4 +94,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
