@@ -52,6 +52,30 @@ class RoutePoleDriver : public Orvek::Cloneable<RoutePoleDriver, Orvek::Collecti
   const EdgeList* _edges;
 };
 
+// The slack of a route of `edges` (not empty), in the order of operations
+// of the delay accessors: the data delay (edges into dual poles left out),
+// less the skew, with the setup or hold time of a check at the end.
+template <class EdgeRange>
+Delay getRouteSlack(const Subdomain* subdomain, bool longest, const EdgeRange& edges,
+                    const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+  Delay data(0);
+  for (const Edge* edge : edges)
+    if (!edge->getTarget()->isDual())
+      data += longest ? edge->getMaximumDelay() : edge->getMinimumDelay();
+  // Plain 32-bit subtraction of the encodings, wrapping like the machine.
+  const Delay skew(static_cast<int32_t>(static_cast<uint32_t>(static_cast<int>(latchDelay)) -
+                                        static_cast<uint32_t>(static_cast<int>(launchDelay))));
+  const Delay delay = data - skew;
+  const Edge* last = edges.back();
+  const bool check = last->getTarget()->isDual();
+  if (longest)
+    return (subdomain->getSetupRelation() -
+            (delay + (check ? last->getMaximumDelay() : Delay(0)))) +
+           difference;
+  return ((delay - (check ? last->getMinimumDelay() : Delay(0))) - subdomain->getHoldRelation()) -
+         difference;
+}
+
 void addObject(Orvek::Record* record, const std::string& name, const Object* object) {
   if (object)
     record->addSlot(object->_getSlot(name));
@@ -256,9 +280,15 @@ Delay Route::getRemovalTime() const {
   return last && last->isRecoveryRemoval() ? last->getMinimumDelay() : Delay::getUndefined();
 }
 
+// A route always has edges (its factory refuses none).
 Delay Route::getSlack() const {
-  if (isLongest()) return (_subdomain->getSetupRelation() - getLongDelay()) + getDifference();
-  return (getShortDelay() - _subdomain->getHoldRelation()) - getDifference();
+  return getRouteSlack(_subdomain, isLongest(), _edges, getLatchDelay(), getLaunchDelay(),
+                       getDifference());
+}
+
+Delay Route::getSlack(const Subdomain* subdomain, bool longest, const std::vector<Edge*>& edges,
+                      const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+  return getRouteSlack(subdomain, longest, edges, latchDelay, launchDelay, difference);
 }
 
 // ---- Identity and inspection -----------------------------------------------

@@ -10,6 +10,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 
 namespace Morva {
 
@@ -68,6 +69,10 @@ class MORVA_API Route : public Object {
   Delay getRecoveryTime() const;
   Delay getRemovalTime() const;
   Delay getSlack() const;
+  // The slack a route of these edges and delays would have, computed as
+  // `getSlack` computes it.
+  static Delay getSlack(const Subdomain* subdomain, bool longest, const std::vector<Edge*>& edges,
+                        const Delay& latchDelay, const Delay& launchDelay, const Delay& difference);
 
   // Source name, "...", target name.
   std::string getIdentifier() const;

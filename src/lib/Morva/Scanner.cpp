@@ -347,18 +347,31 @@ class RouteSearch {
     return getClockDelay(_scanner._launchMap, source, !_longest);
   }
 
-  Route* createRoute(const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+  // Records the route of the edges followed so far. Most routes a search
+  // meets are less critical than those already kept: those are checked as
+  // a route would be and weighed by their slack, but never made.
+  void record(const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
     const Edges edges{Orvek::VectorCollection<Edge*>(*_edges)};
     Subdomain* subdomain = _scanner._subdomain;
-    return _longest ? Route::createLongest(subdomain, edges, latchDelay, launchDelay, difference)
-                    : Route::createShortest(subdomain, edges, latchDelay, launchDelay, difference);
+    Route::preCreate(subdomain, _longest, edges, latchDelay, launchDelay, difference);
+    const Delay slack =
+        Route::getSlack(subdomain, _longest, *_edges, latchDelay, launchDelay, difference);
+    if (!isKept(slack)) {
+      tighten();
+      return;
+    }
+    Route* route =
+        _longest ? Route::createLongest(subdomain, edges, latchDelay, launchDelay, difference)
+                 : Route::createShortest(subdomain, edges, latchDelay, launchDelay, difference);
+    route->setConstrainedPath(_path);
+    keep(route);
   }
 
   // A route that starts and ends at the same pole has no edge: nothing is
   // recorded for it.
   void recordUnconstrained(Pole* pole) {
     if (_edges->empty()) return;
-    keep(createRoute(getLatchDelay(pole->getClock()), getLaunchDelay(true), Delay(0)));
+    record(getLatchDelay(pole->getClock()), getLaunchDelay(true), Delay(0));
   }
 
   void recordConstrained(Pole* pole, const Mask& mask) {
@@ -366,16 +379,27 @@ class RouteSearch {
     const Delay latchDelay = getLatchDelay(pole->isDual() ? pole->getClock() : pole);
     const Delay launchDelay = getLaunchDelay(false);
     if (getPriorityMask(mask) != _path->getMask()) return;
-    Route* route = createRoute(latchDelay, launchDelay, _difference);
-    route->setConstrainedPath(_path);
-    keep(route);
+    record(latchDelay, launchDelay, _difference);
+  }
+
+  const Subdomain::RouteSet& getRoutes() const {
+    return _longest ? _scanner._subdomain->getLongestRouteSet()
+                    : _scanner._subdomain->getShortestRouteSet();
+  }
+
+  // Whether a route of that slack would stay among the kept ones: under the
+  // limit, and more critical than the least critical kept one when the
+  // count is reached (an equal slack ranks after it, being newer).
+  bool isKept(const Delay& slack) const {
+    if (!(slack.getValue() < _limit.getValue())) return false;
+    const Subdomain::RouteSet& routes = getRoutes();
+    return _found < _count || routes.empty() || slack < (*routes.rbegin())->getSlack();
   }
 
   // Keeps the `count` most critical routes and tightens the limit to the
   // least critical kept one once that many are held.
   void keep(Route* route) {
-    const auto& routes = _longest ? _scanner._subdomain->getLongestRouteSet()
-                                  : _scanner._subdomain->getShortestRouteSet();
+    const Subdomain::RouteSet& routes = getRoutes();
     const Delay slack = route->getSlack();
     if (!(slack.getValue() < _limit.getValue())) {
       route->destroy();
@@ -388,6 +412,11 @@ class RouteSearch {
       else
         route->destroy();
     }
+    tighten();
+  }
+
+  void tighten() {
+    const Subdomain::RouteSet& routes = getRoutes();
     if (_found == _count && !routes.empty()) {
       const Delay last = (*routes.rbegin())->getSlack();
       if (_limit == Delay::getUndefined())
