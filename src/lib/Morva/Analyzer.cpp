@@ -65,10 +65,13 @@ void Analyzer::preDestroy() {
 
 void Analyzer::attach(Pole* pole) {
   (pole->isDual() ? _dualPoles : _mainPoles).insert(pole);
+  pole->pair((pole->isDual() ? _mainPoles : _dualPoles).find(pole->getName()));
 }
 
 void Analyzer::detach(Pole* pole) {
   (pole->isDual() ? _dualPoles : _mainPoles).erase(pole);
+  pole->unpair();
+  if (!_markedPoles.empty()) std::erase(_markedPoles, pole);
   // While the analyzer itself goes, its tables are discarded whole.
   if (!isDestroying()) forget(pole);
 }
@@ -485,8 +488,8 @@ Poles Analyzer::getLoopPoles() const {
 }
 
 void Analyzer::unmark() {
-  _mainPoles.forEach([](Pole* pole) { pole->unmark(); });
-  _dualPoles.forEach([](Pole* pole) { pole->unmark(); });
+  for (Pole* pole : _markedPoles) pole->unmark();
+  _markedPoles.clear();
 }
 
 // ---- Analysis: domain creation, constraints, weights, driver, report ------
@@ -645,6 +648,7 @@ void Analyzer::reset() {
       pole->reset();
       for (Edge* edge : pole->getOutgoingEdgeSet()) edge->reset();
     });
+  _markedPoles.clear();
   _loopingPoles.clear();
   _loopStack.clear();
   _loopOpened = false;

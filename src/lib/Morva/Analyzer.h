@@ -20,6 +20,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace Morva {
 
@@ -162,6 +163,8 @@ class MORVA_API Analyzer : public Object {
   Poles getLoopPoles() const;
   // Clears the mark of every pole.
   void unmark();
+  // Called by `Pole::mark`: the poles to unmark.
+  void noteMarked(Pole* pole) { _markedPoles.push_back(pole); }
 
   // ---- Analysis: domain creation, constraints, weights, driver, report ----
   // Clock group tests of a domain's two roots.
@@ -222,6 +225,9 @@ class MORVA_API Analyzer : public Object {
   DomainNameMap _domainNameMap;
   DomainSet _domains;
   // ---- End of domains ----
+  // Every pole marked since the last `unmark` (a pole unmarked alone and
+  // marked again appears twice).
+  std::vector<Pole*> _markedPoles;
   PoleSet _loopingPoles;
   std::list<Pole*> _loopStack;
   bool _loopOpened = false;

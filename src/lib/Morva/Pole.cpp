@@ -68,6 +68,12 @@ std::string Pole::getAlias() const {
   return "POLE[" + _name + "]";
 }
 
+void Pole::mark() {
+  if (flag(5)) return;
+  setFlagBit(5, true);
+  if (analyzer) analyzer->noteMarked(this);
+}
+
 void Pole::setMode(const Mode& mode) {
   switch (mode.getCode()) {
     case Mode::None:
@@ -122,11 +128,26 @@ Pole* Pole::getMain() const {
 }
 
 Pole* Pole::getDual() const {
-  return isClock() && analyzer ? analyzer->getDualPole(_name) : nullptr;
+  if (!isClock() || !analyzer) return nullptr;
+  return _partner ? _partner : analyzer->getDualPole(_name);
 }
 
 Pole* Pole::getClock() const {
-  return isDual() && analyzer ? analyzer->getMainPole(_name) : nullptr;
+  if (!isDual() || !analyzer) return nullptr;
+  return _partner ? _partner : analyzer->getMainPole(_name);
+}
+
+void Pole::pair(Pole* partner) {
+  unpair();
+  if (!partner) return;
+  partner->unpair();
+  _partner = partner;
+  partner->_partner = this;
+}
+
+void Pole::unpair() {
+  if (_partner && _partner->_partner == this) _partner->_partner = nullptr;
+  _partner = nullptr;
 }
 
 Edge* Pole::getIncomingEdge(const Pole* source) const {

@@ -35,9 +35,9 @@ class MORVA_API Pole : public Object {
   Type getType() const { return Type(typeCode()); }
   bool isClock() const { return flag(1); }
   bool isDual() const { return typeCode() == Type::Dual; }
-  void mark() {
-    if (!flag(5)) setFlagBit(5, true);
-  }
+  // Marks the pole; the analyzer notes it, so that clearing every mark
+  // costs the marked poles only.
+  void mark();
   void unmark() {
     if (flag(5)) setFlagBit(5, false);
   }
@@ -57,6 +57,10 @@ class MORVA_API Pole : public Object {
   Edge* getOutgoingEdge(const Pole* target) const;
   void attach(Edge* edge);
   void detach(Edge* edge);
+  // Called by the analyzer as poles of the same name are registered and
+  // leave.
+  void pair(Pole* partner);
+  void unpair();
 
   bool isInitial() const { return isClock() || _incomingEdges.empty(); }
   bool isTerminal() const { return _outgoingEdges.empty(); }
@@ -96,6 +100,10 @@ class MORVA_API Pole : public Object {
   std::string _name;
   std::string _reportName;
   Orvek::Stuff* _buddy = nullptr;
+  // The registered pole of the same name on the other side (the dual pole
+  // of a main pole, the main pole of a dual pole), kept by the analyzer so
+  // that the hot look-ups need no name search.
+  Pole* _partner = nullptr;
   EdgeSet _incomingEdges{true};
   EdgeSet _outgoingEdges{false};
   unsigned long _openingMaskNumber = 0;
