@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -211,6 +212,18 @@ class Walk {
 
 // ---- Route search ------------------------------------------------------------
 
+namespace {
+
+// The class of the paths after `edge`: the constraints opening at its
+// source join, only those the edge belongs to survive, those opening at
+// its target join.
+Mask getEdgeClass(const Edge* edge, const Mask& mask) {
+  return ((mask | edge->getSource()->getOpeningMask()) & edge->getMask()) |
+         edge->getTarget()->getOpeningMask();
+}
+
+}  // namespace
+
 // The depth-first route enumeration with branch-and-bound of one search
 // entry, on an explicit stack. The state shared by all the start points of
 // the entry (limit, found counter, kept routes) lives in the entry; this
@@ -229,6 +242,7 @@ class RouteSearch {
   // those are as they were given when it returns.
   void run(Pole* start, CPath* path, const Delay& difference, Mask& mask,
            const Scanner::VisitedSet& visited, std::vector<Edge*>& edges, Delay& arrival) {
+    if (path != _path) _requiredTimes.clear();
     _path = path;
     _difference = difference;
     _visited = &visited;
@@ -319,8 +333,18 @@ class RouteSearch {
     return entry->second;
   }
 
-  Delay getSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
-    if (_path) return _scanner.getConstrainedSlack(edge, mask, arrival, _path, _longest);
+  // The required time of a constrained route at `target` depends on the
+  // target and the class of the edge into it only: it is worked out once
+  // per search and constraint.
+  Delay getSlack(const Edge* edge, const Mask& mask, const Delay& arrival) {
+    if (_path) {
+      const Pole* target = edge->getTarget();
+      const Mask edgeClass = getEdgeClass(edge, mask);
+      const auto [entry, added] = _requiredTimes.try_emplace({target, edgeClass.getNumber()});
+      if (added) entry->second = _scanner.getConstrainedTime(target, edgeClass, _path, _longest);
+      if (!entry->second) return Delay::getUndefined();
+      return _scanner.getConstrainedSlack(edge, arrival, *entry->second, _path, _longest);
+    }
     return _longest ? _scanner.getLSlack(edge, mask, arrival)
                     : _scanner.getSSlack(edge, mask, arrival);
   }
@@ -436,6 +460,14 @@ class RouteSearch {
   const Scanner::VisitedSet* _visited = nullptr;
   std::vector<Edge*>* _edges = nullptr;
   std::unordered_map<unsigned long, Mask> _priorityMasks;
+  struct TargetClassHash {
+    std::size_t operator()(const std::pair<const Pole*, unsigned long>& key) const {
+      return std::hash<const Pole*>()(key.first) ^ (std::hash<unsigned long>()(key.second) << 1);
+    }
+  };
+  // Required times of the current constraint by target and edge class.
+  std::unordered_map<std::pair<const Pole*, unsigned long>, std::optional<Delay>, TargetClassHash>
+      _requiredTimes;
   PathSet _pathSet;
   std::vector<Frame> _stack;
 };
@@ -1003,14 +1035,6 @@ void Scanner::requireAnalyze() {
 
 namespace {
 
-// The class of the paths after `edge`: the constraints opening at its
-// source join, only those the edge belongs to survive, those opening at
-// its target join.
-Mask getEdgeClass(const Edge* edge, const Mask& mask) {
-  return ((mask | edge->getSource()->getOpeningMask()) & edge->getMask()) |
-         edge->getTarget()->getOpeningMask();
-}
-
 // The required time left for a class once the entries sharing one of its
 // constraints are dropped and the rest merged: the earliest minimum
 // (`minimum`) or the latest maximum of those entries, Undefined if none.
@@ -1081,20 +1105,25 @@ double Scanner::getCycleFactor() const {
 Delay Scanner::getConstrainedSlack(const Edge* edge, const Mask& mask, const Delay& arrival,
                                    CPath* path, bool longest) const {
   if (!path) return Delay::getUndefined();
-  const Pole* target = edge->getTarget();
+  const auto time = getConstrainedTime(edge->getTarget(), getEdgeClass(edge, mask), path, longest);
+  return time ? getConstrainedSlack(edge, arrival, *time, path, longest) : Delay::getUndefined();
+}
+
+std::optional<Delay> Scanner::getConstrainedTime(const Pole* target, const Mask& edgeClass,
+                                                 CPath* path, bool longest) const {
   const auto found = _requireMap.find(target);
-  if (found == _requireMap.end()) return Delay::getUndefined();
-  const Mask edgeClass = getEdgeClass(edge, mask);
+  if (found == _requireMap.end()) return std::nullopt;
   TimingMap required = found->second;
   filter(edgeClass & analyzer->getFalsePathMask(), required);
   sensibilize(path->getMask(), required);
-  Delay time = Delay::getUndefined();
-  for (const auto& [key, timing] : required) {
-    if (meets(Mask(key), path->getMask())) {
-      time = longest ? timing.getMinimumDelay() : timing.getMaximumDelay();
-      break;
-    }
-  }
+  for (const auto& [key, timing] : required)
+    if (meets(Mask(key), path->getMask()))
+      return longest ? timing.getMinimumDelay() : timing.getMaximumDelay();
+  return Delay::getUndefined();
+}
+
+Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const Delay& time,
+                                   CPath* path, bool longest) const {
   const Delay setup = _subdomain->getSetupRelation();
   if (longest) {
     Delay result = time - (arrival + edge->getMaximumDelay());
@@ -1107,6 +1136,7 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Mask& mask, const Del
     }
     return result;
   }
+  const Pole* target = edge->getTarget();
   const Delay after =
       target->isDual() ? arrival - edge->getMinimumDelay() : arrival + edge->getMinimumDelay();
   Delay result = after - time;

@@ -9,6 +9,7 @@
 #include <Morva/TimingMap.h>
 
 #include <list>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -128,6 +129,13 @@ class MORVA_API Scanner : public Object {
   Delay getLSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const;
   Delay getSSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const;
   Delay getConstrainedSlack(const Edge* edge, const Mask& mask, const Delay& arrival, CPath* path,
+                            bool longest) const;
+  // The required time a constrained route meets at `target` through an edge
+  // of class `edgeClass` (none without a required-time map at the target),
+  // and the slack of the edge with it.
+  std::optional<Delay> getConstrainedTime(const Pole* target, const Mask& edgeClass, CPath* path,
+                                          bool longest) const;
+  Delay getConstrainedSlack(const Edge* edge, const Delay& arrival, const Delay& time, CPath* path,
                             bool longest) const;
   // The half-period factor of multicycle corrections between the launch
   // and latch clock edges of the subdomain.
