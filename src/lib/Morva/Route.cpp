@@ -76,6 +76,11 @@ Delay getRouteSlack(const Subdomain* subdomain, bool longest, const EdgeRange& e
          difference;
 }
 
+// The factory's refusal of a route.
+[[noreturn]] void refuse(const char* message) {
+  Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreate", message);
+}
+
 void addObject(Orvek::Record* record, const std::string& name, const Object* object) {
   if (object)
     record->addSlot(object->_getSlot(name));
@@ -98,38 +103,45 @@ Route::Route(Subdomain* subdomain, bool longest, const Edges& edges, const Delay
 void Route::preCreate(Subdomain* subdomain, bool, const Edges& edges, const Delay& latchDelay,
                       const Delay& launchDelay, const Delay& difference) {
   Object::preCreate();
-  auto fail = [](const char* message) {
-    Orvek::raise<Orvek::FactoryFailed>(kSource, "preCreate", message);
-  };
-  if (!subdomain) fail("Null subdomain");
+  if (!subdomain) refuse("Null subdomain");
   std::vector<Edge*> chain;
   for (Edge* edge : edges) {
-    if (!edge) fail("Null edge");
+    if (!edge) refuse("Null edge");
     chain.push_back(edge);
   }
-  if (chain.empty()) fail("Empty edges");
-
+  if (chain.empty()) refuse("Empty edges");
   Pole* source = chain.front()->getSource();
-  if (!subdomain->getLaunchRoot() && !source->isInput()) fail("Rejected source");
-  if (!subdomain->getLaunchLeafSet().contains(source)) fail("Incompatible source");
-
   Pole* target = chain.back()->getTarget();
+  checkSource(subdomain, source);
+  checkTarget(subdomain, target);
+  for (std::size_t index = 1; index < chain.size(); ++index)
+    if (chain[index - 1]->getTarget() != chain[index]->getSource()) refuse("Rejected edge");
+  checkDelays(latchDelay, launchDelay, difference);
+}
+
+void Route::checkSource(const Subdomain* subdomain, const Pole* source) {
+  if (!subdomain->getLaunchRoot() && !source->isInput()) refuse("Rejected source");
+  if (!subdomain->getLaunchLeafSet().contains(const_cast<Pole*>(source)))
+    refuse("Incompatible source");
+}
+
+void Route::checkTarget(const Subdomain* subdomain, const Pole* target) {
   const PoleSet& latchLeaves = subdomain->getLatchLeafSet();
   if (!subdomain->getLatchRoot() || target->isOutput()) {
-    if (!latchLeaves.contains(target)) fail("Incompatible target");
+    if (!latchLeaves.contains(const_cast<Pole*>(target))) refuse("Incompatible target");
   } else {
     // Any other target stands for the clock pole of its register.
     Pole* clock = target->getClock();
-    if (!clock) fail("Null clock pole");
-    if (!latchLeaves.contains(clock)) fail("Incompatible target");
+    if (!clock) refuse("Null clock pole");
+    if (!latchLeaves.contains(clock)) refuse("Incompatible target");
   }
+}
 
-  for (std::size_t index = 1; index < chain.size(); ++index)
-    if (chain[index - 1]->getTarget() != chain[index]->getSource()) fail("Rejected edge");
-
-  if (latchDelay == Delay::getUndefined()) fail("Undefined latchDelay");
-  if (launchDelay == Delay::getUndefined()) fail("Undefined launchDelay");
-  if (difference == Delay::getUndefined()) fail("Undefined difference");
+void Route::checkDelays(const Delay& latchDelay, const Delay& launchDelay,
+                        const Delay& difference) {
+  if (latchDelay == Delay::getUndefined()) refuse("Undefined latchDelay");
+  if (launchDelay == Delay::getUndefined()) refuse("Undefined launchDelay");
+  if (difference == Delay::getUndefined()) refuse("Undefined difference");
 }
 
 Route* Route::create(Subdomain* subdomain, bool longest, const Edges& edges,

@@ -30,6 +30,12 @@ class MORVA_API Route : public Object {
                                const Delay& launchDelay, const Delay& difference);
   static void preCreate(Subdomain* subdomain, bool longest, const Edges& edges,
                         const Delay& latchDelay, const Delay& launchDelay, const Delay& difference);
+  // The checks of `preCreate` on the two ends and the delays, for a caller
+  // whose edges are known to follow each other.
+  static void checkSource(const Subdomain* subdomain, const Pole* source);
+  static void checkTarget(const Subdomain* subdomain, const Pole* target);
+  static void checkDelays(const Delay& latchDelay, const Delay& launchDelay,
+                          const Delay& difference);
 
   // Structure.
   Subdomain* getSubdomain() const { return _subdomain; }

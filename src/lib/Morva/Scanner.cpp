@@ -375,15 +375,17 @@ class RouteSearch {
   // meets are less critical than those already kept: those are checked as
   // a route would be and weighed by their slack, but never made.
   void record(const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
-    const Edges edges{Orvek::VectorCollection<Edge*>(*_edges)};
     Subdomain* subdomain = _scanner._subdomain;
-    Route::preCreate(subdomain, _longest, edges, latchDelay, launchDelay, difference);
+    Route::checkSource(subdomain, _edges->front()->getSource());
+    Route::checkTarget(subdomain, _edges->back()->getTarget());
+    Route::checkDelays(latchDelay, launchDelay, difference);
     const Delay slack =
         Route::getSlack(subdomain, _longest, *_edges, latchDelay, launchDelay, difference);
     if (!isKept(slack)) {
       tighten();
       return;
     }
+    const Edges edges{Orvek::VectorCollection<Edge*>(*_edges)};
     Route* route =
         _longest ? Route::createLongest(subdomain, edges, latchDelay, launchDelay, difference)
                  : Route::createShortest(subdomain, edges, latchDelay, launchDelay, difference);
