@@ -166,7 +166,7 @@ class Collection : public Stuff {
   }
   bool isInline() const { return !_driver.get() || _driver.isInline(); }
 
-  std::string _getLabel() const override { return "{" + std::to_string(getCount()) + "}"; }
+  std::string _getLabel() const override { return getCountLabel(getCount()); }
   bool _hasRecord() const override { return true; }
   Record* _getRecord() const override {
     auto* record = new Record(_getLabel());

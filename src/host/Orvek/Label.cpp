@@ -50,6 +50,13 @@ std::string getExternalName(const std::type_info& type) {
 std::string getLabel(bool value) {
   return value ? "1" : "0";
 }
+
+std::string getCountLabel(unsigned long count) {
+  std::string text = "{";
+  text += std::to_string(count);
+  text += '}';
+  return text;
+}
 std::string getLabel(int value) {
   return std::to_string(value);
 }

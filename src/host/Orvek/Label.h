@@ -33,6 +33,8 @@ ORVEK_API std::string getExternalName(const char* typeName);
 ORVEK_API std::string getExternalName(const std::type_info& type);
 
 ORVEK_API std::string getLabel(bool value);
+// The label of a collection of `count` elements: "{count}".
+ORVEK_API std::string getCountLabel(unsigned long count);
 ORVEK_API std::string getLabel(int value);
 ORVEK_API std::string getLabel(long value);
 ORVEK_API std::string getLabel(long long value);
@@ -69,7 +71,7 @@ std::string getLabel(T* value) {
 // Standard containers read as their element count.
 template <LabelledRange T>
 std::string getLabel(const T& range) {
-  return "{" + std::to_string(range.size()) + "}";
+  return getCountLabel(range.size());
 }
 
 template <class A, class B>
