@@ -56,12 +56,7 @@ class Child {
     if (_pid == 0) {
       dup2(open(_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
       dup2(open(_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-      std::vector<char*> argv{const_cast<char*>(MORVA_TOOL)};
-      for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-      argv.push_back(nullptr);
-      execv(MORVA_TOOL, argv.data());
-      _exit(127);
+      Support::execute(MORVA_TOOL, arguments);
     }
   }
   Child(const Child&) = delete;

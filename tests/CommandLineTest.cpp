@@ -138,12 +138,7 @@ class CommandLineTest : public ::testing::Test {
       const int errFile = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(ends[1], STDOUT_FILENO);
       dup2(errFile, STDERR_FILENO);
-      std::vector<char*> argv{const_cast<char*>(MORVA_TOOL)};
-      for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-      argv.push_back(nullptr);
-      execv(MORVA_TOOL, argv.data());
-      _exit(127);
+      Support::execute(MORVA_TOOL, arguments);
     }
     close(ends[1]);
     int status = -1;

@@ -123,4 +123,14 @@ class TempDir {
   std::filesystem::path _path;
 };
 
+// In a forked child: runs `tool` with `arguments`; exits with status 127
+// when it cannot be started.
+[[noreturn]] inline void execute(const char* tool, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv{const_cast<char*>(tool)};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  execv(tool, argv.data());
+  _exit(127);
+}
+
 }  // namespace Support
