@@ -178,21 +178,21 @@ std::size_t PoleTimingMap::getPosition(Pole* pole) {
   if (2 * (_entries.size() + 1) > _slots.size()) rehash(_slots.empty() ? 16 : 2 * _slots.size());
   const std::size_t mask = _slots.size() - 1;
   std::size_t slot = getHash(pole) & mask;
-  while (_slots[slot].pole) slot = (slot + 1) & mask;
+  while (_slots[slot] != 0) slot = (slot + 1) & mask;
   if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().first))
     _ordered = false;
-  _slots[slot] = Slot{pole, static_cast<uint32_t>(_entries.size())};
   _entries.emplace_back(pole, TimingMap());
+  _slots[slot] = static_cast<uint32_t>(_entries.size());
   return _entries.size() - 1;
 }
 
 void PoleTimingMap::rehash(std::size_t slotCount) const {
-  _slots.assign(slotCount, Slot{nullptr, 0});
+  _slots.assign(slotCount, 0);
   const std::size_t mask = slotCount - 1;
   for (std::size_t position = 0; position < _entries.size(); ++position) {
     std::size_t slot = getHash(_entries[position].first) & mask;
-    while (_slots[slot].pole) slot = (slot + 1) & mask;
-    _slots[slot] = Slot{_entries[position].first, static_cast<uint32_t>(position)};
+    while (_slots[slot] != 0) slot = (slot + 1) & mask;
+    _slots[slot] = static_cast<uint32_t>(position + 1);
   }
 }
 

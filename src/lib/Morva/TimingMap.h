@@ -243,8 +243,9 @@ class MORVA_API PoleTimingMap {
     if (_slots.empty()) return _none;
     const std::size_t mask = _slots.size() - 1;
     for (std::size_t slot = getHash(pole) & mask;; slot = (slot + 1) & mask) {
-      if (_slots[slot].pole == pole) return _slots[slot].position;
-      if (!_slots[slot].pole) return _none;
+      const uint32_t taken = _slots[slot];
+      if (taken == 0) return _none;
+      if (_entries[taken - 1].first == pole) return taken - 1;
     }
   }
   void rehash(std::size_t slotCount) const;
@@ -253,17 +254,12 @@ class MORVA_API PoleTimingMap {
   }
   void sortByStamp() const;
 
-  // A slot of the index keeps the pole beside its entry's position, so that
-  // a look-up reads the entry array only once it has found the pole.
-  struct Slot {
-    const Pole* pole;
-    uint32_t position;
-  };
-
   // Entries in insertion order until sorted; an index of slots, at most
-  // half of them used, a null pole marking a free one.
+  // half of them used, each the position of an entry plus one (0 marks a
+  // free slot). Four bytes a slot: the index is most of a table's memory
+  // otherwise, and a domain holds the tables of all its subdomains at once.
   mutable std::vector<value_type> _entries;
-  mutable std::vector<Slot> _slots;
+  mutable std::vector<uint32_t> _slots;
   mutable bool _ordered = true;
 };
 
