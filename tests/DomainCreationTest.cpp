@@ -703,6 +703,31 @@ TEST_F(DomainCreationTest, ScansMatchTheirRecursiveDefinitionOnRandomDesigns) {
   EXPECT_GT(subdomains, 300u);
 }
 
+TEST_F(DomainCreationTest, AnInputPortWithAClockModeLaunchesAsAnInput) {
+  // An input port whose mode is Rising is both an input and a clock pole:
+  // it launches under its input delay's clock, like any input port.
+  Pole* clk = clock("clk");
+  Pole* other = clock("other");
+  Pole* in = port("in");
+  in->setMode(Mode(Mode::Rising));
+  Pole::createDual("in");
+  analyzer->setInputConstraint(in, IOConstraint(other, Mode(Mode::Falling), Delay(1), Delay(2)));
+  Register ff = flop("ff");
+  wire(clk, ff.clock);
+  arc(in, ff.data);
+
+  ClockReference clockReference;
+  const ClockMap expectedClocks = clockReference.run();
+  DataReference dataReference(expectedClocks);
+  dataReference.run();
+  ClockMap clockMap;
+  analyzer->scanClocks(clockMap);
+  ASSERT_EQ(clockMap, expectedClocks);
+  analyzer->scanData(clockMap);
+  EXPECT_EQ(actualDomains(), expectedDomains(dataReference.captures));
+  EXPECT_EQ(domainNames(), (std::vector<std::string>{"other to clk"}));
+}
+
 TEST_F(DomainCreationTest, AChainOfAMillionPolesIsScannedWithoutRecursion) {
 #if defined(__SANITIZE_ADDRESS__)
   // Sanitized builds run many times slower; this is still far deeper than a

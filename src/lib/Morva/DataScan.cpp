@@ -115,19 +115,14 @@ bool DataScan::enter(Pole* pole) {
   for (Edge* edge : pole->getOutgoingEdgeSet())
     if (edge->isActive()) ++readers;
   _useCounts[pole] = readers;
-  if (pole->isInput()) {
-    IOConstraint constraint;
-    addLaunch(pole,
-              _analyzer.hasInputConstraint(pole, constraint) ? constraint.getClockRoot() : nullptr);
-  } else if (pole->isClock()) {
-    auto roots = _clockMap.find(pole);
-    if (roots == _clockMap.end()) {
+  if (pole->isInput() || pole->isClock()) {
+    if (!pole->isInput() && !_clockMap.contains(pole)) {
       // A launching register that no clock root reaches.
       const auto where = std::source_location::current();
       Orvek::raise<Orvek::Fatal>(kSource, "scanData",
                                  "Abnormal (" + std::to_string(where.line()) + ")", where);
     }
-    for (Pole* root : roots->second) addLaunch(pole, root);
+    forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
   } else {
     const EdgeSet& edges = pole->getIncomingEdgeSet();
     _stack.push_back({pole, edges.begin(), edges.end(), nullptr});
@@ -243,18 +238,10 @@ void DataScan::captureLaunches() {
   // What is left are the launch points.
   for (const auto& [point, latches] : _latchMap) {
     const Mode launchMode = getLaunchMode(point);
-    std::vector<Pole*> roots;
-    if (point->isClock()) {
-      auto found = _clockMap.find(point);
-      if (found != _clockMap.end()) roots.assign(found->second.begin(), found->second.end());
-    } else {
-      IOConstraint constraint;
-      roots.push_back(_analyzer.hasInputConstraint(point, constraint) ? constraint.getClockRoot()
-                                                                      : nullptr);
-    }
-    for (const LatchClass& latch : latches)
-      for (Pole* root : roots)
+    forEachLaunchRoot(point, [&, point](Pole* root) {
+      for (const LatchClass& latch : latches)
         getSubdomain(root, latch.root, launchMode, Mode(latch.mode))->captureLaunch(point);
+    });
   }
   _latchMap.clear();
 }

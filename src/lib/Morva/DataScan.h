@@ -70,6 +70,20 @@ class DataScan {
   // reaches.
   void captureLaunches();
   Mode getLaunchMode(Pole* launchPoint) const;
+  // Calls `visit` on the launch roots of a launch point: the clock root of
+  // an input port's input delay (null without one), the clock roots that
+  // reach a clock pole.
+  template <class Visit>
+  void forEachLaunchRoot(Pole* point, Visit visit) const {
+    if (point->isInput()) {
+      IOConstraint constraint;
+      visit(_analyzer.hasInputConstraint(point, constraint) ? constraint.getClockRoot() : nullptr);
+      return;
+    }
+    auto roots = _clockMap.find(point);
+    if (roots != _clockMap.end())
+      for (Pole* root : roots->second) visit(root);
+  }
   const LaunchClasses* getLaunchClasses(Pole* pole) const;
   void scanOutputs();
   void scanRegisters();
