@@ -56,16 +56,24 @@ class RoutePoleDriver : public Orvek::Cloneable<RoutePoleDriver, Orvek::Collecti
 // of the delay accessors: the data delay (edges into dual poles left out),
 // less the skew, with the setup or hold time of a check at the end.
 template <class EdgeRange>
-Delay getRouteSlack(const Subdomain* subdomain, bool longest, const EdgeRange& edges,
-                    const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+Delay getDataDelay(const EdgeRange& edges, bool longest) {
   Delay data(0);
   for (const Edge* edge : edges)
     if (!edge->getTarget()->isDual())
       data += longest ? edge->getMaximumDelay() : edge->getMinimumDelay();
-  // Plain 32-bit subtraction of the encodings, wrapping like the machine.
-  const Delay skew(static_cast<int32_t>(static_cast<uint32_t>(static_cast<int>(latchDelay)) -
-                                        static_cast<uint32_t>(static_cast<int>(launchDelay))));
-  const Delay delay = data - skew;
+  return data;
+}
+
+// Plain 32-bit subtraction of the encodings, wrapping like the machine.
+Delay getSkew(const Delay& latchDelay, const Delay& launchDelay) {
+  return Delay(static_cast<int32_t>(static_cast<uint32_t>(static_cast<int>(latchDelay)) -
+                                    static_cast<uint32_t>(static_cast<int>(launchDelay))));
+}
+
+template <class EdgeRange>
+Delay getRouteSlack(const Subdomain* subdomain, bool longest, const EdgeRange& edges,
+                    const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+  const Delay delay = getDataDelay(edges, longest) - getSkew(latchDelay, launchDelay);
   const Edge* last = edges.back();
   const bool check = last->getTarget()->isDual();
   if (longest)
@@ -228,16 +236,11 @@ Delay Route::getEdgeDelay(const Edge* edge) const {
 }
 
 Delay Route::getDataDelay() const {
-  Delay delay(0);
-  for (const Edge* edge : _edges)
-    if (!edge->getTarget()->isDual()) delay += getEdgeDelay(edge);
-  return delay;
+  return Morva::getDataDelay(_edges, isLongest());
 }
 
 Delay Route::getSkew() const {
-  // Plain 32-bit subtraction of the encodings, wrapping like the machine.
-  return Delay(static_cast<int32_t>(static_cast<uint32_t>(_latchDelay) -
-                                    static_cast<uint32_t>(_launchDelay)));
+  return Morva::getSkew(getLatchDelay(), getLaunchDelay());
 }
 
 Delay Route::getDelay() const {
