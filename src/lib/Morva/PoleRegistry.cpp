@@ -45,50 +45,72 @@ class RegistryDriver : public Orvek::Cloneable<RegistryDriver, Orvek::Collection
 
 }  // namespace
 
-std::size_t PoleRegistry::NameHash::operator()(std::string_view name) const {
+std::size_t PoleRegistry::getHash(std::string_view name) {
   return std::hash<std::string_view>()(name);
 }
 
-std::size_t PoleRegistry::NameHash::operator()(const Pole* pole) const {
-  return (*this)(std::string_view(pole->getName()));
+std::size_t PoleRegistry::locate(std::string_view name, std::size_t hash) const {
+  const std::size_t mask = _slots.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const Slot& entry = _slots[slot];
+    if (!entry.pole || (entry.hash == hash && entry.pole->getName() == name)) return slot;
+  }
 }
 
-bool PoleRegistry::NameEqual::operator()(const Pole* a, const Pole* b) const {
-  return a->getName() == b->getName();
-}
-
-bool PoleRegistry::NameEqual::operator()(std::string_view name, const Pole* pole) const {
-  return name == pole->getName();
-}
-
-bool PoleRegistry::NameEqual::operator()(const Pole* pole, std::string_view name) const {
-  return name == pole->getName();
+void PoleRegistry::grow() {
+  std::vector<Slot> old(_slots.empty() ? 64 : 2 * _slots.size(), Slot{0, nullptr});
+  old.swap(_slots);
+  const std::size_t mask = _slots.size() - 1;
+  for (const Slot& entry : old) {
+    if (!entry.pole) continue;
+    std::size_t slot = entry.hash & mask;
+    while (_slots[slot].pole) slot = (slot + 1) & mask;
+    _slots[slot] = entry;
+  }
 }
 
 Pole* PoleRegistry::find(std::string_view name) const {
-  auto found = _index.find(name);
-  return found == _index.end() ? nullptr : *found;
+  if (_count == 0) return nullptr;
+  return _slots[locate(name, getHash(name))].pole;
 }
 
 void PoleRegistry::insert(Pole* pole) {
-  auto [place, added] = _index.insert(pole);
-  if (!added) {
-    _index.erase(place);
-    _index.insert(pole);
-  }
+  if (4 * (_count + 1) > 3 * _slots.size()) grow();
+  const std::string_view name = pole->getName();
+  const std::size_t hash = getHash(name);
+  Slot& entry = _slots[locate(name, hash)];
+  if (!entry.pole) ++_count;
+  entry = Slot{hash, pole};
   _order.reset();
 }
 
 void PoleRegistry::erase(Pole* pole) {
-  auto found = _index.find(std::string_view(pole->getName()));
-  if (found == _index.end() || *found != pole) return;
-  _index.erase(found);
+  if (_count == 0) return;
+  const std::string_view name = pole->getName();
+  std::size_t hole = locate(name, getHash(name));
+  if (_slots[hole].pole != pole) return;
+  // Backward-shift deletion: every later entry of the run whose home slot
+  // does not lie cyclically in (hole, slot] moves into the hole.
+  const std::size_t mask = _slots.size() - 1;
+  for (std::size_t slot = (hole + 1) & mask; _slots[slot].pole; slot = (slot + 1) & mask) {
+    const std::size_t home = _slots[slot].hash & mask;
+    const bool between =
+        hole <= slot ? (hole < home && home <= slot) : (hole < home || home <= slot);
+    if (!between) {
+      _slots[hole] = _slots[slot];
+      hole = slot;
+    }
+  }
+  _slots[hole] = Slot{0, nullptr};
+  --_count;
   _order.reset();
 }
 
 std::shared_ptr<const std::vector<Pole*>> PoleRegistry::getOrder() const {
   if (!_order) {
-    auto order = std::make_shared<std::vector<Pole*>>(_index.begin(), _index.end());
+    auto order = std::make_shared<std::vector<Pole*>>();
+    order->reserve(_count);
+    forEach([&order](Pole* pole) { order->push_back(pole); });
     std::sort(order->begin(), order->end(), [](const Pole* a, const Pole* b) {
       return Orvek::isAlphaLess(a->getName(), b->getName());
     });
