@@ -1,4 +1,5 @@
 #include <Morva/Edge.h>
+#include <Morva/ObjectPool.h>
 #include <Morva/Pole.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
@@ -9,6 +10,11 @@ namespace Morva {
 namespace {
 
 constexpr const char* kSource = "lib/Morva/Edge";
+
+ObjectPool& getPool() {
+  static ObjectPool pool(sizeof(Edge));
+  return pool;
+}
 
 // Walks an edge list keeping the edges that pass the filters.
 class EdgeSetLocator : public Orvek::Cloneable<EdgeSetLocator, Orvek::LocatorDriver<Edge*>> {
@@ -108,6 +114,14 @@ Edges Edges::filter(unsigned char filter) const {
       static_cast<const Orvek::Collection<Edge*>&>(*this), FilterAccept{filter});
 }
 
+void* Edge::operator new(std::size_t size) {
+  return getPool().allocate(size);
+}
+
+void Edge::operator delete(void* block, std::size_t size) {
+  getPool().deallocate(block, size);
+}
+
 Edge::Edge(Pole* source, Pole* target, const Purpose&)
     : _source(source),
       _target(target),
@@ -170,7 +184,7 @@ std::string Edge::getAlias() const {
 }
 
 void Edge::sensitize(const Mask& mask) {
-  _maskNumber = (getMask() | mask).getNumber();
+  _maskNumber = narrow((getMask() | mask).getNumber());
 }
 
 void Edge::reset() {

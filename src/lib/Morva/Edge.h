@@ -9,6 +9,7 @@
 #include <Morva/Purpose.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <string>
 
@@ -70,7 +71,7 @@ class MORVA_API EdgeList {
 
   Edge* _first = nullptr;
   Edge* _last = nullptr;
-  std::size_t _size = 0;
+  uint32_t _size = 0;
   bool _incoming;
 };
 
@@ -138,11 +139,11 @@ class MORVA_API Edge : public Object {
   unsigned long getWeight() const { return _weight; }
   void setWeight(unsigned long weight) { _weight = weight; }
 
-  Mask getMask() const { return Mask(_maskNumber); }
-  unsigned long getMaskNumber() const { return _maskNumber; }
+  Mask getMask() const { return Mask(getMaskNumber()); }
+  unsigned long getMaskNumber() const { return widen(_maskNumber); }
   void sensitize(const Mask& mask);
-  DomainMask getDomainMask() const { return DomainMask(_domainMaskNumber); }
-  void setDomainMask(const DomainMask& mask) { _domainMaskNumber = mask.getNumber(); }
+  DomainMask getDomainMask() const { return DomainMask(widen(_domainMaskNumber)); }
+  void setDomainMask(const DomainMask& mask) { _domainMaskNumber = narrow(mask.getNumber()); }
 
   void activate() { setFlagBit(3, true); }
   void disactivate() { setFlagBit(3, false); }
@@ -160,6 +161,10 @@ class MORVA_API Edge : public Object {
   std::string _getLabel() const override;
   Orvek::Record* _getRecord() const override;
 
+  // Edges live in a pool of their own.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size);
+
  protected:
   Edge(Pole* source, Pole* target, const Purpose& purpose);
   void postCreate(Pole* source, Pole* target, const Purpose& purpose);
@@ -167,6 +172,15 @@ class MORVA_API Edge : public Object {
 
  private:
   friend class EdgeList;
+
+  // Mask numbers are kept in four bytes: numbers count interned tapes, so
+  // they stay far below 2^32 - 1, which stands for the invalid number.
+  static uint32_t narrow(unsigned long number) {
+    return number > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(number);
+  }
+  static unsigned long widen(uint32_t number) {
+    return number == UINT32_MAX ? ~0UL : static_cast<unsigned long>(number);
+  }
 
   Purpose::Code purposeCode() const {
     return static_cast<Purpose::Code>((flag(1) ? 2 : 0) | (flag(2) ? 1 : 0));
@@ -178,8 +192,8 @@ class MORVA_API Edge : public Object {
   // list (1).
   Edge* _previous[2] = {nullptr, nullptr};
   Edge* _next[2] = {nullptr, nullptr};
-  unsigned long _maskNumber = 0;
-  unsigned long _domainMaskNumber = 0;
+  uint32_t _maskNumber = 0;
+  uint32_t _domainMaskNumber = 0;
   unsigned long _weight = 0;
   int _minimumDelay;
   int _maximumDelay;

@@ -1,18 +1,54 @@
 #include <Morva/Analyzer.h>
+#include <Morva/ObjectPool.h>
 #include <Morva/Pole.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>
 
+#include <string>
+#include <unordered_map>
+
 namespace Morva {
 
 namespace {
+
 constexpr const char* kSource = "lib/Morva/Pole";
+
+ObjectPool& getPool() {
+  static ObjectPool pool(sizeof(Pole));
+  return pool;
+}
+
+// The report names given to poles, by pole. Never destroyed, as poles may
+// be destroyed late at exit.
+std::unordered_map<const Pole*, std::string>& getReportNames() {
+  static auto* names = new std::unordered_map<const Pole*, std::string>();
+  return *names;
+}
+
+}  // namespace
+
+void* Pole::operator new(std::size_t size) {
+  return getPool().allocate(size);
+}
+
+void Pole::operator delete(void* block, std::size_t size) {
+  getPool().deallocate(block, size);
 }
 
 Pole::Pole(const std::string& name) : _name(name) {}
 
-Pole::~Pole() = default;
+Pole::~Pole() {
+  std::unordered_map<const Pole*, std::string>& names = getReportNames();
+  if (!names.empty()) names.erase(this);
+}
+
+void Pole::setReportName(const std::string& name) {
+  if (name.empty())
+    getReportNames().erase(this);
+  else
+    getReportNames()[this] = name;
+}
 
 void Pole::preCreateMain(const std::string& name) {
   Object::preCreate();
@@ -59,7 +95,10 @@ void Pole::preDestroy() {
 
 std::string Pole::getReportName() const {
   if (hasWaveFlag() && analyzer) return analyzer->getWave(const_cast<Pole*>(this)).getName();
-  return _reportName.empty() ? _name : _reportName;
+  const std::unordered_map<const Pole*, std::string>& names = getReportNames();
+  if (names.empty()) return _name;
+  const auto found = names.find(this);
+  return found == names.end() ? _name : found->second;
 }
 
 std::string Pole::getAlias() const {

@@ -8,6 +8,7 @@
 #include <Morva/Object.h>
 #include <Morva/Type.h>
 
+#include <cstddef>
 #include <string>
 
 namespace Morva {
@@ -24,7 +25,8 @@ class MORVA_API Pole : public Object {
 
   const std::string& getName() const { return _name; }
   std::string getReportName() const;
-  void setReportName(const std::string& name) { _reportName = name; }
+  // Few poles have a report name of their own: those are kept aside.
+  void setReportName(const std::string& name);
   void setBuddy(Orvek::Stuff* buddy) { _buddy = buddy; }
   Orvek::Stuff* getBuddy() const { return _buddy; }
   std::string getAlias() const override;
@@ -81,6 +83,10 @@ class MORVA_API Pole : public Object {
   std::string _getLabel() const override;
   Orvek::Record* _getRecord() const override;
 
+  // Poles live in a pool of their own.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size);
+
  protected:
   explicit Pole(const std::string& name);
   ~Pole() override;
@@ -98,7 +104,6 @@ class MORVA_API Pole : public Object {
   }
 
   std::string _name;
-  std::string _reportName;
   Orvek::Stuff* _buddy = nullptr;
   // The registered pole of the same name on the other side (the dual pole
   // of a main pole, the main pole of a dual pole), kept by the analyzer so
