@@ -105,10 +105,11 @@ TEST(DelayTest, Labels) {
 TEST(DelayTest, Text) {
   EXPECT_EQ(int(Delay(std::string("12"))), 12);
   EXPECT_EQ(int(Delay(std::string("-40"))), -40);
+  EXPECT_EQ(int(Delay(std::string("0"))), 0);
   EXPECT_EQ(Delay(std::string("2147483647")), kMaximum);
   EXPECT_EQ(Delay(std::string("-2147483647")), kMinimum);
-  for (const char* text : {"12 ", "012", "", "4294967308", "+5", " 5", "-0", "1.5", "5ps", "ps",
-                           "2147483648", "-2147483649", "99999999999999999999999"})
+  for (const char* text : {"12 ", "012", "00", "-", "", "4294967308", "+5", " 5", "-0", "1.5",
+                           "5ps", "ps", "2147483648", "-2147483649", "99999999999999999999999"})
     EXPECT_EQ(Delay(std::string(text)), kUndefined) << '"' << text << '"';
   EXPECT_EQ(Delay(std::string("12\0", 3)), kUndefined);
 }

@@ -4,8 +4,10 @@
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 namespace Morva {
 
@@ -14,10 +16,16 @@ constexpr const char* kSource = "lib/Morva/Delay";
 }  // namespace
 
 Delay::Delay(const std::string& text) {
-  if (text.empty()) return;
-  const auto value = static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
-  // Only a text that reads back exactly as the integer it gave is taken.
-  if (Orvek::getLabel(static_cast<int>(value)) == text) _encoding = value;
+  // The canonical texts are those that read back exactly as the integer
+  // they give: in range, no sign but a leading "-", no leading zero, and
+  // no "-0".
+  int32_t value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end) return;
+  const std::size_t first = text[0] == '-' ? 1 : 0;
+  if (text[first] == '0' && text.size() != 1) return;
+  _encoding = value;
 }
 
 void Delay::raiseOverflow(const char* operation) {
