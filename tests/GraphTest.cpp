@@ -9,6 +9,7 @@
 
 #include "Support.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -343,6 +344,40 @@ TEST_F(GraphTest, NewEdgeStateAndSetters) {
   EXPECT_EQ(edge->getWeight(), 3UL);
   EXPECT_EQ(int(edge->getSlack()), -40);
   EXPECT_EQ(int(edge->getMaximumDelay()), 1500);
+
+  // Mask numbers are kept in four bytes: an invalid one stays invalid.
+  edge->setDomainMask(Morva::DomainMask(1000UL));
+  EXPECT_EQ(edge->getDomainMask().getNumber(), Morva::DomainMask::_invalidNumber);
+  EXPECT_FALSE(edge->getDomainMask().isValid());
+}
+
+TEST_F(GraphTest, PoleNumbersStayDenseAndReusedStorageStartsClean) {
+  ASSERT_EQ(Pole::getNumberBound(), 0u) << "poles left alive by an earlier test";
+  Pole* a = Pole::createMain("a");
+  Pole* b = Pole::createMain("b");
+  Pole* c = Pole::createDual("c");
+  EXPECT_EQ(std::vector<uint32_t>({a->getNumber(), b->getNumber(), c->getNumber()}),
+            std::vector<uint32_t>({0, 1, 2}));
+  EXPECT_EQ(Pole::getNumberBound(), 3u);
+  a->setReportName("nice");
+  c->destroy();
+  a->destroy();
+  // The smallest free number goes first; a pole made where a destroyed one
+  // lived has none of its state.
+  Pole* d = Pole::createMain("d");
+  Pole* e = Pole::createMain("a");
+  EXPECT_EQ(d->getNumber(), 0u);
+  EXPECT_EQ(e->getNumber(), 2u);
+  EXPECT_EQ(Pole::getNumberBound(), 3u);
+  EXPECT_EQ(d->getReportName(), "d");
+  EXPECT_EQ(e->getReportName(), "a");
+  EXPECT_EQ(Morva::analyzer->getMainPole("a"), e);
+  EXPECT_EQ(Morva::analyzer->getDualPole("c"), nullptr);
+  // Once no pole lives, numbering starts over.
+  Morva::analyzer->destroy();
+  EXPECT_EQ(Pole::getNumberBound(), 0u);
+  Morva::Analyzer::create();
+  EXPECT_EQ(Pole::createMain("z")->getNumber(), 0u);
 }
 
 TEST_F(GraphTest, PurposeFlagsAndPredicates) {

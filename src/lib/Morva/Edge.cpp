@@ -184,7 +184,7 @@ std::string Edge::getAlias() const {
 }
 
 void Edge::sensitize(const Mask& mask) {
-  _maskNumber = narrow((getMask() | mask).getNumber());
+  _maskNumber = packMaskNumber((getMask() | mask).getNumber());
 }
 
 void Edge::reset() {

@@ -140,10 +140,12 @@ class MORVA_API Edge : public Object {
   void setWeight(unsigned long weight) { _weight = weight; }
 
   Mask getMask() const { return Mask(getMaskNumber()); }
-  unsigned long getMaskNumber() const { return widen(_maskNumber); }
+  unsigned long getMaskNumber() const { return unpackMaskNumber(_maskNumber); }
   void sensitize(const Mask& mask);
-  DomainMask getDomainMask() const { return DomainMask(widen(_domainMaskNumber)); }
-  void setDomainMask(const DomainMask& mask) { _domainMaskNumber = narrow(mask.getNumber()); }
+  DomainMask getDomainMask() const { return DomainMask(unpackMaskNumber(_domainMaskNumber)); }
+  void setDomainMask(const DomainMask& mask) {
+    _domainMaskNumber = packMaskNumber(mask.getNumber());
+  }
 
   void activate() { setFlagBit(3, true); }
   void disactivate() { setFlagBit(3, false); }
@@ -172,15 +174,6 @@ class MORVA_API Edge : public Object {
 
  private:
   friend class EdgeList;
-
-  // Mask numbers are kept in four bytes: numbers count interned tapes, so
-  // they stay far below 2^32 - 1, which stands for the invalid number.
-  static uint32_t narrow(unsigned long number) {
-    return number > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(number);
-  }
-  static unsigned long widen(uint32_t number) {
-    return number == UINT32_MAX ? ~0UL : static_cast<unsigned long>(number);
-  }
 
   Purpose::Code purposeCode() const {
     return static_cast<Purpose::Code>((flag(1) ? 2 : 0) | (flag(2) ? 1 : 0));

@@ -7,6 +7,7 @@
 #include <Orvek/Stuff.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -30,6 +31,16 @@ namespace Morva {
 // constant time (`isDense`), and then validity needs no lookup and
 // combinations with 0, with an invalid mask or with the same mask are
 // answered from the numbers alone, with the result the tapes would give.
+// Mask numbers as poles and edges keep them, in four bytes: numbers count
+// interned tapes, so they stay far below 2^32 - 1, which stands for the
+// invalid number.
+inline uint32_t packMaskNumber(unsigned long number) {
+  return number > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(number);
+}
+inline unsigned long unpackMaskNumber(uint32_t packed) {
+  return packed == UINT32_MAX ? ~0UL : static_cast<unsigned long>(packed);
+}
+
 template <class Derived>
 class MORVA_API BasicMask : public Orvek::Stuff {
  public:

@@ -5,8 +5,11 @@
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace Morva {
 
@@ -26,7 +29,46 @@ std::unordered_map<const Pole*, std::string>& getReportNames() {
   return *names;
 }
 
+// The numbers of the living poles: freed numbers are taken again, smallest
+// first, so that the numbers stay dense as poles come and go; once no pole
+// lives, numbering starts over. Never destroyed, like the pool.
+class PoleNumbers {
+ public:
+  uint32_t take() {
+    ++_living;
+    if (_free.empty()) return _bound++;
+    std::pop_heap(_free.begin(), _free.end(), std::greater<>());
+    const uint32_t number = _free.back();
+    _free.pop_back();
+    return number;
+  }
+  void give(uint32_t number) {
+    if (--_living == 0) {
+      _free.clear();
+      _bound = 0;
+      return;
+    }
+    _free.push_back(number);
+    std::push_heap(_free.begin(), _free.end(), std::greater<>());
+  }
+  std::size_t getBound() const { return _bound; }
+
+ private:
+  std::vector<uint32_t> _free;
+  uint32_t _bound = 0;
+  std::size_t _living = 0;
+};
+
+PoleNumbers& getNumbers() {
+  static auto* numbers = new PoleNumbers();
+  return *numbers;
+}
+
 }  // namespace
+
+std::size_t Pole::getNumberBound() {
+  return getNumbers().getBound();
+}
 
 void* Pole::operator new(std::size_t size) {
   return getPool().allocate(size);
@@ -36,9 +78,10 @@ void Pole::operator delete(void* block, std::size_t size) {
   getPool().deallocate(block, size);
 }
 
-Pole::Pole(const std::string& name) : _name(name) {}
+Pole::Pole(const std::string& name) : _name(name), _number(getNumbers().take()) {}
 
 Pole::~Pole() {
+  getNumbers().give(_number);
   std::unordered_map<const Pole*, std::string>& names = getReportNames();
   if (!names.empty()) names.erase(this);
 }
@@ -216,11 +259,11 @@ void Pole::detach(Edge* edge) {
 }
 
 void Pole::combineOpening(const Mask& mask) {
-  _openingMaskNumber = (getOpeningMask() | mask).getNumber();
+  _openingMaskNumber = packMaskNumber((getOpeningMask() | mask).getNumber());
 }
 
 void Pole::combineClosing(const Mask& mask) {
-  _closingMaskNumber = (getClosingMask() | mask).getNumber();
+  _closingMaskNumber = packMaskNumber((getClosingMask() | mask).getNumber());
 }
 
 void Pole::insulate() {
@@ -259,7 +302,7 @@ Orvek::Record* Pole::_getRecord() const {
   record->add("IncomingEdges", getIncomingEdges());
   record->add("OutgoingEdges", getOutgoingEdges());
   record->add("Marked", isMarked());
-  record->add("OpeningMaskNumber", _openingMaskNumber);
+  record->add("OpeningMaskNumber", getOpeningMaskNumber());
   record->add("OpeningMask", getOpeningMask());
   record->add("ClosingMask", getClosingMask());
   return record;

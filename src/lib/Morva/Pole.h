@@ -9,6 +9,7 @@
 #include <Morva/Type.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace Morva {
@@ -47,6 +48,12 @@ class MORVA_API Pole : public Object {
   void setWaveFlag(bool wave) { setFlagBit(6, wave); }
   bool hasWaveFlag() const { return flag(6); }
 
+  // A number no other living pole has, as small as the poles alive allow:
+  // dense per-pole tables are indexed by it.
+  uint32_t getNumber() const { return _number; }
+  // One more than the largest number in use.
+  static std::size_t getNumberBound();
+
   Pole* getMain() const;
   Pole* getDual() const;
   Pole* getClock() const;
@@ -71,10 +78,10 @@ class MORVA_API Pole : public Object {
     return typeCode() == Type::Primary && _outgoingEdges.empty() && !_incomingEdges.empty();
   }
 
-  Mask getOpeningMask() const { return Mask(_openingMaskNumber); }
-  Mask getClosingMask() const { return Mask(_closingMaskNumber); }
-  unsigned long getOpeningMaskNumber() const { return _openingMaskNumber; }
-  unsigned long getClosingMaskNumber() const { return _closingMaskNumber; }
+  Mask getOpeningMask() const { return Mask(getOpeningMaskNumber()); }
+  Mask getClosingMask() const { return Mask(getClosingMaskNumber()); }
+  unsigned long getOpeningMaskNumber() const { return unpackMaskNumber(_openingMaskNumber); }
+  unsigned long getClosingMaskNumber() const { return unpackMaskNumber(_closingMaskNumber); }
   void combineOpening(const Mask& mask);
   void combineClosing(const Mask& mask);
   void insulate();
@@ -111,8 +118,9 @@ class MORVA_API Pole : public Object {
   Pole* _partner = nullptr;
   EdgeSet _incomingEdges{true};
   EdgeSet _outgoingEdges{false};
-  unsigned long _openingMaskNumber = 0;
-  unsigned long _closingMaskNumber = 0;
+  uint32_t _openingMaskNumber = 0;
+  uint32_t _closingMaskNumber = 0;
+  uint32_t _number;
 };
 
 }  // namespace Morva
