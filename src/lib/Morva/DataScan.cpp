@@ -15,7 +15,22 @@ namespace {
 
 constexpr const char* kSource = "lib/Morva/Analyzer";
 
+// The entry of `pole` in a table by pole number; a pole numbered after the
+// table was sized widens it.
+template <class Value>
+Value& getEntry(std::vector<Value>& table, const Pole* pole) {
+  if (pole->getNumber() >= table.size()) table.resize(Pole::getNumberBound());
+  return table[pole->getNumber()];
+}
+
 }  // namespace
+
+DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
+    : _analyzer(analyzer),
+      _clockMap(clockMap),
+      _launchClasses(Pole::getNumberBound()),
+      _useCounts(Pole::getNumberBound(), 0),
+      _finishPlaces(Pole::getNumberBound(), 0) {}
 
 void DataScan::run() {
   _analyzer.loopOpen();
@@ -67,8 +82,11 @@ void DataScan::scanRegisters() {
 }
 
 const DataScan::LaunchClasses* DataScan::getLaunchClasses(Pole* pole) const {
-  auto found = _launchMap.find(pole);
-  return found == _launchMap.end() ? nullptr : &found->second;
+  return pole->getNumber() < _launchClasses.size() ? &_launchClasses[pole->getNumber()] : nullptr;
+}
+
+std::size_t DataScan::getFinishPlace(const Pole* pole) const {
+  return pole->getNumber() < _finishPlaces.size() ? _finishPlaces[pole->getNumber()] : 0;
 }
 
 void DataScan::walk(Pole* endpoint) {
@@ -111,10 +129,10 @@ bool DataScan::enter(Pole* pole) {
   _analyzer.loopPush(pole);
   // An endpoint counts one reader more, never released: its launch classes
   // stay for the domain creation.
-  unsigned long readers = pole->isTerminal() ? 1 : 0;
+  uint32_t readers = pole->isTerminal() ? 1 : 0;
   for (Edge* edge : pole->getOutgoingEdgeSet())
     if (edge->isActive()) ++readers;
-  _useCounts[pole] = readers;
+  getEntry(_useCounts, pole) = readers;
   if (pole->isInput() || pole->isClock()) {
     if (!pole->isInput() && !_clockMap.contains(pole)) {
       // A launching register that no clock root reaches.
@@ -123,6 +141,7 @@ bool DataScan::enter(Pole* pole) {
                                  "Abnormal (" + std::to_string(where.line()) + ")", where);
     }
     forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
+    _launchPoints.push_back(pole);
   } else {
     const EdgeSet& edges = pole->getIncomingEdgeSet();
     _stack.push_back({pole, edges.begin(), edges.end(), nullptr});
@@ -137,11 +156,12 @@ bool DataScan::enter(Pole* pole) {
 void DataScan::finish(Pole* pole) {
   _analyzer.loopPop();
   pole->mark();
-  _finishOrder.emplace(pole, _finishOrder.size());
+  getEntry(_finishPlaces, pole) = static_cast<uint32_t>(++_finishCount);
 }
 
 void DataScan::addLaunch(Pole* point, Pole* root) {
-  merge({LaunchClass{root, getLaunchMode(point).getCode(), point}}, _launchMap[point]);
+  merge({LaunchClass{root, getLaunchMode(point).getCode(), point}},
+        getEntry(_launchClasses, point));
 }
 
 void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
@@ -160,14 +180,13 @@ void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
 }
 
 void DataScan::take(Pole* source, Pole* pole) {
-  auto found = _launchMap.find(source);
-  if (found != _launchMap.end() && !found->second.empty()) {
-    // References into the table survive its growth; iterators need not.
-    const LaunchClasses& from = found->second;
-    merge(from, _launchMap[pole]);
-  }
-  unsigned long& readers = _useCounts[source];
-  if (readers > 0 && --readers == 0) _launchMap.erase(source);
+  LaunchClasses& to = getEntry(_launchClasses, pole);
+  // A widening takes the table to the current bound: this second look-up
+  // leaves `to` in place.
+  LaunchClasses& from = getEntry(_launchClasses, source);
+  if (!from.empty()) merge(from, to);
+  uint32_t& readers = getEntry(_useCounts, source);
+  if (readers > 0 && --readers == 0) LaunchClasses().swap(from);
 }
 
 Mode DataScan::getLaunchMode(Pole* launchPoint) const {
@@ -212,38 +231,45 @@ void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const M
           ->captureLatch(latchPoint);
     group = end;
   }
-  LatchClasses& latches = _latchMap[reached];
-  const LatchClass latch{latchRoot, latchMode.getCode()};
-  if (std::find(latches.begin(), latches.end(), latch) == latches.end()) latches.push_back(latch);
+  _endpointLatches.emplace_back(reached, LatchClass{latchRoot, latchMode.getCode()});
 }
 
 void DataScan::captureLaunches() {
+  // The launch classes have served: their room goes to the latch classes.
+  std::vector<LaunchClasses>().swap(_launchClasses);
+  std::vector<uint32_t>().swap(_useCounts);
+  _latchClasses.resize(Pole::getNumberBound());
+  const auto add = [](const LatchClass& latch, LatchClasses& to) {
+    if (std::find(to.begin(), to.end(), latch) == to.end()) to.push_back(latch);
+  };
+  for (const auto& [endpoint, latch] : _endpointLatches)
+    add(latch, getEntry(_latchClasses, endpoint));
   // Every pole after all the poles it feeds through a followed edge: an
   // edge was followed exactly when its source finished before its target.
   for (auto pole = _finished.rbegin(); pole != _finished.rend(); ++pole) {
-    auto found = _latchMap.find(*pole);
-    if (found == _latchMap.end()) continue;
-    const LatchClasses latches = std::move(found->second);
-    _latchMap.erase(found);
-    const std::size_t order = _finishOrder.at(*pole);
+    LatchClasses latches;
+    latches.swap(getEntry(_latchClasses, *pole));
+    if (latches.empty()) continue;
+    const std::size_t place = getFinishPlace(*pole);
     for (Edge* edge : (*pole)->getIncomingEdgeSet()) {
       if (!edge->isActive()) continue;
-      auto source = _finishOrder.find(edge->getSource());
-      if (source == _finishOrder.end() || source->second >= order) continue;
-      LatchClasses& to = _latchMap[edge->getSource()];
-      for (const LatchClass& latch : latches)
-        if (std::find(to.begin(), to.end(), latch) == to.end()) to.push_back(latch);
+      const std::size_t source = getFinishPlace(edge->getSource());
+      if (source == 0 || source >= place) continue;
+      LatchClasses& to = getEntry(_latchClasses, edge->getSource());
+      for (const LatchClass& latch : latches) add(latch, to);
     }
   }
   // What is left are the launch points.
-  for (const auto& [point, latches] : _latchMap) {
+  for (Pole* point : _launchPoints) {
+    LatchClasses& latches = getEntry(_latchClasses, point);
+    if (latches.empty()) continue;
     const Mode launchMode = getLaunchMode(point);
     forEachLaunchRoot(point, [&, point](Pole* root) {
       for (const LatchClass& latch : latches)
         getSubdomain(root, latch.root, launchMode, Mode(latch.mode))->captureLaunch(point);
     });
+    LatchClasses().swap(latches);
   }
-  _latchMap.clear();
 }
 
 }  // namespace Morva

@@ -4,8 +4,8 @@
 #include <Morva/Mode.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,10 +26,13 @@ namespace Morva {
 // latch classes back over the same edges the walk followed, in the reverse
 // of the order in which the walk finished the poles. The classes held by an
 // inner pole are released as soon as their last reader has taken them.
+//
+// The per-pole tables are arrays indexed by pole number: a scan touches
+// most poles of the design, and arrays cost neither a node per pole nor
+// the heap fragments such nodes leave behind.
 class DataScan {
  public:
-  DataScan(Analyzer& analyzer, const ClockMap& clockMap)
-      : _analyzer(analyzer), _clockMap(clockMap) {}
+  DataScan(Analyzer& analyzer, const ClockMap& clockMap);
 
   void run();
 
@@ -85,6 +88,9 @@ class DataScan {
       for (Pole* root : roots->second) visit(root);
   }
   const LaunchClasses* getLaunchClasses(Pole* pole) const;
+  // The place of a finished pole in the finishing order, 0 for a pole not
+  // finished.
+  std::size_t getFinishPlace(const Pole* pole) const;
   void scanOutputs();
   void scanRegisters();
 
@@ -97,15 +103,20 @@ class DataScan {
 
   Analyzer& _analyzer;
   const ClockMap& _clockMap;
-  std::unordered_map<Pole*, LaunchClasses> _launchMap;
-  // Readers still to come for each pole's launch classes.
-  std::unordered_map<Pole*, unsigned long> _useCounts;
-  // The place of every finished pole in the order the walk finished them,
-  // and the inner (not launching) poles in that order.
-  std::unordered_map<Pole*, std::size_t> _finishOrder;
+  // By pole number: launch classes, readers still to come for them, the
+  // place (from 1) in the order the walk finished the poles, latch classes.
+  std::vector<LaunchClasses> _launchClasses;
+  std::vector<uint32_t> _useCounts;
+  std::vector<uint32_t> _finishPlaces;
+  std::vector<LatchClasses> _latchClasses;
+  // The finished inner (not launching) poles, in the order the walk
+  // finished them, and the launch points.
   std::vector<Pole*> _finished;
-  // The latch classes of the endpoints that captured.
-  std::unordered_map<Pole*, LatchClasses> _latchMap;
+  std::vector<Pole*> _launchPoints;
+  // The latch classes of the endpoints that captured, until the launch
+  // points are captured.
+  std::vector<std::pair<Pole*, LatchClass>> _endpointLatches;
+  std::size_t _finishCount = 0;
   std::map<std::pair<Pole*, Pole*>, Domain*> _domains;
   std::vector<Frame> _stack;
   unsigned long _loopCount = 0;
