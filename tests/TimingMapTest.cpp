@@ -161,6 +161,17 @@ TEST(PoleTimingMap, FindsPolesAndIteratesInCreationOrder) {
   PoleTimingMap moved(std::move(table));
   EXPECT_TRUE(table.empty());
   EXPECT_EQ(moved.find(shuffled[0])->second, reference[shuffled[0]]);
+  // Reserving and trimming leave every entry at its position.
+  PoleTimingMap sized;
+  sized.reserve(poles.size());
+  std::vector<std::size_t> positions;
+  for (std::size_t index = 0; index < 100; ++index)
+    positions.push_back(sized.getPosition(shuffled[index]));
+  sized.shrink_to_fit();
+  for (std::size_t index = 0; index < 100; ++index)
+    EXPECT_EQ(sized.findPosition(shuffled[index]), positions[index]);
+  EXPECT_FALSE(sized.contains(shuffled[100]));
+  EXPECT_EQ(sized.size(), 100u);
   for (Pole* pole : poles) pole->destroy();
 }
 

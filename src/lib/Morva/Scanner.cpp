@@ -989,6 +989,8 @@ void Scanner::arrivalAnalyze() {
       for (const auto& [key, timing] : map) capture(key, timing);
     }
   }
+  // A domain keeps the tables of all its subdomains until its last step.
+  _arrivalMap.shrink_to_fit();
   analyzer->unmark();
 }
 
@@ -1025,11 +1027,15 @@ void Scanner::requireAnalyze() {
   const VisitedSet visited;
   RequirePass pass{*this, _requireMap, _arrivalMap, &Scanner::endRequire};
   Walk<RequirePass> walk(pass, visited);
+  // Only poles with an arrival time are entered: their count bounds the
+  // table, which then never grows (and never holds two copies of itself).
+  _requireMap.reserve(_arrivalMap.size());
   const bool inputs = !_subdomain->getLaunchRoot();
   for (Pole* leaf : _subdomain->getLaunchLeafSet()) {
     if (inputs && !leaf->isInput()) Orvek::console.warning("Not an input pole", "");
     if (_arrivalMap.contains(leaf)) walk.run(leaf);
   }
+  _requireMap.shrink_to_fit();
   analyzer->unmark();
 }
 

@@ -175,7 +175,7 @@ PoleTimingMap& PoleTimingMap::operator=(PoleTimingMap&& other) noexcept {
 std::size_t PoleTimingMap::getPosition(Pole* pole) {
   const uint32_t found = locate(pole);
   if (found != _none) return found;
-  if (2 * (_entries.size() + 1) > _slots.size()) rehash(_slots.empty() ? 16 : 2 * _slots.size());
+  if (2 * (_entries.size() + 1) > _slots.size()) rehash(getSlotCount(_entries.size() + 1));
   const std::size_t mask = _slots.size() - 1;
   std::size_t slot = getHash(pole) & mask;
   while (_slots[slot] != 0) slot = (slot + 1) & mask;
@@ -184,6 +184,22 @@ std::size_t PoleTimingMap::getPosition(Pole* pole) {
   _entries.emplace_back(pole, TimingMap());
   _slots[slot] = static_cast<uint32_t>(_entries.size());
   return _entries.size() - 1;
+}
+
+std::size_t PoleTimingMap::getSlotCount(size_type count) {
+  std::size_t slots = 16;
+  while (slots < 2 * count) slots *= 2;
+  return slots;
+}
+
+void PoleTimingMap::reserve(size_type count) {
+  _entries.reserve(count);
+  if (getSlotCount(count) > _slots.size()) rehash(getSlotCount(count));
+}
+
+void PoleTimingMap::shrink_to_fit() {
+  _entries.shrink_to_fit();
+  if (getSlotCount(_entries.size()) < _slots.size()) rehash(getSlotCount(_entries.size()));
 }
 
 void PoleTimingMap::rehash(std::size_t slotCount) const {

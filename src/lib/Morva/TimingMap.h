@@ -227,9 +227,15 @@ class MORVA_API PoleTimingMap {
 
   void clear();
   void swap(PoleTimingMap& other) noexcept;
+  // Room for `count` poles without growing; and the room of the poles held
+  // only, once a table is complete. Both keep positions valid.
+  void reserve(size_type count);
+  void shrink_to_fit();
 
  private:
   static constexpr uint32_t _none = UINT32_MAX;
+  // The slot count of an index for `count` entries.
+  static std::size_t getSlotCount(size_type count);
 
   // Poles are heap objects: the low address bits carry little, so the
   // product is folded to bring its high bits down.
