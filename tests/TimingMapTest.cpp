@@ -175,6 +175,49 @@ TEST(PoleTimingMap, FindsPolesAndIteratesInCreationOrder) {
   for (Pole* pole : poles) pole->destroy();
 }
 
+TEST(PoleTimingMap, SwitchesFromHashingToPoleNumbersAsItGrows) {
+  std::vector<Pole*> poles;
+  for (int index = 0; index < 200; ++index)
+    poles.push_back(Pole::createMain("q" + std::to_string(index)));
+  PoleTimingMap table;
+  std::map<Pole*, int> reference;
+  const auto check = [&table, &reference, &poles] {
+    for (Pole* pole : poles) {
+      const auto found = reference.find(pole);
+      ASSERT_EQ(table.contains(pole), found != reference.end()) << pole->getName();
+      if (found != reference.end())
+        EXPECT_EQ(int(table.find(pole)->second.find(0)->second.getMaximumDelay()), found->second);
+    }
+  };
+  // From the end, so that entries come against creation order and are
+  // sorted when iterated; every seventh pole, then all of them.
+  for (int step : {7, 1}) {
+    for (int index = 199; index >= 0; index -= step) {
+      table[poles[index]][0] = timing(0, index);
+      reference[poles[index]] = index;
+    }
+    check();
+    std::vector<Pole*> order;
+    for (const auto& entry : table) order.push_back(entry.first);
+    std::vector<Pole*> expected;
+    for (const auto& entry : reference) expected.push_back(entry.first);
+    std::sort(expected.begin(), expected.end(), Morva::Object::StampLess());
+    EXPECT_EQ(order, expected);
+    check();
+  }
+  // A pole made after the table was indexed by number is entered too.
+  Pole* late = Pole::createMain("late");
+  table[late][0] = timing(0, 1000);
+  reference[late] = 1000;
+  poles.push_back(late);
+  check();
+  PoleTimingMap copy = table;
+  table.clear();
+  EXPECT_FALSE(table.contains(late));
+  EXPECT_EQ(int(copy.find(late)->second.find(0)->second.getMaximumDelay()), 1000);
+  for (Pole* pole : poles) pole->destroy();
+}
+
 TEST(PoleTimingMap, OrdersEqualStampsByAddress) {
   // Required stamps can repeat; the table then falls back to addresses,
   // like every stamp-ordered set.

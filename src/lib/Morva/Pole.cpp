@@ -78,7 +78,10 @@ void Pole::operator delete(void* block, std::size_t size) {
   getPool().deallocate(block, size);
 }
 
-Pole::Pole(const std::string& name) : _name(name), _number(getNumbers().take()) {}
+// The number is taken last, so that a failed construction keeps none.
+Pole::Pole(const std::string& name) : _name(name) {
+  _number = getNumbers().take();
+}
 
 Pole::~Pole() {
   getNumbers().give(_number);

@@ -110,6 +110,11 @@ class MORVA_API Pole : public Object {
     return flag(4) ? Type::Dual : Type::None;
   }
 
+  // What a walk reads of a pole it only passes by (flags, number, masks)
+  // shares the first cache line with the object header.
+  uint32_t _number;
+  uint32_t _openingMaskNumber = 0;
+  uint32_t _closingMaskNumber = 0;
   std::string _name;
   Orvek::Stuff* _buddy = nullptr;
   // The registered pole of the same name on the other side (the dual pole
@@ -118,9 +123,6 @@ class MORVA_API Pole : public Object {
   Pole* _partner = nullptr;
   EdgeSet _incomingEdges{true};
   EdgeSet _outgoingEdges{false};
-  uint32_t _openingMaskNumber = 0;
-  uint32_t _closingMaskNumber = 0;
-  uint32_t _number;
 };
 
 }  // namespace Morva

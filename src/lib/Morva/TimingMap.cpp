@@ -144,15 +144,17 @@ bool TimingMap::operator==(const TimingMap& other) const {
 // ---- PoleTimingMap -------------------------------------------------------------
 
 PoleTimingMap::PoleTimingMap(const PoleTimingMap& other)
-    : _entries(other._entries), _slots(other._slots), _ordered(other._ordered) {}
+    : _entries(other._entries),
+      _slots(other._slots),
+      _ordered(other._ordered),
+      _byNumber(other._byNumber) {}
 
 PoleTimingMap::PoleTimingMap(PoleTimingMap&& other) noexcept
     : _entries(std::move(other._entries)),
       _slots(std::move(other._slots)),
-      _ordered(other._ordered) {
-  other._entries.clear();
-  other._slots.clear();
-  other._ordered = true;
+      _ordered(other._ordered),
+      _byNumber(other._byNumber) {
+  other.clear();
 }
 
 PoleTimingMap& PoleTimingMap::operator=(const PoleTimingMap& other) {
@@ -160,6 +162,7 @@ PoleTimingMap& PoleTimingMap::operator=(const PoleTimingMap& other) {
     _entries = other._entries;
     _slots = other._slots;
     _ordered = other._ordered;
+    _byNumber = other._byNumber;
   }
   return *this;
 }
@@ -172,17 +175,19 @@ PoleTimingMap& PoleTimingMap::operator=(PoleTimingMap&& other) noexcept {
   return *this;
 }
 
+uint32_t PoleTimingMap::getNumber(const Pole* pole) {
+  return pole->getNumber();
+}
+
 std::size_t PoleTimingMap::getPosition(Pole* pole) {
   const uint32_t found = locate(pole);
   if (found != _none) return found;
-  if (2 * (_entries.size() + 1) > _slots.size()) rehash(getSlotCount(_entries.size() + 1));
-  const std::size_t mask = _slots.size() - 1;
-  std::size_t slot = getHash(pole) & mask;
-  while (_slots[slot] != 0) slot = (slot + 1) & mask;
+  if (_byNumber ? getNumber(pole) >= _slots.size() : 2 * (_entries.size() + 1) > _slots.size())
+    rehash(getSlotCount(_entries.size() + 1));
   if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().first))
     _ordered = false;
   _entries.emplace_back(pole, TimingMap());
-  _slots[slot] = static_cast<uint32_t>(_entries.size());
+  index(_entries.size() - 1);
   return _entries.size() - 1;
 }
 
@@ -194,29 +199,40 @@ std::size_t PoleTimingMap::getSlotCount(size_type count) {
 
 void PoleTimingMap::reserve(size_type count) {
   _entries.reserve(count);
-  if (getSlotCount(count) > _slots.size()) rehash(getSlotCount(count));
+  if (!_byNumber && getSlotCount(count) > _slots.size()) rehash(getSlotCount(count));
 }
 
 void PoleTimingMap::shrink_to_fit() {
   _entries.shrink_to_fit();
-  if (getSlotCount(_entries.size()) < _slots.size()) rehash(getSlotCount(_entries.size()));
+  if (!_byNumber && getSlotCount(_entries.size()) < _slots.size())
+    rehash(getSlotCount(_entries.size()));
 }
 
 void PoleTimingMap::rehash(std::size_t slotCount) const {
-  _slots.assign(slotCount, 0);
-  const std::size_t mask = slotCount - 1;
-  for (std::size_t position = 0; position < _entries.size(); ++position) {
-    std::size_t slot = getHash(_entries[position].first) & mask;
-    while (_slots[slot] != 0) slot = (slot + 1) & mask;
-    _slots[slot] = static_cast<uint32_t>(position + 1);
+  const std::size_t numbers = Pole::getNumberBound();
+  _byNumber = slotCount * 16 >= numbers;
+  _slots.assign(_byNumber ? numbers : slotCount, 0);
+  for (std::size_t position = 0; position < _entries.size(); ++position) index(position);
+}
+
+void PoleTimingMap::index(std::size_t position) const {
+  const Pole* pole = _entries[position].first;
+  const auto taken = static_cast<uint32_t>(position + 1);
+  if (_byNumber) {
+    _slots[getNumber(pole)] = taken;
+    return;
   }
+  const std::size_t mask = _slots.size() - 1;
+  std::size_t slot = getHash(pole) & mask;
+  while (_slots[slot] != 0) slot = (slot + 1) & mask;
+  _slots[slot] = taken;
 }
 
 void PoleTimingMap::sortByStamp() const {
   std::sort(_entries.begin(), _entries.end(), [](const value_type& a, const value_type& b) {
     return Object::StampLess()(a.first, b.first);
   });
-  rehash(_slots.size());
+  rehash(_byNumber ? Pole::getNumberBound() : _slots.size());
   _ordered = true;
 }
 
@@ -224,12 +240,14 @@ void PoleTimingMap::clear() {
   _entries.clear();
   _slots.clear();
   _ordered = true;
+  _byNumber = false;
 }
 
 void PoleTimingMap::swap(PoleTimingMap& other) noexcept {
   _entries.swap(other._entries);
   _slots.swap(other._slots);
   std::swap(_ordered, other._ordered);
+  std::swap(_byNumber, other._byNumber);
 }
 
 }  // namespace Morva

@@ -163,10 +163,13 @@ inline void swap(TimingMap& a, TimingMap& b) noexcept {
 // The per-pole table of timing maps of a scanner, iterated in pole creation
 // order (`Object::StampLess`).
 //
-// Propagation looks poles up once per edge, so the table is a hash index
-// over a dense array of entries: a lookup is one probe of a small integer
-// array, the entries need no node allocation, and a table of n poles costs
-// two arrays instead of n tree nodes. Creation order is needed only by the
+// Propagation looks poles up once per edge, so the table is an index over a
+// dense array of entries: a lookup is one probe of a small integer array,
+// the entries need no node allocation, and a table of n poles costs two
+// arrays instead of n tree nodes. A small table hashes pole addresses; once
+// its index would take a sixteenth of the room of one slot per pole number,
+// it becomes that: a slot per pole number, found without hashing or
+// probing, which the large tables of propagation gain most from. Creation order is needed only by the
 // walks that iterate the table (slack tagging, records); `begin()` sorts the
 // array by stamp the first time it is called after an insertion, which is
 // one O(n log n) sort per filled table. Sorting moves entries, so
@@ -244,9 +247,18 @@ class MORVA_API PoleTimingMap {
         static_cast<uint64_t>(reinterpret_cast<std::uintptr_t>(pole)) * 0x9E3779B97F4A7C15ULL;
     return static_cast<std::size_t>(product ^ (product >> 32));
   }
+  static uint32_t getNumber(const Pole* pole);
   // The entry position of `pole`, or `_none`.
   uint32_t locate(const Pole* pole) const {
     if (_slots.empty()) return _none;
+    if (_byNumber) {
+      const uint32_t number = getNumber(pole);
+      if (number >= _slots.size()) return _none;
+      const uint32_t taken = _slots[number];
+      // A slot may name the entry of a destroyed pole whose number was
+      // taken again.
+      return taken != 0 && _entries[taken - 1].first == pole ? taken - 1 : _none;
+    }
     const std::size_t mask = _slots.size() - 1;
     for (std::size_t slot = getHash(pole) & mask;; slot = (slot + 1) & mask) {
       const uint32_t taken = _slots[slot];
@@ -254,7 +266,11 @@ class MORVA_API PoleTimingMap {
       if (_entries[taken - 1].first == pole) return taken - 1;
     }
   }
+  // Rebuilds the index for the entries held: hashed with `slotCount`
+  // slots, or by pole number when that many slots would take a sixteenth
+  // of the room.
   void rehash(std::size_t slotCount) const;
+  void index(std::size_t position) const;
   void order() const {
     if (!_ordered) sortByStamp();
   }
@@ -267,6 +283,7 @@ class MORVA_API PoleTimingMap {
   mutable std::vector<value_type> _entries;
   mutable std::vector<uint32_t> _slots;
   mutable bool _ordered = true;
+  mutable bool _byNumber = false;
 };
 
 inline void swap(PoleTimingMap& a, PoleTimingMap& b) noexcept {
