@@ -944,6 +944,10 @@ void Scanner::arrivalAnalyze() {
   const VisitedSet visited;
   ArrivalPass pass{*this, _arrivalMap, analyzer->getFalsePathMask(), &Scanner::startArrival};
   Walk<ArrivalPass> walk(pass, visited);
+  // Room for every pole, so that the table never moves while it fills: the
+  // room not written costs address space only, and the table is trimmed
+  // at the end.
+  _arrivalMap.reserve(Pole::getNumberBound());
   const Mask multicycleMask = analyzer->getMulticyclePathMask();
   // Widens the subdomain's arrival window by one capture-side timing.
   const auto capture = [this, &multicycleMask](unsigned long key, const Timing& timing) {
