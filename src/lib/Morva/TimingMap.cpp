@@ -219,7 +219,11 @@ void PoleTimingMap::index(std::size_t position) const {
   const Pole* pole = _entries[position].first;
   const auto taken = static_cast<uint32_t>(position + 1);
   if (_byNumber) {
-    _slots[getNumber(pole)] = taken;
+    // Every living pole's number is below the slot count; the entry of a
+    // pole destroyed meanwhile is left out of the index rather than let a
+    // stale number write anywhere.
+    const uint32_t number = getNumber(pole);
+    if (number < _slots.size()) _slots[number] = taken;
     return;
   }
   const std::size_t mask = _slots.size() - 1;
