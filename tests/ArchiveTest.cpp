@@ -244,9 +244,10 @@ TEST_F(ArchiveTest, LineCleaningAndNumbering) {
       longComment +                    // lines 9 and 10: two pieces
       "POLE e None\n" +                // line 11
       std::string(2047, 'y') +
-      "\n" +                // lines 12 and 13: a newline past 2047 characters
-      "POLE f None\n" +     // line 14
-      "POLE g None None");  // no final newline
+      "\n" +                    // lines 12 and 13: a newline past 2047 characters
+      "POLE f None\n" +         // line 14
+      " POLE h None None \n" +  // one leading and one trailing blank
+      "POLE g None None");      // no final newline
   ASSERT_NE(main("a"), nullptr);
   EXPECT_EQ(main("a")->getReportName(), "label\r");
   EXPECT_NE(main("b"), nullptr);
@@ -263,6 +264,7 @@ TEST_F(ArchiveTest, LineCleaningAndNumbering) {
   EXPECT_TRUE(printed("Error: Unrecognized token " + std::string(2047, 'y') + " (line 12)\n"));
   EXPECT_TRUE(printed("Error: Syntax error (line 14)\n"));
   EXPECT_NE(main("g"), nullptr);
+  EXPECT_NE(main("h"), nullptr);
   EXPECT_EQ(count("Error: "), 6);
 }
 

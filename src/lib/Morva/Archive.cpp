@@ -18,8 +18,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -83,6 +85,18 @@ class InputFile {
 // blanks become one blank and trailing blanks go. Carriage returns and one
 // leading blank stay.
 std::size_t clean(char* text) {
+  // Most pieces are one record ending in a newline, with neither comment,
+  // tab nor run of blanks: those are found with whole-buffer scans.
+  const std::size_t size = std::strlen(text);
+  const char* feed = static_cast<const char*>(std::memchr(text, '\n', size));
+  if ((!feed || feed == text + size - 1) && !std::memchr(text, '#', size) &&
+      !std::memchr(text, '\t', size) &&
+      std::string_view(text, size).find("  ") == std::string_view::npos) {
+    std::size_t length = feed ? size - 1 : size;
+    while (length > 0 && text[length - 1] == ' ') --length;
+    text[length] = '\0';
+    return length;
+  }
   std::size_t length = 0;
   bool newline = false;
   for (const char* read = text; *read != '\0' && *read != '#'; ++read) {
