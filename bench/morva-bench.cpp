@@ -13,9 +13,9 @@
 // --json, whose outputs must be the same bytes.
 //
 // A stage is repeated (best time kept) while it takes under a second, up
-// to --repetitions; domain creation and constraint achievement are
-// repeated on a reloaded design the same way, and the passes of all the
-// domains run once (the domains allow them only once).
+// to --repetitions; domain creation, constraint achievement and the passes
+// of all the domains (which a domain allows only once) are repeated the
+// same way on a reloaded design.
 
 #include "DesignWriter.h"
 #include "FlatGraph.h"
@@ -312,48 +312,47 @@ SizeResult runSize(const Settings& settings, std::uint64_t target, const fs::pat
         ++result.loadedEdges;
     }
 
-    // Domain creation and constraints, on a reloaded design for each run.
-    progress(std::to_string(target) + " edges: domains and constraints");
+    // Domain creation, constraints and the passes of every domain as the
+    // analysis runs them, on a reloaded design for each run.
+    progress(std::to_string(target) + " edges: domains, constraints and passes");
     Row create{kCreateDomains, 0, edges, 0, 0};
     Row achieve{kAchieve, 0, edges, 0, 0};
+    Row clockAll{kClockAll, 0, edges, 0, 0};
+    Row arrivalAll{kArrivalAll, 0, edges, 0, 0};
+    Row requireAll{kRequireAll, 0, edges, 0, 0};
     for (unsigned run = 0; run < std::max(1U, repetitions); ++run) {
       if (run > 0) {
         freshAnalyzer();
         Morva::Archive(gzip).load();
       }
-      auto start = Clock::now();
-      Morva::analyzer->createDomains();
-      const double creating = secondsSince(start);
-      start = Clock::now();
-      Morva::analyzer->achieveConstrainedPaths();
-      const double achieving = secondsSince(start);
-      create.seconds = run == 0 ? creating : std::min(create.seconds, creating);
-      achieve.seconds = run == 0 ? achieving : std::min(achieve.seconds, achieving);
-      ++create.samples;
-      ++achieve.samples;
-      if (creating >= 1.0 || achieving >= 1.0) break;
+      bool slow = false;
+      const auto time = [run, &slow](Row& row, const std::function<void()>& body) {
+        const auto start = Clock::now();
+        body();
+        const double seconds = secondsSince(start);
+        row.seconds = run == 0 ? seconds : std::min(row.seconds, seconds);
+        ++row.samples;
+        slow = slow || seconds >= 1.0;
+      };
+      time(create, [] { Morva::analyzer->createDomains(); });
+      time(achieve, [] { Morva::analyzer->achieveConstrainedPaths(); });
+      const auto& domains = Morva::analyzer->getDomainSet();
+      for (Morva::Domain* domain : domains) domain->openScanners();
+      const auto step = [&domains](void (Morva::Domain::*step)()) {
+        return [&domains, step] {
+          for (Morva::Domain* domain : domains) (domain->*step)();
+        };
+      };
+      time(clockAll, step(&Morva::Domain::clockAnalyze));
+      time(arrivalAll, step(&Morva::Domain::arrivalAnalyze));
+      time(requireAll, step(&Morva::Domain::requireAnalyze));
+      if (slow) break;
     }
-    add(create);
-    add(achieve);
-    result.domains = Morva::analyzer->getDomainSet().size();
+    for (const Row& row : {create, achieve, clockAll, arrivalAll, requireAll}) add(row);
+    const auto& domains = Morva::analyzer->getDomainSet();
+    result.domains = domains.size();
     const std::vector<Morva::Subdomain*> subdomains = getSubdomains();
     result.subdomains = subdomains.size();
-
-    // The passes of every domain, once, as the analysis runs them.
-    progress(std::to_string(target) + " edges: passes of " + std::to_string(result.subdomains) +
-             " subdomains");
-    const auto& domains = Morva::analyzer->getDomainSet();
-    for (Morva::Domain* domain : domains) domain->openScanners();
-    const auto once = [&](const char* stage, void (Morva::Domain::*step)()) {
-      add(measure(
-          stage, edges, 1, [] {},
-          [&domains, step] {
-            for (Morva::Domain* domain : domains) (domain->*step)();
-          }));
-    };
-    once(kClockAll, &Morva::Domain::clockAnalyze);
-    once(kArrivalAll, &Morva::Domain::arrivalAnalyze);
-    once(kRequireAll, &Morva::Domain::requireAnalyze);
 
     progress(std::to_string(target) + " edges: route searches and slack tagging");
     const Morva::Delay maximum = Morva::Delay::getMaximum();
