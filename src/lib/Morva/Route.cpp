@@ -52,9 +52,8 @@ class RoutePoleDriver : public Orvek::Cloneable<RoutePoleDriver, Orvek::Collecti
   const EdgeList* _edges;
 };
 
-// The slack of a route of `edges` (not empty), in the order of operations
-// of the delay accessors: the data delay (edges into dual poles left out),
-// less the skew, with the setup or hold time of a check at the end.
+// The delay of the edges of a route, edges into dual poles (checks) left
+// out.
 template <class EdgeRange>
 Delay getDataDelay(const EdgeRange& edges, bool longest) {
   Delay data(0);
@@ -70,6 +69,9 @@ Delay getSkew(const Delay& latchDelay, const Delay& launchDelay) {
                                     static_cast<uint32_t>(static_cast<int>(launchDelay))));
 }
 
+// The slack of a route of `edges` (not empty), in the order of operations
+// of the delay accessors: the data delay less the skew, with the setup or
+// hold time of a check at the end.
 template <class EdgeRange>
 Delay getRouteSlack(const Subdomain* subdomain, bool longest, const EdgeRange& edges,
                     const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {

@@ -169,11 +169,13 @@ inline void swap(TimingMap& a, TimingMap& b) noexcept {
 // arrays instead of n tree nodes. A small table hashes pole addresses; once
 // its index would take a sixteenth of the room of one slot per pole number,
 // it becomes that: a slot per pole number, found without hashing or
-// probing, which the large tables of propagation gain most from. Creation order is needed only by the
-// walks that iterate the table (slack tagging, records); `begin()` sorts the
-// array by stamp the first time it is called after an insertion, which is
-// one O(n log n) sort per filled table. Sorting moves entries, so
-// `begin()` invalidates iterators obtained before it, as insertions do.
+// probing, which the large tables of propagation gain most from.
+//
+// Creation order is needed only by the walks that iterate the table (slack
+// tagging, records); `begin()` sorts the array by stamp the first time it
+// is called after an insertion, which is one O(n log n) sort per filled
+// table. Sorting moves entries, so `begin()` invalidates iterators obtained
+// before it, as insertions do.
 class MORVA_API PoleTimingMap {
  public:
   using key_type = Pole*;
