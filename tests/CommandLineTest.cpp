@@ -592,6 +592,17 @@ TEST_F(CommandLineTest, JsonIsWrittenWholeOrNotAtAll) {
   std::vector<std::string> names = listDirectory();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"folder", "result.json"}));
+
+  // Names that are not UTF-8 (here an archive's) reach the JSON with the
+  // bad byte replaced, to a file and to standard output alike.
+  const std::string latin = write("caf\xe9.morva", readFile(kPipeline));
+  const Outcome toFile = run("--no-routes --json '" + file + "' '" + latin + "'");
+  EXPECT_EQ(toFile.status, 0) << toFile.err;
+  const Outcome toOutput = run("--no-routes --json - '" + latin + "'");
+  EXPECT_EQ(toOutput.status, 0) << toOutput.err;
+  EXPECT_EQ(toOutput.out, readFile(file));
+  const std::string archive = json::parse(toOutput.out).at("archives").at(0);
+  EXPECT_TRUE(archive.ends_with("caf\xef\xbf\xbd.morva")) << archive;
 }
 
 TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {

@@ -220,8 +220,12 @@ bool JsonFile::open(const std::string& fileName, std::string& error) {
   return true;
 }
 
+std::string getJsonText(const nlohmann::ordered_json& document) {
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 bool JsonFile::commit(const nlohmann::ordered_json& document, std::string& error) {
-  const std::string text = document.dump(2) + "\n";
+  const std::string text = getJsonText(document);
   std::size_t written = 0;
   while (written < text.size()) {
     const ssize_t result = write(_descriptor, text.data() + written, text.size() - written);

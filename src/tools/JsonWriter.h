@@ -14,6 +14,11 @@ namespace MorvaTool {
 // route with its slack, delays, note and edges.
 nlohmann::ordered_json getAnalysisJson(const Options& options);
 
+// The document as indented text. Names come from archives and file names,
+// which need not be UTF-8: each byte that is not valid UTF-8 is written as
+// U+FFFD, so that the text stays valid JSON.
+std::string getJsonText(const nlohmann::ordered_json& document);
+
 // A JSON file written in full or not at all: the text goes to a temporary
 // file in the same directory, renamed over the final name once complete.
 // The temporary file is made by `open`, so that an unwritable place is known

@@ -125,7 +125,7 @@ bool Run::writeJson(const nlohmann::ordered_json& document) {
     return false;
   }
   std::ostream output(_standardOutput);
-  output << document.dump(2) << '\n';
+  output << getJsonText(document);
   if (output.flush()) return true;
   if (isClosedPipe(STDOUT_FILENO)) return false;
   fail("JSON output", "cannot write to standard output");
