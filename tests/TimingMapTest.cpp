@@ -185,8 +185,9 @@ TEST(PoleTimingMap, SwitchesFromHashingToPoleNumbersAsItGrows) {
     for (Pole* pole : poles) {
       const auto found = reference.find(pole);
       ASSERT_EQ(table.contains(pole), found != reference.end()) << pole->getName();
-      if (found != reference.end())
+      if (found != reference.end()) {
         EXPECT_EQ(int(table.find(pole)->second.find(0)->second.getMaximumDelay()), found->second);
+      }
     }
   };
   // From the end, so that entries come against creation order and are
