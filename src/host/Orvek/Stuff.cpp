@@ -3,8 +3,6 @@
 
 namespace Orvek {
 
-Stuff::~Stuff() = default;
-
 Slot* Stuff::_getSlot(const std::string& name) const {
   return new StandardSlot<const Stuff*>(name, this);
 }

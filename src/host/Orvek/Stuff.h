@@ -16,7 +16,9 @@ class ORVEK_API Stuff {
   Stuff() = default;
   Stuff(const Stuff&) = default;
   Stuff& operator=(const Stuff&) = default;
-  virtual ~Stuff();
+  // Inline, so that the countless short-lived values (delays, timings,
+  // masks) of the hot paths are destroyed without a call into the library.
+  virtual ~Stuff() = default;
 
   virtual std::string _getLabel() const = 0;
   // A new slot named `name` holding this value (the caller owns it).
