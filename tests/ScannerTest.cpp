@@ -640,8 +640,99 @@ void expectSameTables(Scanner* scanner, const Reference& reference) {
 
 }  // namespace
 
+TEST_F(ScannerTest, PassesSeeEveryChangeToTheGraph) {
+  buildPipeline();
+  const auto arrivalAtD2 = [this] {
+    Scanner* scanner = subdomain->openScanner();
+    scanner->clockAnalyze();
+    scanner->arrivalAnalyze();
+    TimingMap found;
+    return scanner->hasArrivalTimingMap(d2, found) ? found : TimingMap();
+  };
+  EXPECT_EQ(arrivalAtD2(), map({{0, timing(47, 219)}}));
+  gd2->setMaximumDelay(Delay(60));
+  EXPECT_EQ(arrivalAtD2(), map({{0, timing(47, 229)}}));
+  Pole* extra = pole("extra");
+  edge(q1, extra, 1, 1);
+  edge(extra, d2, 1, 500);
+  EXPECT_EQ(arrivalAtD2(), map({{0, timing(47, 640)}}));
+  extra->destroy();
+  gd2->disactivate();
+  EXPECT_EQ(arrivalAtD2(), TimingMap());
+  gd2->setFlag(3, true);
+  EXPECT_EQ(arrivalAtD2(), map({{0, timing(47, 229)}}));
+  // A false path from q1 closing at d2 cuts what it covers there.
+  CPath* path = FPath::create(poles({q1}), poles({}), poles({d2}));
+  constrain(path, {q1g, gd2});
+  analyzer->setFalsePathMask(path->getMask());
+  EXPECT_EQ(arrivalAtD2(), map({{0, timing(47, 71)}}));
+}
+
+TEST_F(ScannerTest, PassesFailAsTheirWalksDo) {
+  buildPipeline();
+  // A second register, captured after ff2, whose data comes from h alone.
+  Pole* ff3 = pole("ff3", Mode::Rising);
+  Pole* ff3Data = Pole::createDual("ff3");
+  Pole* h = pole("h");
+  edge(cb, ff3, 1, 1);
+  edge(in, h, 1, 1);
+  edge(h, ff3Data, 1, 1, Purpose::SetupHold);
+  subdomain->captureLatch(ff3);
+
+  // An overflow inside the walks: d2 and the poles before it are complete
+  // and marked, the register's data side is marked but has no arrival.
+  gd2->setMaximumDelay(Delay(2147483471));
+  Scanner* scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  try {
+    scanner->arrivalAnalyze();
+    ADD_FAILURE() << "overflow accepted";
+  } catch (const Orvek::InvalidRequest& error) {
+    EXPECT_EQ(error.getMessage(), "Delay overflow");
+  }
+  EXPECT_TRUE(scanner->hasArrivalTimingMap(d2));
+  EXPECT_FALSE(scanner->hasArrivalTimingMap(ff2Data));
+  EXPECT_TRUE(d2->isMarked());
+  EXPECT_TRUE(ff2Data->isMarked());
+  analyzer->unmark();
+
+  // An underflow while ff2's arrival is captured, after its walk and before
+  // ff3's: nothing of ff3's data cone has an arrival or a mark.
+  gd2->setMaximumDelay(Delay(50));
+  gd2->setMinimumDelay(Delay(-2147483627));
+  scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  try {
+    scanner->arrivalAnalyze();
+    ADD_FAILURE() << "underflow accepted";
+  } catch (const Orvek::InvalidRequest& error) {
+    EXPECT_EQ(error.getMessage(), "Delay underflow");
+  }
+  EXPECT_EQ(arrivalOf(scanner, ff2Data), map({{0, timing(-2147483635, 244)}}));
+  EXPECT_TRUE(ff2Data->isMarked());
+  EXPECT_FALSE(scanner->hasArrivalTimingMap(h));
+  EXPECT_FALSE(h->isMarked());
+  EXPECT_FALSE(ff3Data->isMarked());
+  analyzer->unmark();
+
+  // Once the data is sound again, the same scanner's tables are refilled by
+  // a fresh one, and the marks are gone after each pass.
+  gd2->setMinimumDelay(Delay(40));
+  scanner = subdomain->openScanner();
+  scanner->clockAnalyze();
+  scanner->arrivalAnalyze();
+  EXPECT_EQ(arrivalOf(scanner, ff2Data), map({{0, timing(32, 244)}}));
+  EXPECT_EQ(arrivalOf(scanner, ff3Data), map({{0, timing(2, 5)}}));
+  EXPECT_FALSE(d2->isMarked());
+}
+
 TEST_F(ScannerTest, WalksMatchARecursiveReferenceOnRandomGraphs) {
-  for (unsigned seed = 1; seed <= 12; ++seed) {
+  // With loops the passes walk the graph depth first; without (every edge
+  // then runs from an earlier pole to a later one), they sweep it in
+  // topological order. Both must give the reference's tables.
+  for (unsigned trial = 0; trial < 24; ++trial) {
+    const unsigned seed = 1 + trial / 2;
+    const bool loops = trial % 2 == 0;
     if (analyzer) analyzer->destroy();
     Analyzer::create();
     std::mt19937 random(seed);
@@ -674,7 +765,8 @@ TEST_F(ScannerTest, WalksMatchARecursiveReferenceOnRandomGraphs) {
         edges.push_back(
             edge(data[random() % index], data[index], random() % 10, 10 + random() % 10));
       Pole* back = data[6 + random() % (index - 5)];
-      if (random() % 4 == 0 && back != data[index]) edges.push_back(edge(data[index], back, 1, 2));
+      if (random() % 4 == 0 && back != data[index] && loops)
+        edges.push_back(edge(data[index], back, 1, 2));
       if (random() % 8 == 0) edges.back()->disactivate();
     }
     for (Pole* reg : registers)
@@ -706,13 +798,13 @@ TEST_F(ScannerTest, WalksMatchARecursiveReferenceOnRandomGraphs) {
     }
     sub->captureLaunch(input);
     sub->setSetupRelation(Delay(400));
+    SCOPED_TRACE("seed " + std::to_string(seed) + (loops ? " with loops" : " without loops"));
     Scanner* scanner = sub->openScanner();
     scanner->clockAnalyze();
     scanner->arrivalAnalyze();
     scanner->requireAnalyze();
     Reference reference{sub, scanner, {}, {}, {}, {}, {}};
     reference.run();
-    SCOPED_TRACE("seed " + std::to_string(seed));
     expectSameTables(scanner, reference);
     EXPECT_FALSE(reference.require.empty());
   }

@@ -5,6 +5,7 @@
 #include <Morva/DataScan.h>
 #include <Morva/DomainReport.h>
 #include <Morva/FPath.h>
+#include <Morva/GraphImage.h>
 #include <Morva/MPath.h>
 #include <Morva/Pole.h>
 #include <Morva/WeightTagger.h>
@@ -58,6 +59,7 @@ void Analyzer::preDestroy() {
   for (Pole* pole : getPoles()) pole->destroy();
   for (CPath* path : getCPaths()) path->destroy();
   for (Domain* domain : getDomains()) domain->destroy();
+  GraphImage::release();
   analyzer = nullptr;
 }
 

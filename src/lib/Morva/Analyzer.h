@@ -165,6 +165,9 @@ class MORVA_API Analyzer : public Object {
   void unmark();
   // Called by `Pole::mark`: the poles to unmark.
   void noteMarked(Pole* pole) { _markedPoles.push_back(pole); }
+  // The poles marked since the last `unmark`, some perhaps unmarked since:
+  // walks that keep their own marks start from these.
+  const std::vector<Pole*>& getMarkedPoles() const { return _markedPoles; }
 
   // ---- Analysis: domain creation, constraints, weights, driver, report ----
   // Clock group tests of a domain's two roots.

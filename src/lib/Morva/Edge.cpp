@@ -1,4 +1,5 @@
 #include <Morva/Edge.h>
+#include <Morva/GraphImage.h>
 #include <Morva/ObjectPool.h>
 #include <Morva/Pole.h>
 #include <Orvek/Exception.h>
@@ -183,7 +184,28 @@ std::string Edge::getAlias() const {
   return getPurpose().getName() + "[" + getName() + "]";
 }
 
+void Edge::setMinimumDelay(const Delay& delay) {
+  GraphImage::touch();
+  _minimumDelay = static_cast<int>(delay);
+}
+
+void Edge::setMaximumDelay(const Delay& delay) {
+  GraphImage::touch();
+  _maximumDelay = static_cast<int>(delay);
+}
+
+void Edge::activate() {
+  GraphImage::touch();
+  setFlagBit(3, true);
+}
+
+void Edge::disactivate() {
+  GraphImage::touch();
+  setFlagBit(3, false);
+}
+
 void Edge::sensitize(const Mask& mask) {
+  GraphImage::touch();
   _maskNumber = packMaskNumber((getMask() | mask).getNumber());
 }
 

@@ -131,9 +131,9 @@ class MORVA_API Edge : public Object {
   std::string getAlias() const override;
 
   Delay getMinimumDelay() const { return Delay(_minimumDelay); }
-  void setMinimumDelay(const Delay& delay) { _minimumDelay = static_cast<int>(delay); }
+  void setMinimumDelay(const Delay& delay);
   Delay getMaximumDelay() const { return Delay(_maximumDelay); }
-  void setMaximumDelay(const Delay& delay) { _maximumDelay = static_cast<int>(delay); }
+  void setMaximumDelay(const Delay& delay);
   Delay getSlack() const { return Delay(_slack); }
   void setSlack(const Delay& slack) { _slack = static_cast<int>(slack); }
   unsigned long getWeight() const { return _weight; }
@@ -147,8 +147,8 @@ class MORVA_API Edge : public Object {
     _domainMaskNumber = packMaskNumber(mask.getNumber());
   }
 
-  void activate() { setFlagBit(3, true); }
-  void disactivate() { setFlagBit(3, false); }
+  void activate();
+  void disactivate();
   void reset();
 
   bool isActive() const { return flag(3); }

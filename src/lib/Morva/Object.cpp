@@ -1,3 +1,4 @@
+#include <Morva/GraphImage.h>
 #include <Morva/Object.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
@@ -73,6 +74,9 @@ bool Object::getFlag(unsigned long number) const {
 void Object::setFlag(unsigned long number, bool value) {
   if (number < 1 || number > 6)
     Orvek::raise<Orvek::InvalidRequest>(kSource, "setFlag", "Rejected number");
+  // Flags hold pole modes and types and edge activity, which the graph
+  // image copies.
+  GraphImage::touch();
   setFlagBit(static_cast<unsigned>(number), value);
 }
 

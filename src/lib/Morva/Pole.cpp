@@ -1,4 +1,5 @@
 #include <Morva/Analyzer.h>
+#include <Morva/GraphImage.h>
 #include <Morva/ObjectPool.h>
 #include <Morva/Pole.h>
 #include <Orvek/Exception.h>
@@ -29,32 +30,41 @@ std::unordered_map<const Pole*, std::string>& getReportNames() {
   return *names;
 }
 
-// The numbers of the living poles: freed numbers are taken again, smallest
-// first, so that the numbers stay dense as poles come and go; once no pole
-// lives, numbering starts over. Never destroyed, like the pool.
+// The numbers of the living poles, and the pole of each: freed numbers are
+// taken again, smallest first, so that the numbers stay dense as poles come
+// and go; once no pole lives, numbering starts over. Never destroyed, like
+// the pool.
 class PoleNumbers {
  public:
-  uint32_t take() {
+  uint32_t take(Pole* pole) {
     ++_living;
-    if (_free.empty()) return _bound++;
+    if (_free.empty()) {
+      _poles.push_back(pole);
+      return _bound++;
+    }
     std::pop_heap(_free.begin(), _free.end(), std::greater<>());
     const uint32_t number = _free.back();
     _free.pop_back();
+    _poles[number] = pole;
     return number;
   }
   void give(uint32_t number) {
     if (--_living == 0) {
       _free.clear();
+      _poles.clear();
       _bound = 0;
       return;
     }
+    _poles[number] = nullptr;
     _free.push_back(number);
     std::push_heap(_free.begin(), _free.end(), std::greater<>());
   }
   std::size_t getBound() const { return _bound; }
+  Pole* find(uint32_t number) const { return number < _bound ? _poles[number] : nullptr; }
 
  private:
   std::vector<uint32_t> _free;
+  std::vector<Pole*> _poles;
   uint32_t _bound = 0;
   std::size_t _living = 0;
 };
@@ -70,6 +80,10 @@ std::size_t Pole::getNumberBound() {
   return getNumbers().getBound();
 }
 
+Pole* Pole::findByNumber(uint32_t number) {
+  return getNumbers().find(number);
+}
+
 void* Pole::operator new(std::size_t size) {
   return getPool().allocate(size);
 }
@@ -80,11 +94,13 @@ void Pole::operator delete(void* block, std::size_t size) {
 
 // The number is taken last, so that a failed construction keeps none.
 Pole::Pole(const std::string& name) : _name(name) {
-  _number = getNumbers().take();
+  _number = getNumbers().take(this);
+  GraphImage::touch();
 }
 
 Pole::~Pole() {
   getNumbers().give(_number);
+  GraphImage::touch();
   std::unordered_map<const Pole*, std::string>& names = getReportNames();
   if (!names.empty()) names.erase(this);
 }
@@ -160,6 +176,7 @@ void Pole::mark() {
 }
 
 void Pole::setMode(const Mode& mode) {
+  GraphImage::touch();
   switch (mode.getCode()) {
     case Mode::None:
       setFlagBit(1, false);
@@ -186,6 +203,7 @@ void Pole::setType(const Type& type) {
 }
 
 void Pole::writeType(Type::Code code) {
+  GraphImage::touch();
   switch (code) {
     case Type::None:
       setFlagBit(3, false);
@@ -248,6 +266,7 @@ Edge* Pole::getOutgoingEdge(const Pole* target) const {
 }
 
 void Pole::attach(Edge* edge) {
+  GraphImage::touch();
   if (edge->getTarget() == this)
     _incomingEdges.insert(edge);
   else
@@ -255,6 +274,7 @@ void Pole::attach(Edge* edge) {
 }
 
 void Pole::detach(Edge* edge) {
+  GraphImage::touch();
   if (edge->getTarget() == this)
     _incomingEdges.erase(edge);
   else
@@ -262,10 +282,12 @@ void Pole::detach(Edge* edge) {
 }
 
 void Pole::combineOpening(const Mask& mask) {
+  GraphImage::touch();
   _openingMaskNumber = packMaskNumber((getOpeningMask() | mask).getNumber());
 }
 
 void Pole::combineClosing(const Mask& mask) {
+  GraphImage::touch();
   _closingMaskNumber = packMaskNumber((getClosingMask() | mask).getNumber());
 }
 
@@ -275,6 +297,7 @@ void Pole::insulate() {
 }
 
 void Pole::reset() {
+  GraphImage::touch();
   unmark();
   setWaveFlag(false);
   _openingMaskNumber = 0;

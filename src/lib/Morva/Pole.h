@@ -101,6 +101,10 @@ class MORVA_API Pole : public Object {
   void preDestroy() override;
 
  private:
+  friend class GraphImage;
+  // The living pole of that number, or null.
+  static Pole* findByNumber(uint32_t number);
+
   Mode::Code modeCode() const {
     return flag(1) ? (flag(2) ? Mode::Rising : Mode::Falling) : Mode::None;
   }

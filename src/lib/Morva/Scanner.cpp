@@ -2,9 +2,11 @@
 #include <Morva/CPath.h>
 #include <Morva/DPath.h>
 #include <Morva/Edge.h>
+#include <Morva/GraphImage.h>
 #include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Pole.h>
+#include <Morva/Propagation.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
@@ -33,6 +35,19 @@ constexpr const char* kSource = "lib/Morva/Scanner";
 int32_t truncate(double value) {
   if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
   return static_cast<int32_t>(value);
+}
+
+// The setup and hold shifts of one timing, with the bounded Delay
+// arithmetic, the minimum first: into a register's data side the window
+// widens, out of it it narrows.
+void takeSetupHoldOf(const Delay& minimum, const Delay& maximum, Timing& timing) {
+  timing.setMinimumDelay(timing.getMinimumDelay() - minimum);
+  timing.setMaximumDelay(timing.getMaximumDelay() + maximum);
+}
+
+void freeSetupHoldOf(const Delay& minimum, const Delay& maximum, Timing& timing) {
+  timing.setMinimumDelay(timing.getMinimumDelay() - maximum);
+  timing.setMaximumDelay(timing.getMaximumDelay() + minimum);
 }
 
 bool meets(const Mask& a, const Mask& b) {
@@ -105,110 +120,6 @@ class PathSet {
   std::vector<Pole*> _slots;
   std::size_t _mask = 0;
   std::size_t _count = 0;
-};
-
-// The depth-first walk shared by the three propagation passes, on an
-// explicit stack. `Pass` supplies the direction of travel, the edges
-// followed, the start (or end) points and the per-edge transformation:
-//   Pole* getFarEnd(const Edge*); const EdgeSet& getEdgeSet(const Pole*);
-//   bool isFollowed(const Edge*); bool isRefused(const Pole*);
-//   bool isEnd(const Pole*); void handleEnd(Pole*);
-//   Mask getCutMask(const Pole*); Mask getStartMask(const Pole*);
-//   void shift(const Edge*, TimingMap&); PoleTimingMap& getTable().
-// A pole's frame stays on the stack while its edges are followed; when a
-// frame is popped, the edge of its parent's frame that led to it is
-// completed, which is the post-order storing of a recursion.
-template <class Pass>
-class Walk {
- public:
-  Walk(Pass& pass, const Scanner::VisitedSet& visited) : _pass(pass), _visited(visited) {}
-
-  void run(Pole* start) {
-    if (!start || !enter(start)) return;
-    PoleTimingMap& table = _pass.getTable();
-    while (!_stack.empty()) {
-      Frame& frame = _stack.back();
-      if (frame.next == frame.end) {
-        // Only a pole's own frame writes its map: the popped frame knows
-        // where that map is, or that there is none.
-        const std::size_t position = frame.position;
-        _path.erase(frame.pole);
-        _stack.pop_back();
-        if (!_stack.empty()) complete(_stack.back(), table, position);
-        continue;
-      }
-      Edge* edge = *frame.next;
-      if (!_pass.isFollowed(edge)) {
-        ++frame.next;
-        continue;
-      }
-      Pole* far = _pass.getFarEnd(edge);
-      if (isOnPath(far)) {
-        ++frame.next;
-        continue;
-      }
-      // A frame pushed for `far` completes this edge when it is popped.
-      if (enter(far)) continue;
-      complete(_stack.back(), table, table.findPosition(far));
-    }
-  }
-
- private:
-  struct Frame {
-    Pole* pole;
-    EdgeSet::const_iterator next;
-    EdgeSet::const_iterator end;
-    Mask cut;
-    Mask start;
-    // The position of the pole's own map in the table, once it has one.
-    std::size_t position;
-  };
-  static constexpr std::size_t _noPosition = PoleTimingMap::npos;
-
-  bool isOnPath(const Pole* pole) const {
-    return _path.contains(pole) || (!_visited.empty() && _visited.count(const_cast<Pole*>(pole)));
-  }
-
-  // Enters a pole; true when a frame was pushed for it.
-  bool enter(Pole* pole) {
-    if (_pass.isRefused(pole) || pole->isMarked()) return false;
-    pole->mark();
-    if (_pass.isEnd(pole)) {
-      _pass.handleEnd(pole);
-      return false;
-    }
-    _path.insert(pole);
-    const EdgeSet& edges = _pass.getEdgeSet(pole);
-    // The far ends are fetched together now rather than one miss at a time
-    // as the walk reaches them.
-    for (const Edge* edge : edges) __builtin_prefetch(_pass.getFarEnd(edge));
-    _stack.push_back(Frame{pole, edges.begin(), edges.end(), _pass.getCutMask(pole),
-                           _pass.getStartMask(pole), _noPosition});
-    return true;
-  }
-
-  // Folds the far end's map (at `far` in the table, if it has one),
-  // through the frame's current edge, into the map of the frame's pole,
-  // and moves to the next edge.
-  void complete(Frame& frame, PoleTimingMap& table, std::size_t far) {
-    const Edge* edge = *frame.next;
-    ++frame.next;
-    if (far == _noPosition) return;
-    _scratch = table.getAt(far);
-    Scanner::filter(frame.cut, _scratch);
-    _pass.shift(edge, _scratch);
-    Scanner::sensibilize(edge->getMask(), _scratch);
-    if (frame.position == _noPosition) frame.position = table.getPosition(frame.pole);
-    TimingMap& map = table.getAt(frame.position);
-    Scanner::combine(_scratch, map);
-    Scanner::mingle(frame.start, map);
-  }
-
-  Pass& _pass;
-  const Scanner::VisitedSet& _visited;
-  PathSet _path;
-  std::vector<Frame> _stack;
-  TimingMap _scratch;
 };
 
 }  // namespace
@@ -581,17 +492,11 @@ void Scanner::minusDelay(const Delay& delay, TimingMap& map) {
 }
 
 void Scanner::takeSetupHold(const Delay& minimum, const Delay& maximum, TimingMap& map) {
-  for (auto& [key, timing] : map) {
-    timing.setMinimumDelay(timing.getMinimumDelay() - minimum);
-    timing.setMaximumDelay(timing.getMaximumDelay() + maximum);
-  }
+  for (auto& entry : map) takeSetupHoldOf(minimum, maximum, entry.second);
 }
 
 void Scanner::freeSetupHold(const Delay& minimum, const Delay& maximum, TimingMap& map) {
-  for (auto& [key, timing] : map) {
-    timing.setMinimumDelay(timing.getMinimumDelay() - maximum);
-    timing.setMaximumDelay(timing.getMaximumDelay() + minimum);
-  }
+  for (auto& entry : map) freeSetupHoldOf(minimum, maximum, entry.second);
 }
 
 void Scanner::addLatchTiming(const Timing& latch, TimingMap& map) {
@@ -784,51 +689,100 @@ Mask Scanner::getPriorityMask(const Mask& mask, bool longest) const {
 
 namespace {
 
+using Arc = GraphImage::Arc;
+
+// The number of the mask a pole or edge holds as `packed`, as its Mask
+// would give it: a number the mask tables no longer hold reads as invalid.
+unsigned long getMaskNumber(uint32_t packed) {
+  return packed == 0 ? 0 : Mask(unpackMaskNumber(packed)).getNumber();
+}
+
+// Which poles of the graph image are in `poles`, by index.
+std::vector<bool> indexPoles(const std::vector<Pole*>& poles) {
+  const GraphImage& image = GraphImage::get();
+  std::vector<bool> indexed(image.getSize(), false);
+  for (const Pole* pole : poles) {
+    const uint32_t index = image.getIndex(pole);
+    if (index != GraphImage::none) indexed[index] = true;
+  }
+  return indexed;
+}
+
+// The false-path cut of a pole, its closing mask & the false-path mask.
+class FalsePathCut {
+ public:
+  explicit FalsePathCut(const Mask& falsePaths)
+      : _falsePaths(falsePaths), _ofNone((Mask() & falsePaths).getNumber()) {}
+  unsigned long get(uint32_t closing) const {
+    return closing == 0 ? _ofNone : (Mask(unpackMaskNumber(closing)) & _falsePaths).getNumber();
+  }
+
+ private:
+  Mask _falsePaths;
+  unsigned long _ofNone;
+};
+
 // Clock arrivals, travelling backward from a leaf to the clock root along
 // cell arcs and interconnect.
 struct ClockPass {
-  Pole* root;
+  ClockPass(Pole* root, PoleTimingMap& clocks)
+      : root(root ? GraphImage::get().getIndex(root) : GraphImage::none),
+        clocks(clocks),
+        falsePathMask(analyzer->getFalsePathMask()),
+        cut(falsePathMask) {}
+
+  uint32_t root;
   PoleTimingMap& clocks;
   Mask falsePathMask;
+  FalsePathCut cut;
 
   PoleTimingMap& getTable() { return clocks; }
-  static Pole* getFarEnd(const Edge* edge) { return edge->getSource(); }
-  static const EdgeSet& getEdgeSet(const Pole* pole) { return pole->getIncomingEdgeSet(); }
-  static bool isFollowed(const Edge* edge) {
-    return edge->isActive() && (edge->isIOPath() || edge->isInterconnect());
+  static const Arc* beginArcs(const GraphImage& image, uint32_t pole) {
+    return image.beginIncoming(pole);
   }
-  static bool isRefused(const Pole*) { return false; }
-  bool isEnd(const Pole* pole) const { return pole == root; }
-  void handleEnd(Pole* pole) {
+  static const Arc* endArcs(const GraphImage& image, uint32_t pole) {
+    return image.endIncoming(pole);
+  }
+  static bool isFollowed(const Arc& arc) { return arc.carriesClock(); }
+  static bool isRefused(const GraphImage&, uint32_t) { return false; }
+  bool isEnd(const GraphImage&, uint32_t pole) const { return pole == root; }
+  void handleEnd(const GraphImage& image, uint32_t index) {
+    Pole* pole = image.getPole(index);
     TimingMap& map = clocks[pole];
     map = TimingMap{{0, Timing(Delay(0), Delay(0))}};
     Scanner::mingle(pole->getOpeningMask() & falsePathMask, map);
   }
-  Mask getCutMask(const Pole* pole) const { return pole->getClosingMask() & falsePathMask; }
-  static Mask getStartMask(const Pole* pole) { return pole->getOpeningMask(); }
-  static void shift(const Edge* edge, TimingMap& map) {
-    Scanner::addDelay(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+  unsigned long getCutMask(const GraphImage& image, uint32_t pole) const {
+    return cut.get(image.getClosingMask(pole));
+  }
+  static unsigned long getStartMask(const GraphImage& image, uint32_t pole) {
+    return getMaskNumber(image.getOpeningMask(pole));
+  }
+  static void shift(const GraphImage&, const Arc& arc, uint32_t, Timing& timing) {
+    timing += Timing(Delay(arc.minimum), Delay(arc.maximum));
   }
 };
 
 }  // namespace
 
 void Scanner::clockAnalyze(Pole* root, Pole* pole, VisitedSet& visited, PoleTimingMap& clocks) {
-  ClockPass pass{root, clocks, analyzer->getFalsePathMask()};
-  Walk<ClockPass>(pass, visited).run(pole);
+  ClockPass pass(root, clocks);
+  Walk<ClockPass> walk(pass, visited);
+  walk.run(pole);
+  walk.publishMarks();
 }
 
 void Scanner::clockAnalyze() {
   // One side: the clock arrival of every leaf, collapsed into key 0.
-  const auto analyzeSide = [this](Pole* root, const PoleSet& leaves, bool launch) {
+  const auto analyzeSide = [this](Pole* root, const std::vector<Pole*>& leaves, bool launch) {
     analyzer->unmark();
     const VisitedSet visited;
     PoleTimingMap clocks;
-    ClockPass pass{root, clocks, analyzer->getFalsePathMask()};
+    ClockPass pass(root, clocks);
     Walk<ClockPass> walk(pass, visited);
     PoleTimingMap& table = launch ? _launchMap : _latchMap;
     for (Pole* leaf : leaves) {
-      if (leaf->isMarked()) continue;
+      if (walk.isMarked(leaf)) continue;
       if (launch ? leaf->isInput() : leaf->isOutput()) {
         table[leaf] = TimingMap{{0, Timing(Delay(0), Delay(0))}};
         continue;
@@ -854,9 +808,9 @@ void Scanner::clockAnalyze() {
     }
   };
   if (Pole* root = _subdomain->getLaunchRoot())
-    analyzeSide(root, _subdomain->getLaunchLeafSet(), true);
+    analyzeSide(root, _subdomain->getLaunchLeafList(), true);
   if (Pole* root = _subdomain->getLatchRoot())
-    analyzeSide(root, _subdomain->getLatchLeafSet(), false);
+    analyzeSide(root, _subdomain->getLatchLeafList(), false);
   analyzer->unmark();
 }
 
@@ -864,90 +818,178 @@ namespace {
 
 // Data arrivals, travelling backward from a pole to the launch leaves.
 struct ArrivalPass {
+  static constexpr bool fromLower = true;
+
+  ArrivalPass(Scanner& scanner, PoleTimingMap& arrivals, const std::vector<Pole*>& launchLeaves,
+              void (Scanner::*start)(const GraphImage&, uint32_t))
+      : scanner(scanner),
+        arrivals(arrivals),
+        launchLeaves(indexPoles(launchLeaves)),
+        start(start),
+        cut(analyzer->getFalsePathMask()) {}
+
   Scanner& scanner;
   PoleTimingMap& arrivals;
-  Mask falsePathMask;
-  // Gives a start point its arrival.
-  void (Scanner::*start)(Pole*);
+  std::vector<bool> launchLeaves;
+  // Gives a launch leaf its arrival.
+  void (Scanner::*start)(const GraphImage&, uint32_t);
+  FalsePathCut cut;
 
   PoleTimingMap& getTable() { return arrivals; }
-  static Pole* getFarEnd(const Edge* edge) { return edge->getSource(); }
-  static const EdgeSet& getEdgeSet(const Pole* pole) { return pole->getIncomingEdgeSet(); }
-  static bool isFollowed(const Edge* edge) { return edge->isActive(); }
-  static bool isRefused(const Pole*) { return false; }
-  static bool isEnd(const Pole* pole) { return pole->isInitial(); }
-  void handleEnd(Pole* pole) { (scanner.*start)(pole); }
-  Mask getCutMask(const Pole* pole) const { return pole->getClosingMask() & falsePathMask; }
-  static Mask getStartMask(const Pole* pole) { return pole->getOpeningMask(); }
+  static const Arc* beginArcs(const GraphImage& image, uint32_t pole) {
+    return image.beginIncoming(pole);
+  }
+  static const Arc* endArcs(const GraphImage& image, uint32_t pole) {
+    return image.endIncoming(pole);
+  }
+  static bool isFollowed(const Arc&) { return true; }
+  static bool isRefused(const GraphImage&, uint32_t) { return false; }
+  static bool isEnd(const GraphImage& image, uint32_t pole) {
+    return image.hasFact(pole, GraphImage::Initial);
+  }
+  // A start point that is not a launch leaf gets no arrival.
+  void handleEnd(const GraphImage& image, uint32_t pole) {
+    if (launchLeaves[pole]) (scanner.*start)(image, pole);
+  }
+  unsigned long getCutMask(const GraphImage& image, uint32_t pole) const {
+    return cut.get(image.getClosingMask(pole));
+  }
+  static unsigned long getStartMask(const GraphImage& image, uint32_t pole) {
+    return getMaskNumber(image.getOpeningMask(pole));
+  }
   // The edge's target is the pole being computed: into a register's data
   // side, the check arc widens the window by the hold and setup times.
-  static void shift(const Edge* edge, TimingMap& map) {
-    if (edge->getTarget()->isDual())
-      Scanner::takeSetupHold(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+  static void shift(const GraphImage& image, const Arc& arc, uint32_t pole, Timing& timing) {
+    if (image.hasFact(pole, GraphImage::Dual))
+      takeSetupHoldOf(Delay(arc.minimum), Delay(arc.maximum), timing);
     else
-      Scanner::addDelay(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+      timing += Timing(Delay(arc.minimum), Delay(arc.maximum));
   }
 };
 
 // Required times, travelling forward from a pole to the capture side.
 struct RequirePass {
+  static constexpr bool fromLower = false;
+
   Scanner& scanner;
   PoleTimingMap& required;
   const PoleTimingMap& arrivals;
+  // The poles with an arrival by index, when known.
+  const std::vector<bool>* arrivalIndices;
+  // The subdomain's latch leaves by index, and whether it has a latch root.
+  std::vector<bool> latchLeaves;
+  bool latchRoot;
   // Gives an end point its required time.
-  void (Scanner::*end)(Pole*);
+  void (Scanner::*end)(const GraphImage&, uint32_t);
 
   PoleTimingMap& getTable() { return required; }
-  static Pole* getFarEnd(const Edge* edge) { return edge->getTarget(); }
-  static const EdgeSet& getEdgeSet(const Pole* pole) { return pole->getOutgoingEdgeSet(); }
-  static bool isFollowed(const Edge* edge) { return edge->isActive(); }
-  bool isRefused(const Pole* pole) const { return !arrivals.contains(pole); }
-  static bool isEnd(const Pole* pole) { return pole->isTerminal(); }
-  void handleEnd(Pole* pole) { (scanner.*end)(pole); }
-  static Mask getCutMask(const Pole* pole) { return pole->getOpeningMask(); }
-  static Mask getStartMask(const Pole* pole) { return pole->getClosingMask(); }
-  static void shift(const Edge* edge, TimingMap& map) {
-    if (edge->getTarget()->isDual())
-      Scanner::freeSetupHold(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+  static const Arc* beginArcs(const GraphImage& image, uint32_t pole) {
+    return image.beginOutgoing(pole);
+  }
+  static const Arc* endArcs(const GraphImage& image, uint32_t pole) {
+    return image.endOutgoing(pole);
+  }
+  static bool isFollowed(const Arc&) { return true; }
+  // Only poles with an arrival time are entered.
+  bool isRefused(const GraphImage& image, uint32_t pole) const {
+    if (arrivalIndices) return !(*arrivalIndices)[pole];
+    return arrivals.findPosition(image.getPole(pole), image.getNumber(pole)) == PoleTimingMap::npos;
+  }
+  static bool isEnd(const GraphImage& image, uint32_t pole) {
+    return image.hasFact(pole, GraphImage::Terminal);
+  }
+  // With a latch root, an end point whose clock is a latch leaf gets a
+  // required time; without, an end point that is a latch leaf.
+  void handleEnd(const GraphImage& image, uint32_t index) {
+    const uint32_t captured = latchRoot ? image.getClock(index) : index;
+    if (captured != GraphImage::none && latchLeaves[captured]) (scanner.*end)(image, index);
+  }
+  static unsigned long getCutMask(const GraphImage& image, uint32_t pole) {
+    return getMaskNumber(image.getOpeningMask(pole));
+  }
+  static unsigned long getStartMask(const GraphImage& image, uint32_t pole) {
+    return getMaskNumber(image.getClosingMask(pole));
+  }
+  static void shift(const GraphImage& image, const Arc& arc, uint32_t, Timing& timing) {
+    if (image.hasFact(arc.getFar(), GraphImage::Dual))
+      freeSetupHoldOf(Delay(arc.minimum), Delay(arc.maximum), timing);
     else
-      Scanner::minusDelay(edge->getMinimumDelay(), edge->getMaximumDelay(), map);
+      timing -= Timing(Delay(arc.maximum), Delay(arc.minimum));
   }
 };
 
 }  // namespace
 
 void Scanner::arrivalAnalyze(Pole* pole, VisitedSet& visited) {
-  ArrivalPass pass{*this, _arrivalMap, analyzer->getFalsePathMask(), &Scanner::startArrival};
-  Walk<ArrivalPass>(pass, visited).run(pole);
+  _arrivalIndices.clear();
+  ArrivalPass pass(*this, _arrivalMap, _subdomain->getLaunchLeafList(), &Scanner::startArrival);
+  Walk<ArrivalPass> walk(pass, visited);
+  walk.run(pole);
+  walk.publishMarks();
 }
 
-void Scanner::startArrival(Pole* pole) {
-  if (!_subdomain->getLaunchLeafSet().count(pole)) return;
-  if (!_subdomain->getLaunchRoot()) {
-    TimingMap& map = _arrivalMap[pole];
-    map = TimingMap{{0, Timing(Delay(0), Delay(0))}};
-    mingle(pole->getOpeningMask(), map);
-    return;
+void Scanner::startArrival(const GraphImage& image, uint32_t index) {
+  Pole* pole = image.getPole(index);
+  const uint32_t number = image.getNumber(index);
+  const Mask opening(unpackMaskNumber(image.getOpeningMask(index)));
+  TimingMap map;
+  if (_subdomain->getLaunchRoot()) {
+    const std::size_t launch = _launchMap.findPosition(pole, number);
+    if (launch == PoleTimingMap::npos) return;
+    map = _launchMap.getAt(launch);
+    sensibilize(Mask(), map);
+    IOConstraint constraint;
+    if (image.hasFact(index, GraphImage::Input) && analyzer->hasInputConstraint(pole, constraint))
+      addDelay(constraint.getMinimum(), constraint.getMaximum(), map);
+  } else {
+    map[0] = Timing(Delay(0), Delay(0));
   }
-  const auto found = _launchMap.find(pole);
-  if (found == _launchMap.end()) return;
-  TimingMap map = found->second;
-  sensibilize(Mask(), map);
-  IOConstraint constraint;
-  if (pole->isInput() && analyzer->hasInputConstraint(pole, constraint))
-    addDelay(constraint.getMinimum(), constraint.getMaximum(), map);
-  mingle(pole->getOpeningMask(), map);
-  _arrivalMap[pole] = std::move(map);
+  mingle(opening, map);
+  _arrivalMap.getAt(_arrivalMap.getPosition(pole, number)) = std::move(map);
 }
 
 void Scanner::arrivalAnalyze() {
-  const VisitedSet visited;
-  ArrivalPass pass{*this, _arrivalMap, analyzer->getFalsePathMask(), &Scanner::startArrival};
-  Walk<ArrivalPass> walk(pass, visited);
-  // Room for every pole, so that the table never moves while it fills: the
-  // room not written costs address space only, and the table is trimmed
-  // at the end.
-  _arrivalMap.reserve(Pole::getNumberBound());
+  ArrivalPass pass(*this, _arrivalMap, _subdomain->getLaunchLeafList(), &Scanner::startArrival);
+  Propagation<ArrivalPass> propagation(pass, getArrivalStarts(), &_arrivalIndices);
+  if (propagation.isSwept()) {
+    _arrivalVersion = GraphImage::getVersion();
+  } else {
+    _arrivalIndices.clear();
+    // Room for every pole, so that the table never moves while it fills:
+    // the room not written costs address space only, and the table is
+    // trimmed at the end.
+    _arrivalMap.reserve(Pole::getNumberBound());
+  }
+  try {
+    captureArrivals(propagation);
+  } catch (...) {
+    propagation.fail();
+    throw;
+  }
+  // A domain keeps the tables of all its subdomains until its last step.
+  _arrivalMap.shrink_to_fit();
+  analyzer->unmark();
+}
+
+std::vector<Pole*> Scanner::getArrivalStarts() const {
+  std::vector<Pole*> starts;
+  if (!_subdomain->getLatchRoot()) {
+    const std::vector<Pole*>& leaves = _subdomain->getLatchLeafList();
+    starts.assign(leaves.begin(), leaves.end());
+    return starts;
+  }
+  for (Pole* leaf : _subdomain->getLatchLeafList()) {
+    if (!_latchMap.contains(leaf)) continue;
+    Pole* data = leaf->getMode().getCode() != Mode::None ? leaf->getDual() : leaf;
+    // The pass stops at a register without data side.
+    if (!data) break;
+    starts.push_back(data);
+  }
+  return starts;
+}
+
+template <class Propagation>
+void Scanner::captureArrivals(Propagation& propagation) {
   const Mask multicycleMask = analyzer->getMulticyclePathMask();
   // Widens the subdomain's arrival window by one capture-side timing.
   const auto capture = [this, &multicycleMask](unsigned long key, const Timing& timing) {
@@ -962,7 +1004,7 @@ void Scanner::arrivalAnalyze() {
     _subdomain->setSAT(_arrivalTiming.getMinimumDelay());
   };
   if (_subdomain->getLatchRoot()) {
-    for (Pole* leaf : _subdomain->getLatchLeafSet()) {
+    for (Pole* leaf : _subdomain->getLatchLeafList()) {
       const auto latch = _latchMap.find(leaf);
       if (latch == _latchMap.end()) continue;
       TimingMap latchMap = latch->second;
@@ -974,7 +1016,7 @@ void Scanner::arrivalAnalyze() {
           Orvek::raise<Orvek::InvalidRequest>(kSource, "arrivalAnalyze",
                                               "Null input data for " + leaf->getReportName());
       }
-      walk.run(data);
+      propagation.walkFrom(data);
       const auto arrival = _arrivalMap.find(data);
       if (arrival == _arrivalMap.end()) continue;
       TimingMap map = arrival->second;
@@ -986,9 +1028,9 @@ void Scanner::arrivalAnalyze() {
       for (const auto& [key, timing] : map) capture(key, timing);
     }
   } else {
-    for (Pole* leaf : _subdomain->getLatchLeafSet()) {
+    for (Pole* leaf : _subdomain->getLatchLeafList()) {
       if (!leaf->isOutput()) Orvek::console.warning("Not an output pole", "");
-      walk.run(leaf);
+      propagation.walkFrom(leaf);
       const auto arrival = _arrivalMap.find(leaf);
       if (arrival == _arrivalMap.end()) continue;
       TimingMap map = arrival->second;
@@ -996,51 +1038,70 @@ void Scanner::arrivalAnalyze() {
       for (const auto& [key, timing] : map) capture(key, timing);
     }
   }
-  // A domain keeps the tables of all its subdomains until its last step.
-  _arrivalMap.shrink_to_fit();
-  analyzer->unmark();
 }
 
 void Scanner::requireAnalyze(Pole* pole, VisitedSet& visited) {
-  RequirePass pass{*this, _requireMap, _arrivalMap, &Scanner::endRequire};
-  Walk<RequirePass>(pass, visited).run(pole);
+  RequirePass pass{*this,
+                   _requireMap,
+                   _arrivalMap,
+                   nullptr,
+                   indexPoles(_subdomain->getLatchLeafList()),
+                   _subdomain->getLatchRoot() != nullptr,
+                   &Scanner::endRequire};
+  Walk<RequirePass> walk(pass, visited);
+  walk.run(pole);
+  walk.publishMarks();
 }
 
-void Scanner::endRequire(Pole* pole) {
+void Scanner::endRequire(const GraphImage& image, uint32_t index) {
+  Pole* pole = image.getPole(index);
   const Delay setup = _subdomain->getSetupRelation();
   const Delay hold = _subdomain->getHoldRelation();
   TimingMap map;
   if (_subdomain->getLatchRoot()) {
-    Pole* clock = pole->getClock();
-    if (!clock || !_subdomain->getLatchLeafSet().count(clock)) return;
-    const auto latch = _latchMap.find(clock);
-    if (latch == _latchMap.end()) return;
-    const Timing timing = getEntry(latch->second, 0);
+    const uint32_t clock = image.getClock(index);
+    const std::size_t latch = _latchMap.findPosition(image.getPole(clock), image.getNumber(clock));
+    if (latch == PoleTimingMap::npos) return;
+    const Timing timing = getEntry(_latchMap.getAt(latch), 0);
     const Delay minimum = setup + timing.getMinimumDelay();
     const Delay maximum = timing.getMaximumDelay() + (-hold);
     map[0] = Timing(minimum, maximum);
     IOConstraint constraint;
-    if (pole->isOutput() && analyzer->hasOutputConstraint(pole, constraint))
+    if (image.hasFact(index, GraphImage::Output) && analyzer->hasOutputConstraint(pole, constraint))
       minusDelay(constraint.getMinimum(), constraint.getMaximum(), map);
   } else {
-    if (!_subdomain->getLatchLeafSet().count(pole)) return;
     map[0] = Timing(setup, -hold);
   }
-  mingle(pole->getClosingMask(), map);
-  _requireMap[pole] = std::move(map);
+  mingle(Mask(unpackMaskNumber(image.getClosingMask(index))), map);
+  _requireMap.getAt(_requireMap.getPosition(pole, image.getNumber(index))) = std::move(map);
 }
 
 void Scanner::requireAnalyze() {
-  const VisitedSet visited;
-  RequirePass pass{*this, _requireMap, _arrivalMap, &Scanner::endRequire};
-  Walk<RequirePass> walk(pass, visited);
+  const bool indexed = !_arrivalIndices.empty() && _arrivalVersion == GraphImage::getVersion();
+  RequirePass pass{*this,
+                   _requireMap,
+                   _arrivalMap,
+                   indexed ? &_arrivalIndices : nullptr,
+                   indexPoles(_subdomain->getLatchLeafList()),
+                   _subdomain->getLatchRoot() != nullptr,
+                   &Scanner::endRequire};
+  const std::vector<Pole*>& leaves = _subdomain->getLaunchLeafList();
+  std::vector<Pole*> starts;
+  for (Pole* leaf : leaves)
+    if (_arrivalMap.contains(leaf)) starts.push_back(leaf);
+  Propagation<RequirePass> propagation(pass, starts);
   // Only poles with an arrival time are entered: their count bounds the
   // table, which then never grows (and never holds two copies of itself).
-  _requireMap.reserve(_arrivalMap.size());
-  const bool inputs = !_subdomain->getLaunchRoot();
-  for (Pole* leaf : _subdomain->getLaunchLeafSet()) {
-    if (inputs && !leaf->isInput()) Orvek::console.warning("Not an input pole", "");
-    if (_arrivalMap.contains(leaf)) walk.run(leaf);
+  if (!propagation.isSwept()) _requireMap.reserve(_arrivalMap.size());
+  try {
+    const bool inputs = !_subdomain->getLaunchRoot();
+    for (Pole* leaf : leaves) {
+      if (inputs && !leaf->isInput()) Orvek::console.warning("Not an input pole", "");
+      if (_arrivalMap.contains(leaf)) propagation.walkFrom(leaf);
+    }
+  } catch (...) {
+    propagation.fail();
+    throw;
   }
   _requireMap.shrink_to_fit();
   analyzer->unmark();
@@ -1246,7 +1307,7 @@ void Scanner::searchRoutes(bool longest, Delay limit, unsigned long count) {
   // Start points ranked by the best slack of their first edges, so that the
   // limit drops early.
   std::map<Delay, PoleSet> ranking;
-  for (Pole* leaf : _subdomain->getLaunchLeafSet()) {
+  for (Pole* leaf : _subdomain->getLaunchLeafList()) {
     Delay best = Delay::getMaximum();
     for (Edge* edge : leaf->getOutgoingEdgeSet()) {
       if (!_arrivalMap.contains(leaf)) continue;

@@ -8,15 +8,18 @@
 #include <Morva/Timing.h>
 #include <Morva/TimingMap.h>
 
+#include <cstdint>
 #include <list>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace Morva {
 
 class CPath;
 class Edge;
+class GraphImage;
 class Pole;
 class RouteSearch;
 class Subdomain;
@@ -144,9 +147,16 @@ class MORVA_API Scanner : public Object {
   // The arrival of a start point, a launch leaf or a constraint's
   // source, under the class that opens there.
   Delay getStartArrival(Pole* pole, bool longest) const;
-  // The end handling of the arrival and required-time walks.
-  void startArrival(Pole* pole);
-  void endRequire(Pole* pole);
+  // The end handling of the arrival and required-time walks: the arrival
+  // of a launch leaf, and the required time of an end point that is
+  // captured (its clock is a latch leaf, or without latch root it is one).
+  void startArrival(const GraphImage& image, uint32_t index);
+  void endRequire(const GraphImage& image, uint32_t index);
+  // The poles the arrival pass walks from, in order, and what it does
+  // with their arrivals.
+  std::vector<Pole*> getArrivalStarts() const;
+  template <class Propagation>
+  void captureArrivals(Propagation& propagation);
 
   // The route search of one entry after its limit and count checks.
   void searchRoutes(bool longest, Delay limit, unsigned long count);
@@ -159,6 +169,10 @@ class MORVA_API Scanner : public Object {
   PoleTimingMap _arrivalMap;
   PoleTimingMap _requireMap;
   Timing _arrivalTiming;
+  // The poles with an arrival, by index in the graph image of version
+  // `_arrivalVersion`, when the arrival pass swept it; empty otherwise.
+  std::vector<bool> _arrivalIndices;
+  uint64_t _arrivalVersion = 0;
 };
 
 }  // namespace Morva

@@ -164,12 +164,29 @@ DomainMask Subdomain::getMask() const {
 
 void Subdomain::captureLaunch(Pole* pole) {
   if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "captureLaunch", "Null leaf");
-  _launchLeaves.insert(pole);
+  if (_launchLeaves.insert(pole).second) _launchLeafList.clear();
 }
 
 void Subdomain::captureLatch(Pole* pole) {
   if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "captureLatch", "Null leaf");
-  _latchLeaves.insert(pole);
+  if (_latchLeaves.insert(pole).second) _latchLeafList.clear();
+}
+
+namespace {
+
+const std::vector<Pole*>& getList(const PoleSet& leaves, std::vector<Pole*>& list) {
+  if (list.size() != leaves.size()) list.assign(leaves.begin(), leaves.end());
+  return list;
+}
+
+}  // namespace
+
+const std::vector<Pole*>& Subdomain::getLaunchLeafList() const {
+  return getList(_launchLeaves, _launchLeafList);
+}
+
+const std::vector<Pole*>& Subdomain::getLatchLeafList() const {
+  return getList(_latchLeaves, _latchLeafList);
 }
 
 // ---- Scanner and routes ----------------------------------------------------
@@ -229,6 +246,8 @@ void Subdomain::destroyRoutes() {
 void Subdomain::reset() {
   _launchLeaves.clear();
   _latchLeaves.clear();
+  _launchLeafList.clear();
+  _latchLeafList.clear();
   destroyRoutes();
   setLAT(Delay::getUndefined());
   setSAT(Delay::getUndefined());

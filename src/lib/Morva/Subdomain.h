@@ -11,6 +11,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace Morva {
 
@@ -58,6 +59,10 @@ class MORVA_API Subdomain : public Object {
   Poles getLatchLeaves() const { return Orvek::SetCollection<Pole*, StampLess>(_latchLeaves); }
   const PoleSet& getLaunchLeafSet() const { return _launchLeaves; }
   const PoleSet& getLatchLeafSet() const { return _latchLeaves; }
+  // The same leaves as arrays in the same order, for the walks that go
+  // through them again and again; made on first use after a change.
+  const std::vector<Pole*>& getLaunchLeafList() const;
+  const std::vector<Pole*>& getLatchLeafList() const;
   void captureLaunch(Pole* pole);
   void captureLatch(Pole* pole);
 
@@ -121,6 +126,9 @@ class MORVA_API Subdomain : public Object {
   Mode _launchMode;
   PoleSet _latchLeaves;
   PoleSet _launchLeaves;
+  // Copies of the leaf sets, empty until asked for after a change.
+  mutable std::vector<Pole*> _latchLeafList;
+  mutable std::vector<Pole*> _launchLeafList;
   int _longestArrivalTime;
   int _shortestArrivalTime;
   int _holdRelation = 0;

@@ -179,15 +179,15 @@ uint32_t PoleTimingMap::getNumber(const Pole* pole) {
   return pole->getNumber();
 }
 
-std::size_t PoleTimingMap::getPosition(Pole* pole) {
-  const uint32_t found = locate(pole);
+std::size_t PoleTimingMap::getPosition(Pole* pole, uint32_t number) {
+  const uint32_t found = locate(pole, number);
   if (found != _none) return found;
-  if (_byNumber ? getNumber(pole) >= _slots.size() : 2 * (_entries.size() + 1) > _slots.size())
+  if (_byNumber ? number >= _slots.size() : 2 * (_entries.size() + 1) > _slots.size())
     rehash(getSlotCount(_entries.size() + 1));
   if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().first))
     _ordered = false;
   _entries.emplace_back(pole, TimingMap());
-  index(_entries.size() - 1);
+  index(_entries.size() - 1, number);
   return _entries.size() - 1;
 }
 
@@ -203,7 +203,8 @@ void PoleTimingMap::reserve(size_type count) {
 }
 
 void PoleTimingMap::shrink_to_fit() {
-  _entries.shrink_to_fit();
+  // Trimming moves every entry: not worth it for a little room.
+  if (_entries.capacity() - _entries.size() > _entries.size() / 8) _entries.shrink_to_fit();
   if (!_byNumber && getSlotCount(_entries.size()) < _slots.size())
     rehash(getSlotCount(_entries.size()));
 }
@@ -215,14 +216,13 @@ void PoleTimingMap::rehash(std::size_t slotCount) const {
   for (std::size_t position = 0; position < _entries.size(); ++position) index(position);
 }
 
-void PoleTimingMap::index(std::size_t position) const {
+void PoleTimingMap::index(std::size_t position, uint32_t number) const {
   const Pole* pole = _entries[position].first;
   const auto taken = static_cast<uint32_t>(position + 1);
   if (_byNumber) {
     // Every living pole's number is below the slot count; the entry of a
     // pole destroyed meanwhile is left out of the index rather than let a
     // stale number write anywhere.
-    const uint32_t number = getNumber(pole);
     if (number < _slots.size()) _slots[number] = taken;
     return;
   }

@@ -227,7 +227,14 @@ class MORVA_API PoleTimingMap {
     const uint32_t position = locate(pole);
     return position == _none ? npos : position;
   }
-  std::size_t getPosition(Pole* pole);
+  std::size_t getPosition(Pole* pole) { return getPosition(pole, getNumber(pole)); }
+  // The same for walks that know the pole's number (`Pole::getNumber`)
+  // already: the pole itself is not read.
+  std::size_t findPosition(const Pole* pole, uint32_t number) const {
+    const uint32_t position = locate(pole, number);
+    return position == _none ? npos : position;
+  }
+  std::size_t getPosition(Pole* pole, uint32_t number);
   TimingMap& getAt(std::size_t position) { return _entries[position].second; }
 
   void clear();
@@ -251,10 +258,12 @@ class MORVA_API PoleTimingMap {
   }
   static uint32_t getNumber(const Pole* pole);
   // The entry position of `pole`, or `_none`.
-  uint32_t locate(const Pole* pole) const {
+  uint32_t locate(const Pole* pole) const { return locate(pole, _byNumber ? getNumber(pole) : 0); }
+  // The same, `number` being the pole's number when the index is by
+  // number.
+  uint32_t locate(const Pole* pole, uint32_t number) const {
     if (_slots.empty()) return _none;
     if (_byNumber) {
-      const uint32_t number = getNumber(pole);
       if (number >= _slots.size()) return _none;
       const uint32_t taken = _slots[number];
       // A slot may name the entry of a destroyed pole whose number was
@@ -272,7 +281,8 @@ class MORVA_API PoleTimingMap {
   // slots, or by pole number when that many slots would take a sixteenth
   // of the room.
   void rehash(std::size_t slotCount) const;
-  void index(std::size_t position) const;
+  void index(std::size_t position) const { index(position, getNumber(_entries[position].first)); }
+  void index(std::size_t position, uint32_t number) const;
   void order() const {
     if (!_ordered) sortByStamp();
   }
