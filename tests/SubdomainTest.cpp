@@ -150,6 +150,12 @@ TEST_F(SubdomainTest, ResetAndScanners) {
   const Morva::Edges edges{Orvek::Collect1Collection<Edge*>(check)};
   subdomain->captureLaunch(data);
   subdomain->captureLatch(ff);
+  // The leaf arrays follow the sets, in creation order.
+  EXPECT_EQ(subdomain->getLaunchLeafList(), std::vector<Pole*>{data});
+  subdomain->captureLaunch(ff);
+  subdomain->captureLaunch(data);
+  EXPECT_EQ(subdomain->getLaunchLeafList(), (std::vector<Pole*>{ff, data}));
+  EXPECT_EQ(subdomain->getLatchLeafList(), std::vector<Pole*>{ff});
   Morva::Route::createLongest(subdomain, edges, Delay(0), Delay(0), Delay(0));
   Morva::Route::createShortest(subdomain, edges, Delay(0), Delay(0), Delay(0));
   subdomain->setLAT(Delay(10));
@@ -168,6 +174,7 @@ TEST_F(SubdomainTest, ResetAndScanners) {
 
   subdomain->reset();
   EXPECT_TRUE(subdomain->getLaunchLeaves().isEmpty() && subdomain->getLatchLeaves().isEmpty());
+  EXPECT_TRUE(subdomain->getLaunchLeafList().empty() && subdomain->getLatchLeafList().empty());
   EXPECT_TRUE(subdomain->getLongestRoutes().isEmpty() && subdomain->getShortestRoutes().isEmpty());
   EXPECT_EQ(subdomain->getLAT(), Delay::getUndefined());
   EXPECT_EQ(subdomain->getSAT(), Delay::getUndefined());

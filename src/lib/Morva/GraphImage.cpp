@@ -39,25 +39,25 @@ uint32_t GraphImage::getIndex(const Pole* pole) const {
 
 void GraphImage::build() {
   const std::size_t bound = Pole::getNumberBound();
+  _poles = Pole::getNumberedPoles();
   _indices.assign(bound, none);
   std::size_t incoming = 0;
   std::size_t outgoing = 0;
   for (uint32_t number = 0; number < bound; ++number) {
-    Pole* pole = Pole::findByNumber(number);
+    const Pole* pole = _poles[number];
     if (!pole) continue;
-    _indices[number] = static_cast<uint32_t>(_poles.size());
-    _poles.push_back(pole);
+    _indices[number] = static_cast<uint32_t>(_numbers.size());
+    _numbers.push_back(number);
     incoming += pole->getIncomingEdgeSet().size();
     outgoing += pole->getOutgoingEdgeSet().size();
   }
-  const std::size_t size = _poles.size();
+  const std::size_t size = _numbers.size();
   const auto arc = [this](const Edge* edge, const Pole* far) {
     const bool clock = edge->isIOPath() || edge->isInterconnect();
     return Arc{_indices[far->getNumber()] | (clock ? Arc::clockBit : 0U),
                packMaskNumber(edge->getMaskNumber()), edge->getMinimumDelay().getValue(),
                edge->getMaximumDelay().getValue()};
   };
-  _numbers.resize(size);
   _facts.resize(size);
   _openingMasks.resize(size);
   _closingMasks.resize(size);
@@ -66,10 +66,9 @@ void GraphImage::build() {
   _incoming.reserve(incoming);
   _outgoing.reserve(outgoing);
   for (std::size_t index = 0; index < size; ++index) {
-    const Pole* pole = _poles[index];
+    const Pole* pole = _poles[_numbers[index]];
     _incomingRows[index] = static_cast<uint32_t>(_incoming.size());
     _outgoingRows[index] = static_cast<uint32_t>(_outgoing.size());
-    _numbers[index] = pole->getNumber();
     _openingMasks[index] = packMaskNumber(pole->getOpeningMaskNumber());
     _closingMasks[index] = packMaskNumber(pole->getClosingMaskNumber());
     _facts[index] = (pole->isInitial() ? Initial : 0) | (pole->isTerminal() ? Terminal : 0) |
@@ -85,7 +84,7 @@ void GraphImage::build() {
   sort();
   _clocks.resize(size);
   for (std::size_t index = 0; index < size; ++index) {
-    const Pole* clock = _poles[index]->getClock();
+    const Pole* clock = getPole(static_cast<uint32_t>(index))->getClock();
     _clocks[index] = clock ? getIndex(clock) : none;
   }
   _builtVersion = _version;
@@ -126,7 +125,7 @@ void permute(std::vector<GraphImage::Arc>& arcs, std::vector<uint32_t>& rows,
 }  // namespace
 
 void GraphImage::sort() {
-  const auto size = static_cast<uint32_t>(_poles.size());
+  const auto size = static_cast<uint32_t>(_numbers.size());
   // Kahn's algorithm: a pole is placed once all its sources are.
   std::vector<uint32_t> order;
   order.reserve(size);
@@ -144,7 +143,6 @@ void GraphImage::sort() {
   if (!_acyclic) return;
   std::vector<uint32_t> rank(size);
   for (uint32_t position = 0; position < size; ++position) rank[order[position]] = position;
-  permute(_poles, order);
   permute(_numbers, order);
   permute(_facts, order);
   permute(_openingMasks, order);

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <Morva/Export.h>
+#include <Morva/Pole.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Morva {
 
-class Pole;
+struct SweepBuffers;
 
 // A flat copy of the timing graph for the propagation passes. It holds
 // what a pass reads of each living pole and, as compressed rows, the
@@ -57,15 +59,18 @@ class MORVA_API GraphImage {
   static void release();
 
   // The number of poles in the image; indices run below it.
-  std::size_t getSize() const { return _poles.size(); }
+  std::size_t getSize() const { return _numbers.size(); }
   bool isAcyclic() const { return _acyclic; }
-  Pole* getPole(uint32_t index) const { return _poles[index]; }
+  Pole* getPole(uint32_t index) const { return _poles[_numbers[index]]; }
   uint32_t getNumber(uint32_t index) const { return _numbers[index]; }
   // The index of a living pole, or `none`.
   uint32_t getIndex(const Pole* pole) const;
   bool hasFact(uint32_t index, Fact fact) const { return (_facts[index] & fact) != 0; }
   uint32_t getOpeningMask(uint32_t index) const { return _openingMasks[index]; }
   uint32_t getClosingMask(uint32_t index) const { return _closingMasks[index]; }
+  // Scratch of the sweeps over this image (Sweep.h), kept with it: reused
+  // from pass to pass, and freed when the image goes.
+  SweepBuffers& getSweepBuffers() const;
   // The index of the pole's `Pole::getClock`, or `none`.
   uint32_t getClock(uint32_t index) const { return _clocks[index]; }
   const Arc* beginIncoming(uint32_t index) const { return _incoming.data() + _incomingRows[index]; }
@@ -89,8 +94,9 @@ class MORVA_API GraphImage {
   bool _acyclic = false;
   // By index, each in an array of its own, so that a pass streams what it
   // reads only. Rows of arcs: row i spans [rows[i], rows[i + 1]).
-  std::vector<Pole*> _poles;
   std::vector<uint32_t> _numbers;
+  // The poles by number: any pole made or destroyed makes the image stale.
+  Pole* const* _poles = nullptr;
   std::vector<uint8_t> _facts;
   std::vector<uint32_t> _openingMasks;
   std::vector<uint32_t> _closingMasks;
@@ -102,6 +108,7 @@ class MORVA_API GraphImage {
   std::vector<uint32_t> _indices;
   // By index, read at end points only.
   std::vector<uint32_t> _clocks;
+  mutable std::shared_ptr<SweepBuffers> _sweepBuffers;
 };
 
 }  // namespace Morva

@@ -60,7 +60,7 @@ class PoleNumbers {
     std::push_heap(_free.begin(), _free.end(), std::greater<>());
   }
   std::size_t getBound() const { return _bound; }
-  Pole* find(uint32_t number) const { return number < _bound ? _poles[number] : nullptr; }
+  Pole* const* getPoles() const { return _poles.data(); }
 
  private:
   std::vector<uint32_t> _free;
@@ -80,8 +80,8 @@ std::size_t Pole::getNumberBound() {
   return getNumbers().getBound();
 }
 
-Pole* Pole::findByNumber(uint32_t number) {
-  return getNumbers().find(number);
+Pole* const* Pole::getNumberedPoles() {
+  return getNumbers().getPoles();
 }
 
 void* Pole::operator new(std::size_t size) {

@@ -102,8 +102,9 @@ class MORVA_API Pole : public Object {
 
  private:
   friend class GraphImage;
-  // The living pole of that number, or null.
-  static Pole* findByNumber(uint32_t number);
+  // The poles by number (null for a free number), below `getNumberBound()`;
+  // valid until a pole is created.
+  static Pole* const* getNumberedPoles();
 
   Mode::Code modeCode() const {
     return flag(1) ? (flag(2) ? Mode::Rising : Mode::Falling) : Mode::None;

@@ -24,8 +24,7 @@ class Propagation {
     if (!Sweep<Pass>::isUsable(pass.getTable())) return;
     try {
       Sweep<Pass> sweep(pass);
-      sweep.run(starts);
-      if (mapped) sweep.getMapped(*mapped);
+      sweep.run(starts, mapped);
       _swept = true;
     } catch (...) {
       // Walked instead, the pass fails where the walks do.

@@ -844,6 +844,7 @@ struct ArrivalPass {
   }
   static bool isFollowed(const Arc&) { return true; }
   static bool isRefused(const GraphImage&, uint32_t) { return false; }
+  static const std::vector<bool>* getReached() { return nullptr; }
   static bool isEnd(const GraphImage& image, uint32_t pole) {
     return image.hasFact(pole, GraphImage::Initial);
   }
@@ -890,6 +891,10 @@ struct RequirePass {
     return image.endOutgoing(pole);
   }
   static bool isFollowed(const Arc&) { return true; }
+  // The poles with an arrival are those the walks from the launch leaves
+  // with an arrival enter: each got its arrival from a far end with one,
+  // back to a launch leaf, and the walks enter no other pole.
+  const std::vector<bool>* getReached() const { return arrivalIndices; }
   // Only poles with an arrival time are entered.
   bool isRefused(const GraphImage& image, uint32_t pole) const {
     if (arrivalIndices) return !(*arrivalIndices)[pole];

@@ -8,9 +8,33 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Morva {
+
+// What a sweep reads of a pole given a map, in one place: the sweep that
+// gave it (`tag` >> 2); whether the map is in the table yet, at `position`
+// (bit 1 of `tag`); whether it is one key-0 entry (bit 0), whose timing is
+// then `minimum` and `maximum`.
+struct SweepResult {
+  int32_t minimum = 0;
+  int32_t maximum = 0;
+  uint32_t position = 0;
+  uint32_t tag = 0;
+};
+
+// Scratch reused from sweep to sweep, by index: a state and a result.
+struct SweepBuffers {
+  std::vector<uint8_t> states;
+  std::vector<SweepResult> results;
+  uint32_t sweep = 0;
+};
+
+inline SweepBuffers& GraphImage::getSweepBuffers() const {
+  if (!_sweepBuffers) _sweepBuffers = std::make_shared<SweepBuffers>();
+  return *_sweepBuffers;
+}
 
 // The result of a walk, computed by sweeping the graph image in its
 // topological order rather than depth first. Without loops the two agree:
@@ -25,9 +49,10 @@ namespace Morva {
 // marks; the pass clears them at its end anyway. A pass whose sweep fails
 // empties the table and walks instead, so that it fails as the walk does.
 //
-// `Pass` is that of the walk, plus `static constexpr bool fromLower`: the
-// far ends of the followed edges sit at lower indices (edges are followed
-// backward) or at higher ones.
+// `Pass` is that of the walk, plus `static constexpr bool fromLower` (the
+// far ends of the followed edges sit at lower indices, edges being
+// followed backward, or at higher ones) and `getReached()`: the poles the
+// walks would enter, by index, when the pass knows them already, else null.
 template <class Pass>
 class Sweep {
  public:
@@ -37,35 +62,75 @@ class Sweep {
     return std::none_of(marked.begin(), marked.end(), [](Pole* pole) { return pole->isMarked(); });
   }
 
-  explicit Sweep(Pass& pass) : _pass(pass), _image(GraphImage::get()), _buffers(getBuffers()) {}
+  explicit Sweep(Pass& pass)
+      : _pass(pass), _image(GraphImage::get()), _buffers(_image.getSweepBuffers()) {}
 
-  void run(const std::vector<Pole*>& starts) {
+  // Computes the maps of the walks from `starts`; `mapped`, if given,
+  // receives the poles given a map, by index.
+  void run(const std::vector<Pole*>& starts, std::vector<bool>* mapped) {
     const std::size_t size = _image.getSize();
     // The states are cleared; results of earlier sweeps are told apart by
-    // their sweep number, and positions are read for poles given a map only.
+    // their sweep number.
     _buffers.states.assign(size, 0);
-    _buffers.positions.resize(size);
     _buffers.results.resize(size);
     if (++_buffers.sweep >= _lastSweep) {
-      std::fill(_buffers.results.begin(), _buffers.results.end(), Result{});
+      std::fill(_buffers.results.begin(), _buffers.results.end(), SweepResult{});
       _buffers.sweep = 1;
     }
     _sweep = _buffers.sweep;
     _states = _buffers.states.data();
-    _positions = _buffers.positions.data();
     _results = _buffers.results.data();
+    if (mapped) mapped->assign(size, false);
     uint32_t low = UINT32_MAX;
     uint32_t high = 0;
+    std::size_t reached = 0;
+    if (const std::vector<bool>* known = _pass.getReached()) {
+      for (uint32_t index = 0; index < size; ++index) {
+        if (!(*known)[index]) continue;
+        _states[index] = _reached;
+        low = std::min(low, index);
+        high = index;
+        ++reached;
+      }
+    } else {
+      reached = reachFrom(starts, low, high);
+    }
+    if (reached == 0) return;
+    std::size_t deferred = 0;
+    if (Pass::fromLower) {
+      for (uint32_t index = low; index <= high; ++index) deferred += compute(index);
+    } else {
+      for (uint32_t index = high + 1; index-- > low;) deferred += compute(index);
+    }
+    // The maps of one key-0 entry computed aside are entered now, the
+    // count known: the table is filled once, without room to spare.
+    PoleTimingMap& table = _pass.getTable();
+    table.reserve(table.size() + deferred);
+    for (uint32_t index = low; index <= high; ++index) {
+      const SweepResult& result = _results[index];
+      if (result.tag >> 2 != _sweep) continue;
+      if (mapped) (*mapped)[index] = true;
+      if (result.tag & _entered) continue;
+      const std::size_t position =
+          table.getPosition(_image.getPole(index), _image.getNumber(index));
+      table.getAt(position)[0] = Timing(Delay(result.minimum), Delay(result.maximum));
+    }
+  }
+
+  // Reaches the poles the walks from `starts` enter, and the span of their
+  // indices; returns their count.
+  std::size_t reachFrom(const std::vector<Pole*>& starts, uint32_t& low, uint32_t& high) {
     for (Pole* start : starts) {
       const uint32_t index = _image.getIndex(start);
       if (index == GraphImage::none || !reach(index)) continue;
       low = std::min(low, index);
       high = std::max(high, index);
     }
-    if (low > high) return;
+    if (low > high) return 0;
     // Every pole reached lies between the start points and the far ends of
     // the followed edges: below them when edges are followed backward.
     std::size_t reached = 0;
+    const auto size = static_cast<uint32_t>(_image.getSize());
     if (Pass::fromLower) {
       for (uint32_t index = high + 1; index-- > 0;)
         if (spread(index)) {
@@ -79,55 +144,23 @@ class Sweep {
           ++reached;
         }
     }
-    // At most one map per pole reached.
-    _pass.getTable().reserve(reached);
-    if (Pass::fromLower) {
-      for (uint32_t index = low; index <= high; ++index) compute(index);
-    } else {
-      for (uint32_t index = high + 1; index-- > low;) compute(index);
-    }
-    _low = low;
-    _high = high;
-  }
-
-  // The poles given a map, by index.
-  void getMapped(std::vector<bool>& mapped) const {
-    mapped.assign(_image.getSize(), false);
-    for (uint32_t index = _low; index <= _high; ++index)
-      if (isMapped(_results[index])) mapped[index] = true;
+    return reached;
   }
 
  private:
   using Arc = GraphImage::Arc;
 
-  // What a later pole reads of one given a map, in one place: the sweep
-  // that gave it (`tag` >> 1), whether the map is one key-0 entry (the low
-  // bit of `tag`) and then that entry's timing.
-  struct Result {
-    int32_t minimum = 0;
-    int32_t maximum = 0;
-    uint32_t tag = 0;
-  };
-  static constexpr uint32_t _lastSweep = UINT32_MAX >> 1;
-  // Scratch reused from sweep to sweep, by index: a state, a table
-  // position, a result.
-  struct Buffers {
-    std::vector<uint8_t> states;
-    std::vector<uint32_t> positions;
-    std::vector<Result> results;
-    uint32_t sweep = 0;
-  };
-  static Buffers& getBuffers() {
-    static Buffers buffers;
-    return buffers;
-  }
-
+  static constexpr uint32_t _lastSweep = UINT32_MAX >> 2;
   static constexpr uint8_t _reached = 1;
   static constexpr uint8_t _refused = 2;
   static constexpr uint8_t _checked = 4;
   static constexpr uint32_t _noPosition = UINT32_MAX;
 
-  bool isMapped(const Result& result) const { return result.tag >> 1 == _sweep; }
+  // Tag bits of a result.
+  static constexpr uint32_t _single = 1;
+  static constexpr uint32_t _entered = 2;
+
+  bool isMapped(const SweepResult& result) const { return result.tag >> 2 == _sweep; }
 
   // Reaches a pole as a walk enters it: true unless the pass refuses it.
   bool reach(uint32_t index) {
@@ -153,22 +186,21 @@ class Sweep {
   }
 
   // Computes the map of a reached pole, whose far ends are all complete.
-  void compute(uint32_t index) {
-    if (!(_states[index] & _reached)) return;
+  // A map of one key-0 entry made here is kept in the pole's result, to be
+  // entered in the table later: returns 1 for such a map, else 0.
+  std::size_t compute(uint32_t index) {
+    if (!(_states[index] & _reached)) return 0;
     PoleTimingMap& table = _pass.getTable();
-    Pole* pole = _image.getPole(index);
-    const uint32_t number = _image.getNumber(index);
     uint32_t position = _noPosition;
     if (_pass.isEnd(_image, index)) {
       _pass.handleEnd(_image, index);
-      const std::size_t found = table.findPosition(pole, number);
+      const std::size_t found = table.findPosition(_image.getPole(index), _image.getNumber(index));
       if (found != PoleTimingMap::npos) position = static_cast<uint32_t>(found);
     } else {
       const unsigned long cut = _pass.getCutMask(_image, index);
       const unsigned long start = _pass.getStartMask(_image, index);
       // Where nothing is cut or started, a key-0 timing brought by an edge
-      // of the empty mask stays a key-0 timing: those are combined aside
-      // and entered once, which spares a table access per edge.
+      // of the empty mask stays a key-0 timing: those are combined aside.
       const bool plain = cut == 0 && start == 0;
       Timing single;
       bool singles = false;
@@ -177,49 +209,52 @@ class Sweep {
         if (!_pass.isFollowed(*arc)) continue;
         const uint32_t far = arc->getFar();
         // A far end refused, or reached but without map, has no result.
-        const Result& result = _results[far];
+        const SweepResult& result = _results[far];
         if (!isMapped(result)) continue;
-        if (plain && arc->mask == 0 && (result.tag & 1)) {
+        if (plain && arc->mask == 0 && (result.tag & _single)) {
           Timing timing(Delay(result.minimum), Delay(result.maximum));
           _pass.shift(_image, *arc, index, timing);
           single.combine(timing);
           singles = true;
           continue;
         }
-        fold(_pass, _image, table, _scratch, *arc, table.getAt(_positions[far]), index, cut, start,
-             position);
+        if (!(result.tag & _entered))
+          _farMap = TimingMap{{0, Timing(Delay(result.minimum), Delay(result.maximum))}};
+        const TimingMap& farMap = result.tag & _entered ? table.getAt(result.position) : _farMap;
+        fold(_pass, _image, table, _scratch, *arc, farMap, index, cut, start, position);
       }
-      if (singles) {
-        if (position == _noPosition)
-          position = static_cast<uint32_t>(table.getPosition(pole, number));
-        table.getAt(position)[0].combine(single);
+      if (singles && position == _noPosition) {
+        _results[index] =
+            SweepResult{single.getMinimumDelay().getValue(), single.getMaximumDelay().getValue(), 0,
+                        _sweep << 2 | _single};
+        return 1;
       }
+      if (singles) table.getAt(position)[0].combine(single);
     }
-    if (position == _noPosition) return;
-    _positions[index] = position;
+    if (position == _noPosition) return 0;
     const TimingMap& map = table.getAt(position);
-    Result& result = _results[index];
-    result.tag = _sweep << 1;
+    SweepResult& result = _results[index];
+    result = SweepResult{0, 0, position, _sweep << 2 | _entered};
     if (map.size() == 1 && map.begin()->first == 0) {
       const Timing& timing = map.begin()->second;
-      result = Result{timing.getMinimumDelay().getValue(), timing.getMaximumDelay().getValue(),
-                      _sweep << 1 | 1};
+      result.minimum = timing.getMinimumDelay().getValue();
+      result.maximum = timing.getMaximumDelay().getValue();
+      result.tag |= _single;
     }
+    return 0;
   }
 
   Pass& _pass;
   const GraphImage& _image;
-  Buffers& _buffers;
+  SweepBuffers& _buffers;
   // The buffers' arrays, held apart: stores through the states (bytes) would
   // otherwise make the compiler load the others' addresses again.
   uint8_t* _states = nullptr;
-  uint32_t* _positions = nullptr;
-  Result* _results = nullptr;
+  SweepResult* _results = nullptr;
   uint32_t _sweep = 0;
-  // The span of the poles reached.
-  uint32_t _low = 1;
-  uint32_t _high = 0;
   TimingMap _scratch;
+  // The map of a far end not entered yet.
+  TimingMap _farMap;
 };
 
 }  // namespace Morva
