@@ -491,7 +491,12 @@ Poles Analyzer::getLoopPoles() const {
 
 void Analyzer::unmark() {
   for (Pole* pole : _markedPoles) pole->unmark();
-  _markedPoles.clear();
+  // Domain creation marks every pole once; the passes mark few. The room
+  // of the first is given back rather than kept through the analysis.
+  if (_markedPoles.capacity() > 65536)
+    std::vector<Pole*>().swap(_markedPoles);
+  else
+    _markedPoles.clear();
 }
 
 // ---- Analysis: domain creation, constraints, weights, driver, report ------
