@@ -1090,19 +1090,25 @@ void Scanner::requireAnalyze() {
                    indexPoles(_subdomain->getLatchLeafList()),
                    _subdomain->getLatchRoot() != nullptr,
                    &Scanner::endRequire};
+  // The walks start at the launch leaves with an arrival (the arrival
+  // table does not change while they run).
   const std::vector<Pole*>& leaves = _subdomain->getLaunchLeafList();
   std::vector<Pole*> starts;
-  for (Pole* leaf : leaves)
-    if (_arrivalMap.contains(leaf)) starts.push_back(leaf);
+  std::vector<bool> starting(leaves.size(), false);
+  for (std::size_t position = 0; position < leaves.size(); ++position) {
+    if (!_arrivalMap.contains(leaves[position])) continue;
+    starts.push_back(leaves[position]);
+    starting[position] = true;
+  }
   Propagation<RequirePass> propagation(pass, starts);
   // Only poles with an arrival time are entered: their count bounds the
   // table, which then never grows (and never holds two copies of itself).
   if (!propagation.isSwept()) _requireMap.reserve(_arrivalMap.size());
   try {
     const bool inputs = !_subdomain->getLaunchRoot();
-    for (Pole* leaf : leaves) {
-      if (inputs && !leaf->isInput()) Orvek::console.warning("Not an input pole", "");
-      if (_arrivalMap.contains(leaf)) propagation.walkFrom(leaf);
+    for (std::size_t position = 0; position < leaves.size(); ++position) {
+      if (inputs && !leaves[position]->isInput()) Orvek::console.warning("Not an input pole", "");
+      if (starting[position]) propagation.walkFrom(leaves[position]);
     }
   } catch (...) {
     propagation.fail();

@@ -111,9 +111,8 @@ class Sweep {
       if (result.tag >> 2 != _sweep) continue;
       if (mapped) (*mapped)[index] = true;
       if (result.tag & _entered) continue;
-      const std::size_t position =
-          table.getPosition(_image.getPole(index), _image.getNumber(index));
-      table.getAt(position)[0] = Timing(Delay(result.minimum), Delay(result.maximum));
+      table.tryEmplace(_image.getPole(index), _image.getNumber(index),
+                       TimingMap(0, Timing(Delay(result.minimum), Delay(result.maximum))));
     }
   }
 

@@ -179,14 +179,14 @@ uint32_t PoleTimingMap::getNumber(const Pole* pole) {
   return pole->getNumber();
 }
 
-std::size_t PoleTimingMap::getPosition(Pole* pole, uint32_t number) {
+std::size_t PoleTimingMap::tryEmplace(Pole* pole, uint32_t number, TimingMap&& map) {
   const uint32_t found = locate(pole, number);
   if (found != _none) return found;
   if (_byNumber ? number >= _slots.size() : 2 * (_entries.size() + 1) > _slots.size())
     rehash(getSlotCount(_entries.size() + 1));
   if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().first))
     _ordered = false;
-  _entries.emplace_back(pole, TimingMap());
+  _entries.emplace_back(pole, std::move(map));
   index(_entries.size() - 1, number);
   return _entries.size() - 1;
 }

@@ -74,6 +74,10 @@ class MORVA_API TimingMap {
 
   TimingMap() = default;
   TimingMap(std::initializer_list<value_type> entries);
+  // The map of one entry.
+  TimingMap(unsigned long key, const Timing& timing) : _size(1) {
+    ::new (static_cast<void*>(_storage._inline)) value_type(key, timing);
+  }
   TimingMap(const TimingMap& other);
   TimingMap(TimingMap&& other) noexcept;
   TimingMap& operator=(const TimingMap& other);
@@ -234,7 +238,12 @@ class MORVA_API PoleTimingMap {
     const uint32_t position = locate(pole, number);
     return position == _none ? npos : position;
   }
-  std::size_t getPosition(Pole* pole, uint32_t number);
+  std::size_t getPosition(Pole* pole, uint32_t number) {
+    return tryEmplace(pole, number, TimingMap());
+  }
+  // The position of the map of `pole`, entered as `map` when absent (a
+  // map held already is left as it is).
+  std::size_t tryEmplace(Pole* pole, uint32_t number, TimingMap&& map);
   TimingMap& getAt(std::size_t position) { return _entries[position].second; }
 
   void clear();
