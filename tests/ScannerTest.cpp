@@ -714,6 +714,11 @@ TEST_F(ScannerTest, PassesFailAsTheirWalksDo) {
   EXPECT_FALSE(h->isMarked());
   EXPECT_FALSE(ff3Data->isMarked());
   analyzer->unmark();
+  // The required times that follow enter only the poles with an arrival.
+  scanner->requireAnalyze();
+  EXPECT_TRUE(scanner->hasRequireTimingMap(d2));
+  EXPECT_FALSE(scanner->hasRequireTimingMap(h));
+  EXPECT_FALSE(scanner->hasRequireTimingMap(ff3Data));
 
   // Once the data is sound again, the same scanner's tables are refilled by
   // a fresh one, and the marks are gone after each pass.

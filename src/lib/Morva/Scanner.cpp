@@ -968,6 +968,8 @@ void Scanner::arrivalAnalyze() {
   try {
     captureArrivals(propagation);
   } catch (...) {
+    // The table is now that of the walks made so far, not the sweep's.
+    _arrivalIndices.clear();
     propagation.fail();
     throw;
   }
