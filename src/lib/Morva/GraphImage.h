@@ -24,8 +24,9 @@ struct SweepBuffers;
 // from one end to the other; otherwise they follow pole numbers.
 //
 // Every change to what the image copies (poles and edges created or
-// destroyed, modes, types, masks, delays, activity, any object flag set
-// through `Object::setFlag`) calls `touch`; the next `get` rebuilds it.
+// destroyed, modes, types, masks, delays, activity, pairs of main and dual
+// poles, any object flag set through `Object::setFlag`) calls `touch`; the
+// next `get` rebuilds it.
 // Exported for the benchmarks, which time its making as a stage; the
 // header is not installed.
 class MORVA_API GraphImage {

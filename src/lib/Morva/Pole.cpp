@@ -249,6 +249,8 @@ void Pole::pair(Pole* partner) {
 }
 
 void Pole::unpair() {
+  // The graph image keeps the clock of each data side.
+  GraphImage::touch();
   if (_partner && _partner->_partner == this) _partner->_partner = nullptr;
   _partner = nullptr;
 }
