@@ -35,6 +35,8 @@ class Subdomain;
 // order of a depth-first recursion: the edges of a pole are followed in
 // creation order, a pole on the current path closes a loop and is skipped,
 // and a pole's result is stored after each of its edges has been followed.
+// Where the graph has no loop, a pass sweeps a flat copy of it in
+// topological order instead, which gives the same tables.
 class MORVA_API Scanner : public Object {
  public:
   using VisitedSet = std::set<Pole*, Object::StampLess>;
