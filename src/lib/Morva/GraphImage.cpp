@@ -2,7 +2,9 @@
 #include <Morva/GraphImage.h>
 #include <Morva/Pole.h>
 
+#include <functional>
 #include <memory>
+#include <queue>
 
 namespace Morva {
 
@@ -126,18 +128,26 @@ void permute(std::vector<GraphImage::Arc>& arcs, std::vector<uint32_t>& rows,
 
 void GraphImage::sort() {
   const auto size = static_cast<uint32_t>(_numbers.size());
-  // Kahn's algorithm: a pole is placed once all its sources are.
+  // Kahn's algorithm: a pole is placed once all its sources are, the one
+  // of smallest number first, so that the order stays as close to pole
+  // numbers as the edges allow: tables indexed by number are then filled
+  // almost in sequence.
   std::vector<uint32_t> order;
   order.reserve(size);
   {
     std::vector<uint32_t> waiting(size);
+    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>> ready;
     for (uint32_t index = 0; index < size; ++index) {
       waiting[index] = _incomingRows[index + 1] - _incomingRows[index];
-      if (waiting[index] == 0) order.push_back(index);
+      if (waiting[index] == 0) ready.push(index);
     }
-    for (std::size_t next = 0; next < order.size(); ++next)
-      for (const Arc* arc = beginOutgoing(order[next]); arc != endOutgoing(order[next]); ++arc)
-        if (--waiting[arc->getFar()] == 0) order.push_back(arc->getFar());
+    while (!ready.empty()) {
+      const uint32_t next = ready.top();
+      ready.pop();
+      order.push_back(next);
+      for (const Arc* arc = beginOutgoing(next); arc != endOutgoing(next); ++arc)
+        if (--waiting[arc->getFar()] == 0) ready.push(arc->getFar());
+    }
   }
   _acyclic = order.size() == size;
   if (!_acyclic) return;
