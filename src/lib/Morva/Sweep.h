@@ -153,7 +153,6 @@ class Sweep {
   static constexpr uint8_t _reached = 1;
   static constexpr uint8_t _refused = 2;
   static constexpr uint8_t _checked = 4;
-  static constexpr uint32_t _noPosition = UINT32_MAX;
 
   // Tag bits of a result.
   static constexpr uint32_t _single = 1;
@@ -190,7 +189,7 @@ class Sweep {
   std::size_t compute(uint32_t index) {
     if (!(_states[index] & _reached)) return 0;
     PoleTimingMap& table = _pass.getTable();
-    uint32_t position = _noPosition;
+    uint32_t position = noPosition;
     if (_pass.isEnd(_image, index)) {
       _pass.handleEnd(_image, index);
       const std::size_t found = table.findPosition(_image.getPole(index), _image.getNumber(index));
@@ -222,7 +221,7 @@ class Sweep {
         const TimingMap& farMap = result.tag & _entered ? table.getAt(result.position) : _farMap;
         fold(_pass, _image, table, _scratch, *arc, farMap, index, cut, start, position);
       }
-      if (singles && position == _noPosition) {
+      if (singles && position == noPosition) {
         _results[index] =
             SweepResult{single.getMinimumDelay().getValue(), single.getMaximumDelay().getValue(), 0,
                         _sweep << 2 | _single};
@@ -230,7 +229,7 @@ class Sweep {
       }
       if (singles) table.getAt(position)[0].combine(single);
     }
-    if (position == _noPosition) return 0;
+    if (position == noPosition) return 0;
     const TimingMap& map = table.getAt(position);
     SweepResult& result = _results[index];
     result = SweepResult{0, 0, position, _sweep << 2 | _entered};

@@ -15,6 +15,10 @@
 
 namespace Morva {
 
+// A pole without map yet in the table being filled, as the walks and the
+// sweeps keep table positions in 32 bits.
+constexpr uint32_t noPosition = UINT32_MAX;
+
 // Folds `far`, the map of an edge's far end, through `arc` into the map of
 // the pole at `index`, as the passes do for each edge they follow: the cut
 // mask filters it, the pass shifts it by the edge's delays, the edge's
@@ -32,7 +36,7 @@ void fold(Pass& pass, const GraphImage& image, PoleTimingMap& table, TimingMap& 
   // key-0 entry stays as it is.
   if (arc.mask != 0 || scratch.size() != 1 || scratch.begin()->first != 0)
     Scanner::sensibilize(Mask(unpackMaskNumber(arc.mask)), scratch);
-  if (position == UINT32_MAX)
+  if (position == noPosition)
     position =
         static_cast<uint32_t>(table.getPosition(image.getPole(index), image.getNumber(index)));
   TimingMap& map = table.getAt(position);
@@ -66,11 +70,10 @@ class Walk {
       : _pass(pass),
         _visited(visited),
         _image(GraphImage::get()),
-        _size(_image.getSize()),
         // Zeroed blocks from calloc: a large one comes from fresh pages,
         // so a walk that meets few poles touches few of them.
-        _states(static_cast<uint8_t*>(std::calloc(_size + 1, sizeof(uint8_t)))),
-        _positions(static_cast<uint32_t*>(std::calloc(_size + 1, sizeof(uint32_t)))) {
+        _states(static_cast<uint8_t*>(std::calloc(_image.getSize() + 1, sizeof(uint8_t)))),
+        _positions(static_cast<uint32_t*>(std::calloc(_image.getSize() + 1, sizeof(uint32_t)))) {
     if (!_states || !_positions) throw std::bad_alloc();
     for (const Pole* pole : analyzer->getMarkedPoles()) {
       const uint32_t index = _image.getIndex(pole);
@@ -110,19 +113,18 @@ class Walk {
     unsigned long cut;
     unsigned long start;
   };
-  static constexpr uint32_t _noPosition = UINT32_MAX;
   // States: marked (complete or on the current path), on the current
   // path, refused by the pass.
   static constexpr uint8_t _marked = 1;
   static constexpr uint8_t _onPath = 2;
   static constexpr uint8_t _refused = 4;
   // Positions are kept plus one, 0 being a pole whose map is not known
-  // yet; `_noPosition` stands for itself.
+  // yet; `noPosition` stands for itself.
   static constexpr uint32_t _unknown = 0;
   static uint32_t encode(uint32_t position) {
-    return position == _noPosition ? _noPosition : position + 1;
+    return position == noPosition ? noPosition : position + 1;
   }
-  static uint32_t decode(uint32_t kept) { return kept == _noPosition ? _noPosition : kept - 1; }
+  static uint32_t decode(uint32_t kept) { return kept == noPosition ? noPosition : kept - 1; }
 
   struct Free {
     void operator()(void* block) const { std::free(block); }
@@ -165,13 +167,13 @@ class Walk {
   }
 
   // The position of the map of a pole the walk will not enter, or
-  // `_noPosition`.
+  // `noPosition`.
   uint32_t findPosition(const PoleTimingMap& table, uint32_t index) {
     if (_positions[index] == _unknown) {
       const std::size_t position =
           table.findPosition(_image.getPole(index), _image.getNumber(index));
       _positions[index] =
-          encode(position == PoleTimingMap::npos ? _noPosition : static_cast<uint32_t>(position));
+          encode(position == PoleTimingMap::npos ? noPosition : static_cast<uint32_t>(position));
     }
     return decode(_positions[index]);
   }
@@ -191,7 +193,7 @@ class Walk {
       return false;
     }
     state |= _onPath;
-    _stack.push_back(Frame{index, _noPosition, _pass.beginArcs(_image, index),
+    _stack.push_back(Frame{index, noPosition, _pass.beginArcs(_image, index),
                            _pass.endArcs(_image, index), _pass.getCutMask(_image, index),
                            _pass.getStartMask(_image, index)});
     return true;
@@ -203,7 +205,7 @@ class Walk {
   void complete(Frame& frame, PoleTimingMap& table, uint32_t far) {
     const Arc& arc = *frame.next;
     ++frame.next;
-    if (far == _noPosition) return;
+    if (far == noPosition) return;
     fold(_pass, _image, table, _scratch, arc, table.getAt(far), frame.index, frame.cut, frame.start,
          frame.position);
   }
@@ -211,7 +213,6 @@ class Walk {
   Pass& _pass;
   const Scanner::VisitedSet& _visited;
   const GraphImage& _image;
-  const std::size_t _size;
   std::unique_ptr<uint8_t[], Free> _states;
   std::unique_ptr<uint32_t[], Free> _positions;
   // The poles this walk marked, in order.
