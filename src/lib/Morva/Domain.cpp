@@ -1,5 +1,6 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
+#include <Morva/GraphImage.h>
 #include <Morva/Scanner.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
@@ -339,6 +340,9 @@ void Domain::clockAnalyze() {
     if (!subdomain->getScanner()) subdomain->openScanner();
   for (Subdomain* subdomain : _subdomains)
     if (Scanner* scanner = subdomain->getScanner()) scanner->clockAnalyze();
+  // The walks of the clock passes are done; without loops the data passes
+  // sweep instead.
+  GraphImage::releaseScratch();
   mature();
 }
 
@@ -376,6 +380,8 @@ void Domain::requireAnalyze() {
   }
   for (Subdomain* subdomain : _subdomains)
     if (Scanner* scanner = subdomain->getScanner()) scanner->requireAnalyze();
+  // The domain's last pass: its routes and reports need no scratch.
+  GraphImage::releaseScratch();
   mature();
 }
 

@@ -34,6 +34,13 @@ void GraphImage::release() {
   getImage().reset();
 }
 
+void GraphImage::releaseScratch() {
+  if (const std::unique_ptr<GraphImage>& image = getImage()) {
+    image->_sweepBuffers.reset();
+    image->_walkBuffers.reset();
+  }
+}
+
 uint32_t GraphImage::getIndex(const Pole* pole) const {
   const uint32_t number = pole->getNumber();
   return number < _indices.size() ? _indices[number] : none;

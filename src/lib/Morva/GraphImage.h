@@ -11,6 +11,7 @@
 namespace Morva {
 
 struct SweepBuffers;
+struct WalkBuffers;
 
 // A flat copy of the timing graph for the propagation passes. It holds
 // what a pass reads of each living pole and, as compressed rows, the
@@ -58,6 +59,9 @@ class MORVA_API GraphImage {
   static uint64_t getVersion() { return _version; }
   // Frees the image; the next `get` builds it again.
   static void release();
+  // Frees the scratch of the walks and sweeps, a few bytes a pole, while
+  // no pass is due for a while; the next walk or sweep makes it again.
+  static void releaseScratch();
 
   // The number of poles in the image; indices run below it.
   std::size_t getSize() const { return _numbers.size(); }
@@ -69,9 +73,10 @@ class MORVA_API GraphImage {
   bool hasFact(uint32_t index, Fact fact) const { return (_facts[index] & fact) != 0; }
   uint32_t getOpeningMask(uint32_t index) const { return _openingMasks[index]; }
   uint32_t getClosingMask(uint32_t index) const { return _closingMasks[index]; }
-  // Scratch of the sweeps over this image (Sweep.h), kept with it: reused
-  // from pass to pass, and freed when the image goes.
+  // Scratch of the sweeps (Sweep.h) and walks (Walk.h) over this image,
+  // kept with it: reused from pass to pass, and freed when the image goes.
   SweepBuffers& getSweepBuffers() const;
+  std::shared_ptr<WalkBuffers> getWalkBuffers() const;
   // The index of the pole's `Pole::getClock`, or `none`.
   uint32_t getClock(uint32_t index) const { return _clocks[index]; }
   const Arc* beginIncoming(uint32_t index) const { return _incoming.data() + _incomingRows[index]; }
@@ -110,6 +115,7 @@ class MORVA_API GraphImage {
   // By index, read at end points only.
   std::vector<uint32_t> _clocks;
   mutable std::shared_ptr<SweepBuffers> _sweepBuffers;
+  mutable std::shared_ptr<WalkBuffers> _walkBuffers;
 };
 
 }  // namespace Morva

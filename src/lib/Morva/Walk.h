@@ -8,9 +8,7 @@
 #include <Morva/TimingMap.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 namespace Morva {
@@ -63,22 +61,44 @@ void fold(Pass& pass, const GraphImage& image, PoleTimingMap& table, TimingMap& 
 // poles themselves would only cost a cache miss per pole. `publishMarks`
 // sets them on the poles, as does a failing step, so that a caller sees
 // the marks a recursion would have left.
+// Scratch of the walks over one image, by index: states and positions,
+// all zero between walks. A walk puts back the zeros it overwrote when it
+// ends, so that the next one neither clears nor faults in whole arrays:
+// the walks of a clock pass meet few poles scattered over the image.
+struct WalkBuffers {
+  std::vector<uint8_t> states;
+  std::vector<uint32_t> positions;
+  // The indices whose state the walk made non-zero.
+  std::vector<uint32_t> touched;
+  bool busy = false;
+};
+
+inline std::shared_ptr<WalkBuffers> GraphImage::getWalkBuffers() const {
+  if (!_walkBuffers) _walkBuffers = std::make_shared<WalkBuffers>();
+  return _walkBuffers;
+}
+
 template <class Pass>
 class Walk {
  public:
   Walk(Pass& pass, const Scanner::VisitedSet& visited)
-      : _pass(pass),
-        _visited(visited),
-        _image(GraphImage::get()),
-        // Zeroed blocks from calloc: a large one comes from fresh pages,
-        // so a walk that meets few poles touches few of them.
-        _states(static_cast<uint8_t*>(std::calloc(_image.getSize() + 1, sizeof(uint8_t)))),
-        _positions(static_cast<uint32_t*>(std::calloc(_image.getSize() + 1, sizeof(uint32_t)))) {
-    if (!_states || !_positions) throw std::bad_alloc();
+      : _pass(pass), _visited(visited), _image(GraphImage::get()), _buffers(acquire(_image)) {
+    _states = _buffers->states.data();
+    _positions = _buffers->positions.data();
     for (const Pole* pole : analyzer->getMarkedPoles()) {
       const uint32_t index = _image.getIndex(pole);
-      if (pole->isMarked() && index != GraphImage::none) _states[index] |= _marked;
+      if (pole->isMarked() && index != GraphImage::none) setState(index, _marked);
     }
+  }
+  Walk(const Walk&) = delete;
+  Walk& operator=(const Walk&) = delete;
+  ~Walk() {
+    for (const uint32_t index : _buffers->touched) {
+      _states[index] = 0;
+      _positions[index] = _unknown;
+    }
+    _buffers->touched.clear();
+    _buffers->busy = false;
   }
 
   bool isMarked(const Pole* pole) const {
@@ -126,9 +146,23 @@ class Walk {
   }
   static uint32_t decode(uint32_t kept) { return kept == noPosition ? noPosition : kept - 1; }
 
-  struct Free {
-    void operator()(void* block) const { std::free(block); }
-  };
+  // The image's buffers, or buffers of its own while another walk holds
+  // those.
+  static std::shared_ptr<WalkBuffers> acquire(const GraphImage& image) {
+    std::shared_ptr<WalkBuffers> buffers = image.getWalkBuffers();
+    if (buffers->busy) buffers = std::make_shared<WalkBuffers>();
+    if (buffers->states.size() != image.getSize()) {
+      buffers->states.assign(image.getSize(), 0);
+      buffers->positions.assign(image.getSize(), _unknown);
+    }
+    buffers->busy = true;
+    return buffers;
+  }
+
+  void setState(uint32_t index, uint8_t state) {
+    if (_states[index] == 0) _buffers->touched.push_back(index);
+    _states[index] |= state;
+  }
 
   void walk(uint32_t start) {
     if (!enter(start)) return;
@@ -183,10 +217,10 @@ class Walk {
     uint8_t& state = _states[index];
     if (state & (_marked | _refused)) return false;
     if (_pass.isRefused(_image, index)) {
-      state |= _refused;
+      setState(index, _refused);
       return false;
     }
-    state |= _marked;
+    setState(index, _marked);
     _entered.push_back(index);
     if (_pass.isEnd(_image, index)) {
       _pass.handleEnd(_image, index);
@@ -213,8 +247,9 @@ class Walk {
   Pass& _pass;
   const Scanner::VisitedSet& _visited;
   const GraphImage& _image;
-  std::unique_ptr<uint8_t[], Free> _states;
-  std::unique_ptr<uint32_t[], Free> _positions;
+  std::shared_ptr<WalkBuffers> _buffers;
+  uint8_t* _states;
+  uint32_t* _positions;
   // The poles this walk marked, in order.
   std::vector<uint32_t> _entered;
   std::vector<Frame> _stack;
