@@ -11,7 +11,9 @@
 #include <Orvek/Text.h>
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace Morva {
@@ -162,31 +164,44 @@ DomainMask Subdomain::getMask() const {
   return _domain->getMask();
 }
 
+// A leaf enters its set and the array; the array stays ordered while the
+// leaves come in the set's order, as the data scan mostly captures them.
+void Subdomain::capture(PoleSet& leaves, LeafList& list, Pole* pole) {
+  const auto [place, inserted] = leaves.insert(pole);
+  if (!inserted) return;
+  list.ordered = list.ordered && std::next(place) == leaves.end();
+  list.poles.push_back(pole);
+}
+
 void Subdomain::captureLaunch(Pole* pole) {
   if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "captureLaunch", "Null leaf");
-  if (_launchLeaves.insert(pole).second) _launchLeafList.clear();
+  capture(_launchLeaves, _launchLeafList, pole);
 }
 
 void Subdomain::captureLatch(Pole* pole) {
   if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "captureLatch", "Null leaf");
-  if (_latchLeaves.insert(pole).second) _latchLeafList.clear();
+  capture(_latchLeaves, _latchLeafList, pole);
 }
 
-namespace {
-
-const std::vector<Pole*>& getList(const PoleSet& leaves, std::vector<Pole*>& list) {
-  if (list.size() != leaves.size()) list.assign(leaves.begin(), leaves.end());
-  return list;
+// Stamps are read once each, and the set holds no two poles of one stamp.
+const std::vector<Pole*>& Subdomain::getList(LeafList& list) {
+  if (list.ordered) return list.poles;
+  std::vector<std::pair<unsigned long, Pole*>> stamped;
+  stamped.reserve(list.poles.size());
+  for (Pole* pole : list.poles) stamped.emplace_back(pole->getStamp(), pole);
+  std::sort(stamped.begin(), stamped.end());
+  for (std::size_t place = 0; place < stamped.size(); ++place)
+    list.poles[place] = stamped[place].second;
+  list.ordered = true;
+  return list.poles;
 }
-
-}  // namespace
 
 const std::vector<Pole*>& Subdomain::getLaunchLeafList() const {
-  return getList(_launchLeaves, _launchLeafList);
+  return getList(_launchLeafList);
 }
 
 const std::vector<Pole*>& Subdomain::getLatchLeafList() const {
-  return getList(_latchLeaves, _latchLeafList);
+  return getList(_latchLeafList);
 }
 
 // ---- Scanner and routes ----------------------------------------------------
@@ -246,8 +261,8 @@ void Subdomain::destroyRoutes() {
 void Subdomain::reset() {
   _launchLeaves.clear();
   _latchLeaves.clear();
-  _launchLeafList.clear();
-  _latchLeafList.clear();
+  _launchLeafList = {};
+  _latchLeafList = {};
   destroyRoutes();
   setLAT(Delay::getUndefined());
   setSAT(Delay::getUndefined());

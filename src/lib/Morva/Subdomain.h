@@ -126,9 +126,17 @@ class MORVA_API Subdomain : public Object {
   Mode _launchMode;
   PoleSet _latchLeaves;
   PoleSet _launchLeaves;
-  // Copies of the leaf sets, empty until asked for after a change.
-  mutable std::vector<Pole*> _latchLeafList;
-  mutable std::vector<Pole*> _launchLeafList;
+  // The leaf sets as arrays: filled as leaves are captured, put in the
+  // sets' order when asked for. Walking the tree nodes instead costs a
+  // cache miss a leaf.
+  struct LeafList {
+    std::vector<Pole*> poles;
+    bool ordered = true;
+  };
+  mutable LeafList _latchLeafList;
+  mutable LeafList _launchLeafList;
+  static void capture(PoleSet& leaves, LeafList& list, Pole* pole);
+  static const std::vector<Pole*>& getList(LeafList& list);
   int _longestArrivalTime;
   int _shortestArrivalTime;
   int _holdRelation = 0;
