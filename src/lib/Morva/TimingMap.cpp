@@ -211,7 +211,7 @@ void PoleTimingMap::shrink_to_fit() {
 
 void PoleTimingMap::rehash(std::size_t slotCount) const {
   const std::size_t numbers = Pole::getNumberBound();
-  _byNumber = slotCount * 16 >= numbers;
+  _byNumber = slotCount * 2 >= numbers;
   _slots.assign(_byNumber ? numbers : slotCount, 0);
   for (std::size_t position = 0; position < _entries.size(); ++position) index(position);
 }

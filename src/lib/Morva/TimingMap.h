@@ -171,9 +171,10 @@ inline void swap(TimingMap& a, TimingMap& b) noexcept {
 // dense array of entries: a lookup is one probe of a small integer array,
 // the entries need no node allocation, and a table of n poles costs two
 // arrays instead of n tree nodes. A small table hashes pole addresses; once
-// its index would take a sixteenth of the room of one slot per pole number,
-// it becomes that: a slot per pole number, found without hashing or
-// probing, which the large tables of propagation gain most from.
+// its index would take half the room of one slot per pole number, it
+// becomes that: a slot per pole number, found without hashing or probing,
+// which the large tables of propagation gain most from. A domain keeps the
+// tables of all its subdomains, so the mid-sized ones stay hashed.
 //
 // Creation order is needed only by the walks that iterate the table (slack
 // tagging, records); `begin()` sorts the array by stamp the first time it
@@ -287,8 +288,8 @@ class MORVA_API PoleTimingMap {
     }
   }
   // Rebuilds the index for the entries held: hashed with `slotCount`
-  // slots, or by pole number when that many slots would take a sixteenth
-  // of the room.
+  // slots, or by pole number when that many slots would take half the
+  // room.
   void rehash(std::size_t slotCount) const;
   void index(std::size_t position) const { index(position, getNumber(_entries[position].first)); }
   void index(std::size_t position, uint32_t number) const;
