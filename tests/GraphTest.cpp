@@ -360,6 +360,9 @@ TEST_F(GraphTest, PoleNumbersStayDenseAndReusedStorageStartsClean) {
             std::vector<uint32_t>({0, 1, 2}));
   EXPECT_EQ(Pole::getNumberBound(), 3u);
   a->setReportName("nice");
+  Morva::Delay buddy(7);
+  a->setBuddy(&buddy);
+  b->setBuddy(&buddy);
   c->destroy();
   a->destroy();
   // The smallest free number goes first; a pole made where a destroyed one
@@ -373,6 +376,21 @@ TEST_F(GraphTest, PoleNumbersStayDenseAndReusedStorageStartsClean) {
   EXPECT_EQ(e->getReportName(), "a");
   EXPECT_EQ(Morva::analyzer->getMainPole("a"), e);
   EXPECT_EQ(Morva::analyzer->getDualPole("c"), nullptr);
+  EXPECT_EQ(d->getBuddy(), nullptr);
+  EXPECT_EQ(e->getBuddy(), nullptr);
+  EXPECT_EQ(b->getBuddy(), &buddy);
+  b->setBuddy(nullptr);
+  EXPECT_EQ(b->getBuddy(), nullptr);
+  // Nor does it become the partner of the destroyed pole's partner.
+  Pole* clock = Pole::createMain("p");
+  clock->setMode(Mode(Mode::Rising));
+  Pole* side = Pole::createDual("p");
+  EXPECT_EQ(clock->getDual(), side);
+  EXPECT_EQ(side->getClock(), clock);
+  const uint32_t number = side->getNumber();
+  side->destroy();
+  EXPECT_EQ(Pole::createDual("q")->getNumber(), number);
+  EXPECT_EQ(clock->getDual(), nullptr);
   // Once no pole lives, numbering starts over.
   Morva::analyzer->destroy();
   EXPECT_EQ(Pole::getNumberBound(), 0u);
@@ -529,6 +547,40 @@ TEST_F(GraphTest, DestroyingEdgesWhileWalkingThem) {
   for (Edge* edge : Morva::analyzer->getEdges()) edge->destroy();
   EXPECT_TRUE(hub->getIncomingEdges().isEmpty());
   EXPECT_TRUE(Morva::analyzer->getEdges().isEmpty());
+}
+
+TEST_F(GraphTest, EdgeListsKeepStampOrderThroughRemovals) {
+  using List = std::vector<Edge*>;
+  Pole* hub = Pole::createMain("hub");
+  std::vector<Pole*> loads;
+  List edges;
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    loads.push_back(Pole::createMain(name));
+    edges.push_back(Edge::createInterconnect(hub, loads.back()));
+  }
+  // The last, a middle and the first edge go; the list closes over them.
+  for (std::size_t index : {4, 2, 0}) edges[index]->destroy();
+  EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{edges[1], edges[3]}));
+  Edge* late = Edge::createInterconnect(hub, loads[0]);
+  EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{edges[1], edges[3], late}));
+  // An edge stamped between two others joins between them, one stamped
+  // before all first.
+  Object::_requiredStamp = edges[1]->getStamp() + 1;
+  Edge* between = Edge::createInterconnect(hub, loads[2]);
+  Object::_requiredStamp = 1;
+  Edge* early = Edge::createInterconnect(hub, loads[4]);
+  EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()),
+            (List{early, edges[1], between, edges[3], late}));
+  EXPECT_EQ(Support::toVector(loads[4]->getIncomingEdges()), (List{early}));
+  edges[1]->destroy();
+  EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{early, between, edges[3], late}));
+  for (Edge* edge : {early, late, edges[3]}) edge->destroy();
+  EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{between}));
+  between->destroy();
+  EXPECT_TRUE(hub->getOutgoingEdges().isEmpty());
+  Edge* again = Edge::createInterconnect(hub, loads[1]);
+  Edge* next = Edge::createInterconnect(hub, loads[3]);
+  EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{again, next}));
 }
 
 TEST_F(GraphTest, DestroyingAPoleDestroysItsEdges) {

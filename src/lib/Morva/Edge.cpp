@@ -71,22 +71,38 @@ struct FilterAccept {
 
 void EdgeList::insert(Edge* edge) {
   if (contains(edge)) return;
-  Edge* after = _last;
-  while (after && Object::StampLess()(edge, after)) after = previous(after);
-  Edge* before = after ? next(after) : _first;
-  previous(edge) = after;
-  next(edge) = before;
-  (before ? previous(before) : _last) = edge;
-  (after ? next(after) : _first) = edge;
+  Edge* const last = getLast();
+  // The edge goes after `after`, or first when that is null.
+  Edge* after = last;
+  while (after && Object::StampLess()(edge, after))
+    after = after == _first ? nullptr : previous(after);
+  if (!after) {
+    previous(edge) = last ? last : edge;
+    next(edge) = _first;
+    if (_first) previous(_first) = edge;
+    _first = edge;
+  } else {
+    Edge* const before = next(after);
+    previous(edge) = after;
+    next(edge) = before;
+    next(after) = edge;
+    previous(before ? before : _first) = edge;
+  }
   ++_size;
 }
 
 void EdgeList::erase(Edge* edge) {
   if (!contains(edge)) return;
-  Edge* after = previous(edge);
-  Edge* before = next(edge);
-  (before ? previous(before) : _last) = after;
-  (after ? next(after) : _first) = before;
+  Edge* const before = next(edge);
+  // The last edge when `edge` is the first.
+  Edge* const after = previous(edge);
+  if (edge == _first) {
+    _first = before;
+    if (before) previous(before) = after;
+  } else {
+    next(after) = before;
+    previous(before ? before : _first) = after;
+  }
   previous(edge) = nullptr;
   next(edge) = nullptr;
   --_size;

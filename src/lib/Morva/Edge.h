@@ -22,6 +22,8 @@ class Edge;
 // order). The links live in the edges themselves: a pole's edges cost it no
 // allocation, and an edge joins or leaves its lists in constant time (a
 // joining edge is placed from the end of the list, where new edges go).
+// The first edge's backward link names the last one, so that a list takes
+// 16 bytes of its pole.
 class MORVA_API EdgeList {
  public:
   class const_iterator {
@@ -69,8 +71,9 @@ class MORVA_API EdgeList {
   inline Edge*& previous(Edge* edge) const;
   inline Edge*& next(Edge* edge) const;
 
+  Edge* getLast() const { return _first ? previous(_first) : nullptr; }
+
   Edge* _first = nullptr;
-  Edge* _last = nullptr;
   uint32_t _size = 0;
   bool _incoming;
 };
@@ -201,8 +204,9 @@ Edge*& EdgeList::next(Edge* edge) const {
   return edge->_next[_incoming ? 0 : 1];
 }
 
+// A listed edge always has a backward link: the first one's names the last.
 bool EdgeList::contains(const Edge* edge) const {
-  return edge && (edge == _first || edge->_previous[_incoming ? 0 : 1] != nullptr);
+  return edge && edge->_previous[_incoming ? 0 : 1] != nullptr;
 }
 
 EdgeList::const_iterator& EdgeList::const_iterator::operator++() {

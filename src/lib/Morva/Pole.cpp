@@ -23,11 +23,35 @@ ObjectPool& getPool() {
   return pool;
 }
 
-// The report names given to poles, by pole. Never destroyed, as poles may
-// be destroyed late at exit.
-std::unordered_map<const Pole*, std::string>& getReportNames() {
-  static auto* names = new std::unordered_map<const Pole*, std::string>();
-  return *names;
+// What few poles have (report names, buddies), kept by pole rather than
+// in every pole. Never destroyed, as poles may be destroyed late at exit.
+template <class Value>
+std::unordered_map<const Pole*, Value>& getAside() {
+  static auto* values = new std::unordered_map<const Pole*, Value>();
+  return *values;
+}
+
+// An empty value is not kept.
+template <class Value>
+void setAside(const Pole* pole, const Value& value) {
+  if (value == Value())
+    getAside<Value>().erase(pole);
+  else
+    getAside<Value>()[pole] = value;
+}
+
+template <class Value>
+Value getAside(const Pole* pole) {
+  const std::unordered_map<const Pole*, Value>& values = getAside<Value>();
+  if (values.empty()) return Value();
+  const auto found = values.find(pole);
+  return found == values.end() ? Value() : found->second;
+}
+
+template <class Value>
+void forgetAside(const Pole* pole) {
+  std::unordered_map<const Pole*, Value>& values = getAside<Value>();
+  if (!values.empty()) values.erase(pole);
 }
 
 // The numbers of the living poles, and the pole of each: freed numbers are
@@ -101,15 +125,20 @@ Pole::Pole(const std::string& name) : _name(name) {
 Pole::~Pole() {
   getNumbers().give(_number);
   GraphImage::touch();
-  std::unordered_map<const Pole*, std::string>& names = getReportNames();
-  if (!names.empty()) names.erase(this);
+  forgetAside<std::string>(this);
+  forgetAside<Orvek::Stuff*>(this);
 }
 
 void Pole::setReportName(const std::string& name) {
-  if (name.empty())
-    getReportNames().erase(this);
-  else
-    getReportNames()[this] = name;
+  setAside(this, name);
+}
+
+void Pole::setBuddy(Orvek::Stuff* buddy) {
+  setAside(this, buddy);
+}
+
+Orvek::Stuff* Pole::getBuddy() const {
+  return getAside<Orvek::Stuff*>(this);
 }
 
 void Pole::preCreateMain(const std::string& name) {
@@ -157,10 +186,8 @@ void Pole::preDestroy() {
 
 std::string Pole::getReportName() const {
   if (hasWaveFlag() && analyzer) return analyzer->getWave(const_cast<Pole*>(this)).getName();
-  const std::unordered_map<const Pole*, std::string>& names = getReportNames();
-  if (names.empty()) return _name;
-  const auto found = names.find(this);
-  return found == names.end() ? _name : found->second;
+  std::string name = getAside<std::string>(this);
+  return name.empty() ? _name : name;
 }
 
 std::string Pole::getAlias() const {
@@ -232,27 +259,30 @@ Pole* Pole::getMain() const {
 
 Pole* Pole::getDual() const {
   if (!isClock() || !analyzer) return nullptr;
-  return _partner ? _partner : analyzer->getDualPole(_name);
+  Pole* partner = getPartner();
+  return partner ? partner : analyzer->getDualPole(_name);
 }
 
 Pole* Pole::getClock() const {
   if (!isDual() || !analyzer) return nullptr;
-  return _partner ? _partner : analyzer->getMainPole(_name);
+  Pole* partner = getPartner();
+  return partner ? partner : analyzer->getMainPole(_name);
 }
 
 void Pole::pair(Pole* partner) {
   unpair();
   if (!partner) return;
   partner->unpair();
-  _partner = partner;
-  partner->_partner = this;
+  _partnerNumber = partner->_number;
+  partner->_partnerNumber = _number;
 }
 
 void Pole::unpair() {
   // The graph image keeps the clock of each data side.
   GraphImage::touch();
-  if (_partner && _partner->_partner == this) _partner->_partner = nullptr;
-  _partner = nullptr;
+  Pole* partner = getPartner();
+  if (partner && partner->_partnerNumber == _number) partner->_partnerNumber = _noPartner;
+  _partnerNumber = _noPartner;
 }
 
 Edge* Pole::getIncomingEdge(const Pole* source) const {

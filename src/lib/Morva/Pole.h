@@ -28,8 +28,9 @@ class MORVA_API Pole : public Object {
   std::string getReportName() const;
   // Few poles have a report name of their own: those are kept aside.
   void setReportName(const std::string& name);
-  void setBuddy(Orvek::Stuff* buddy) { _buddy = buddy; }
-  Orvek::Stuff* getBuddy() const { return _buddy; }
+  // Few poles have a buddy: those are kept aside too.
+  void setBuddy(Orvek::Stuff* buddy);
+  Orvek::Stuff* getBuddy() const;
   std::string getAlias() const override;
 
   void setMode(const Mode& mode);
@@ -115,17 +116,22 @@ class MORVA_API Pole : public Object {
     return flag(4) ? Type::Dual : Type::None;
   }
 
+  static constexpr uint32_t _noPartner = UINT32_MAX;
+  Pole* getPartner() const {
+    return _partnerNumber == _noPartner ? nullptr : getNumberedPoles()[_partnerNumber];
+  }
+
   // What a walk reads of a pole it only passes by (flags, number, masks)
-  // shares the first cache line with the object header.
+  // shares the first cache line with the object header. A pole takes 96
+  // bytes.
   uint32_t _number;
   uint32_t _openingMaskNumber = 0;
   uint32_t _closingMaskNumber = 0;
+  // The number of the registered pole of the same name on the other side
+  // (the dual pole of a main pole, the main pole of a dual pole), kept by
+  // the analyzer so that the hot look-ups need no name search.
+  uint32_t _partnerNumber = _noPartner;
   std::string _name;
-  Orvek::Stuff* _buddy = nullptr;
-  // The registered pole of the same name on the other side (the dual pole
-  // of a main pole, the main pole of a dual pole), kept by the analyzer so
-  // that the hot look-ups need no name search.
-  Pole* _partner = nullptr;
   EdgeSet _incomingEdges{true};
   EdgeSet _outgoingEdges{false};
 };
