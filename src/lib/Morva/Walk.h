@@ -85,21 +85,19 @@ class Walk {
       : _pass(pass), _visited(visited), _image(GraphImage::get()), _buffers(acquire(_image)) {
     _states = _buffers->states.data();
     _positions = _buffers->positions.data();
-    for (const Pole* pole : analyzer->getMarkedPoles()) {
-      const uint32_t index = _image.getIndex(pole);
-      if (pole->isMarked() && index != GraphImage::none) setState(index, _marked);
+    try {
+      for (const Pole* pole : analyzer->getMarkedPoles()) {
+        const uint32_t index = _image.getIndex(pole);
+        if (pole->isMarked() && index != GraphImage::none) setState(index, _marked);
+      }
+    } catch (...) {
+      release();
+      throw;
     }
   }
   Walk(const Walk&) = delete;
   Walk& operator=(const Walk&) = delete;
-  ~Walk() {
-    for (const uint32_t index : _buffers->touched) {
-      _states[index] = 0;
-      _positions[index] = _unknown;
-    }
-    _buffers->touched.clear();
-    _buffers->busy = false;
-  }
+  ~Walk() { release(); }
 
   bool isMarked(const Pole* pole) const {
     const uint32_t index = _image.getIndex(pole);
@@ -157,6 +155,16 @@ class Walk {
     }
     buffers->busy = true;
     return buffers;
+  }
+
+  // Puts back the zeros the walk overwrote and hands the buffers back.
+  void release() {
+    for (const uint32_t index : _buffers->touched) {
+      _states[index] = 0;
+      _positions[index] = _unknown;
+    }
+    _buffers->touched.clear();
+    _buffers->busy = false;
   }
 
   void setState(uint32_t index, uint8_t state) {
