@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <iterator>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
 namespace Morva {
@@ -183,15 +182,14 @@ void Subdomain::captureLatch(Pole* pole) {
   capture(_latchLeaves, _latchLeafList, pole);
 }
 
-// Stamps are read once each, and the set holds no two poles of one stamp.
 const std::vector<Pole*>& Subdomain::getList(LeafList& list) {
   if (list.ordered) return list.poles;
-  std::vector<std::pair<unsigned long, Pole*>> stamped;
-  stamped.reserve(list.poles.size());
-  for (Pole* pole : list.poles) stamped.emplace_back(pole->getStamp(), pole);
-  std::sort(stamped.begin(), stamped.end());
-  for (std::size_t place = 0; place < stamped.size(); ++place)
-    list.poles[place] = stamped[place].second;
+  std::vector<Pole*> sorted;
+  sorted.reserve(list.poles.size());
+  for (const uint32_t position : getStampOrder(
+           list.poles.size(), [&list](uint32_t position) { return list.poles[position]; }))
+    sorted.push_back(list.poles[position]);
+  list.poles.swap(sorted);
   list.ordered = true;
   return list.poles;
 }

@@ -3,7 +3,6 @@
 #include <Morva/TimingMap.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 
 namespace Morva {
@@ -233,34 +232,23 @@ void PoleTimingMap::index(std::size_t position, uint32_t number) const {
   _slots[slot] = taken;
 }
 
-// Each pole's stamp is read once: comparing entries would read two poles a
-// comparison, a cache miss each in a large table. The entries are then
-// moved into place cycle by cycle, without a second array.
+// The entries are moved into place cycle by cycle, without a second array.
 void PoleTimingMap::sortByStamp() const {
-  std::vector<std::pair<unsigned long, uint32_t>> keys;
-  keys.reserve(_entries.size());
-  for (std::size_t position = 0; position < _entries.size(); ++position) {
-    const Pole* pole = _entries[position].first;
-    keys.emplace_back(pole ? pole->getStamp() : 0, static_cast<uint32_t>(position));
-  }
-  // Equal stamps fall back to addresses, as `Object::StampLess` does.
-  std::sort(keys.begin(), keys.end(), [this](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    return std::less<const Pole*>()(_entries[a.second].first, _entries[b.second].first);
-  });
-  // The entry for place i is at keys[i].second; a settled place names itself.
-  for (uint32_t start = 0; start < keys.size(); ++start) {
-    if (keys[start].second == start) continue;
+  // The entry for place i is at order[i]; a settled place names itself.
+  std::vector<uint32_t> order = getStampOrder(
+      _entries.size(), [this](uint32_t position) { return _entries[position].first; });
+  for (uint32_t start = 0; start < order.size(); ++start) {
+    if (order[start] == start) continue;
     value_type moving = std::move(_entries[start]);
     uint32_t place = start;
-    while (keys[place].second != start) {
-      const uint32_t from = keys[place].second;
+    while (order[place] != start) {
+      const uint32_t from = order[place];
       _entries[place] = std::move(_entries[from]);
-      keys[place].second = place;
+      order[place] = place;
       place = from;
     }
     _entries[place] = std::move(moving);
-    keys[place].second = place;
+    order[place] = place;
   }
   rehash(_byNumber ? Pole::getNumberBound() : _slots.size());
   _ordered = true;
