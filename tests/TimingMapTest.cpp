@@ -153,14 +153,18 @@ TEST(PoleTimingMap, FindsPolesAndIteratesInCreationOrder) {
   // Look-ups after the sort, and for absent poles.
   for (Pole* pole : poles) {
     EXPECT_EQ(table.contains(pole), reference.count(pole) == 1);
-    if (reference.count(pole)) {
-      EXPECT_EQ(table.find(pole)->second, reference[pole]);
+    TimingMap holder;
+    const TimingMap* found = table.find(pole, holder);
+    ASSERT_EQ(found != nullptr, reference.count(pole) == 1);
+    if (found) {
+      EXPECT_EQ(*found, reference[pole]);
     }
   }
   // A moved table keeps its index.
   PoleTimingMap moved(std::move(table));
   EXPECT_TRUE(table.empty());
-  EXPECT_EQ(moved.find(shuffled[0])->second, reference[shuffled[0]]);
+  TimingMap holder;
+  EXPECT_EQ(*moved.find(shuffled[0], holder), reference[shuffled[0]]);
   // Reserving and trimming leave every entry at its position.
   PoleTimingMap sized;
   sized.reserve(poles.size());
@@ -186,7 +190,8 @@ TEST(PoleTimingMap, SwitchesFromHashingToPoleNumbersAsItGrows) {
       const auto found = reference.find(pole);
       ASSERT_EQ(table.contains(pole), found != reference.end()) << pole->getName();
       if (found != reference.end()) {
-        EXPECT_EQ(int(table.find(pole)->second.find(0)->second.getMaximumDelay()), found->second);
+        TimingMap holder;
+        EXPECT_EQ(int(table.find(pole, holder)->find(0)->second.getMaximumDelay()), found->second);
       }
     }
   };
@@ -215,7 +220,84 @@ TEST(PoleTimingMap, SwitchesFromHashingToPoleNumbersAsItGrows) {
   PoleTimingMap copy = table;
   table.clear();
   EXPECT_FALSE(table.contains(late));
-  EXPECT_EQ(int(copy.find(late)->second.find(0)->second.getMaximumDelay()), 1000);
+  TimingMap holder;
+  EXPECT_EQ(int(copy.find(late, holder)->find(0)->second.getMaximumDelay()), 1000);
+  for (Pole* pole : poles) pole->destroy();
+}
+
+TEST(PoleTimingMap, KeepsOneKeyZeroTimingInPlaceAndOtherMapsAside) {
+  std::vector<Pole*> poles;
+  for (int index = 0; index < 600; ++index)
+    poles.push_back(Pole::createMain("k" + std::to_string(index)));
+  const TimingMap single{{0, timing(1, 2)}};
+  const TimingMap several{{0, timing(3, 4)}, {6, timing(5, 7)}};
+  const TimingMap keyed{{6, timing(8, 9)}};
+  PoleTimingMap table;
+  std::map<Pole*, TimingMap> reference;
+  const auto enter = [&](Pole* pole, const TimingMap& map) {
+    table.tryEmplace(pole, pole->getNumber(), TimingMap(map));
+    reference[pole] = map;
+  };
+  enter(poles[0], single);
+  enter(poles[1], several);
+  enter(poles[2], keyed);
+  table.getPosition(poles[3]);
+  reference[poles[3]];
+  // Only a map of one key-0 timing is handed over in the reader's holder.
+  TimingMap holder;
+  EXPECT_EQ(&table.readAt(0, holder), &holder);
+  for (std::size_t position : {1, 2, 3}) EXPECT_NE(&table.readAt(position, holder), &holder);
+  // A map written is moved aside, and stays where it is while others are
+  // moved aside after it.
+  TimingMap& written = table[poles[0]];
+  written[6] = timing(10, 11);
+  reference[poles[0]][6] = timing(10, 11);
+  for (std::size_t index = 4; index < poles.size(); ++index) {
+    enter(poles[index], single);
+    table[poles[index]][0] = timing(static_cast<int>(index), 20);
+    reference[poles[index]][0] = timing(static_cast<int>(index), 20);
+  }
+  written[7] = timing(12, 13);
+  reference[poles[0]][7] = timing(12, 13);
+  // Replacing a map, aside or in place, by a map of the other kind.
+  table.assign(poles[1], poles[1]->getNumber(), TimingMap(single));
+  table.assign(poles[4], poles[4]->getNumber(), TimingMap(several));
+  reference[poles[1]] = single;
+  reference[poles[4]] = several;
+  const auto check = [&reference](const PoleTimingMap& checked) {
+    ASSERT_EQ(checked.size(), reference.size());
+    for (const auto& [pole, map] : reference) {
+      TimingMap held;
+      const TimingMap* found = checked.find(pole, held);
+      ASSERT_NE(found, nullptr);
+      EXPECT_EQ(entries(*found), entries(map)) << pole->getName();
+    }
+    std::vector<Pole*> order;
+    for (const auto& [pole, map] : checked) {
+      order.push_back(pole);
+      EXPECT_EQ(entries(map), entries(reference.at(pole))) << pole->getName();
+    }
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end(), Morva::Object::StampLess()));
+  };
+  check(table);
+  // Trimming brings the maps of one key-0 timing back in place and keeps
+  // every position and the others' contents.
+  std::vector<std::size_t> positions;
+  for (Pole* pole : poles) positions.push_back(table.findPosition(pole));
+  table.shrink_to_fit();
+  for (std::size_t index = 0; index < poles.size(); ++index)
+    EXPECT_EQ(table.findPosition(poles[index]), positions[index]);
+  EXPECT_EQ(&table.readAt(table.findPosition(poles[1]), holder), &holder);
+  EXPECT_EQ(&table.readAt(table.findPosition(poles[5]), holder), &holder);
+  EXPECT_NE(&table.readAt(table.findPosition(poles[0]), holder), &holder);
+  EXPECT_NE(&table.readAt(table.findPosition(poles[4]), holder), &holder);
+  check(table);
+  const PoleTimingMap copy = table;
+  table.clear();
+  check(copy);
+  // A holder that held several entries is given the one timing alone.
+  TimingMap used = several;
+  EXPECT_EQ(entries(*copy.find(poles[5], used)), entries(reference[poles[5]]));
   for (Pole* pole : poles) pole->destroy();
 }
 

@@ -266,7 +266,8 @@ class RouteSearch {
   // The key-0 clock arrival of `pole` in `table` that frames a route: the
   // early (minimum) or the late (maximum) one.
   static Delay getClockDelay(const PoleTimingMap& table, const Pole* pole, bool minimum) {
-    const Timing timing = Scanner::getEntry(table.find(pole)->second, 0);
+    TimingMap holder;
+    const Timing timing = Scanner::getEntry(*table.find(pole, holder), 0);
     return minimum ? timing.getMinimumDelay() : timing.getMaximumDelay();
   }
 
@@ -440,10 +441,10 @@ Orvek::Record* Scanner::_getRecord() const {
 
 namespace {
 
-bool copyMap(const PoleTimingMap& table, Pole* pole, TimingMap& map) {
-  const auto found = table.find(pole);
-  if (found == table.end()) return false;
-  map = found->second;
+bool copyMap(const PoleTimingMap& table, const Pole* pole, TimingMap& map) {
+  const std::size_t position = table.findPosition(pole);
+  if (position == PoleTimingMap::npos) return false;
+  table.copyAt(position, map);
   return true;
 }
 
@@ -784,15 +785,16 @@ void Scanner::clockAnalyze() {
     for (Pole* leaf : leaves) {
       if (walk.isMarked(leaf)) continue;
       if (launch ? leaf->isInput() : leaf->isOutput()) {
-        table[leaf] = TimingMap{{0, Timing(Delay(0), Delay(0))}};
+        table.assign(leaf, leaf->getNumber(), TimingMap(0, Timing(Delay(0), Delay(0))));
         continue;
       }
       walk.run(leaf);
-      const auto found = clocks.find(leaf);
-      if (found == clocks.end()) continue;
+      TimingMap holder;
+      const TimingMap* found = clocks.find(leaf, holder);
+      if (!found) continue;
       Delay low = Delay::getMaximum();
       Delay high = Delay::getMinimum();
-      for (const auto& [key, timing] : found->second) {
+      for (const auto& [key, timing] : *found) {
         const Delay minimum = timing.getMinimumDelay();
         const Delay maximum = timing.getMaximumDelay();
         if (low == Delay::getUndefined())
@@ -804,7 +806,7 @@ void Scanner::clockAnalyze() {
         else if (maximum != Delay::getUndefined() && high < maximum)
           high = maximum;
       }
-      table[leaf] = TimingMap{{0, Timing(low, high)}};
+      table.assign(leaf, leaf->getNumber(), TimingMap(0, Timing(low, high)));
     }
   };
   if (Pole* root = _subdomain->getLaunchRoot())
@@ -941,7 +943,7 @@ void Scanner::startArrival(const GraphImage& image, uint32_t index) {
   if (_subdomain->getLaunchRoot()) {
     const std::size_t launch = _launchMap.findPosition(pole, number);
     if (launch == PoleTimingMap::npos) return;
-    map = _launchMap.getAt(launch);
+    _launchMap.copyAt(launch, map);
     sensibilize(Mask(), map);
     IOConstraint constraint;
     if (image.hasFact(index, GraphImage::Input) && analyzer->hasInputConstraint(pole, constraint))
@@ -950,7 +952,7 @@ void Scanner::startArrival(const GraphImage& image, uint32_t index) {
     map[0] = Timing(Delay(0), Delay(0));
   }
   mingle(opening, map);
-  _arrivalMap.getAt(_arrivalMap.getPosition(pole, number)) = std::move(map);
+  _arrivalMap.assign(pole, number, std::move(map));
 }
 
 void Scanner::arrivalAnalyze() {
@@ -1012,9 +1014,8 @@ void Scanner::captureArrivals(Propagation& propagation) {
   };
   if (_subdomain->getLatchRoot()) {
     for (Pole* leaf : _subdomain->getLatchLeafList()) {
-      const auto latch = _latchMap.find(leaf);
-      if (latch == _latchMap.end()) continue;
-      TimingMap latchMap = latch->second;
+      TimingMap latchMap;
+      if (!copyMap(_latchMap, leaf, latchMap)) continue;
       sensibilize(Mask(), latchMap);
       Pole* data = leaf;
       if (leaf->getMode().getCode() != Mode::None) {
@@ -1024,9 +1025,8 @@ void Scanner::captureArrivals(Propagation& propagation) {
                                               "Null input data for " + leaf->getReportName());
       }
       propagation.walkFrom(data);
-      const auto arrival = _arrivalMap.find(data);
-      if (arrival == _arrivalMap.end()) continue;
-      TimingMap map = arrival->second;
+      TimingMap map;
+      if (!copyMap(_arrivalMap, data, map)) continue;
       IOConstraint constraint;
       if (data->isOutput() && analyzer->hasOutputConstraint(data, constraint))
         addDelay(constraint.getMinimum(), constraint.getMaximum(), map);
@@ -1038,9 +1038,8 @@ void Scanner::captureArrivals(Propagation& propagation) {
     for (Pole* leaf : _subdomain->getLatchLeafList()) {
       if (!leaf->isOutput()) Orvek::console.warning("Not an output pole", "");
       propagation.walkFrom(leaf);
-      const auto arrival = _arrivalMap.find(leaf);
-      if (arrival == _arrivalMap.end()) continue;
-      TimingMap map = arrival->second;
+      TimingMap map;
+      if (!copyMap(_arrivalMap, leaf, map)) continue;
       filter(analyzer->getMaxdelayPathMask(), analyzer->getMindelayPathMask(), map);
       for (const auto& [key, timing] : map) capture(key, timing);
     }
@@ -1069,7 +1068,8 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
     const uint32_t clock = image.getClock(index);
     const std::size_t latch = _latchMap.findPosition(image.getPole(clock), image.getNumber(clock));
     if (latch == PoleTimingMap::npos) return;
-    const Timing timing = getEntry(_latchMap.getAt(latch), 0);
+    TimingMap holder;
+    const Timing timing = getEntry(_latchMap.readAt(latch, holder), 0);
     const Delay minimum = setup + timing.getMinimumDelay();
     const Delay maximum = timing.getMaximumDelay() + (-hold);
     map[0] = Timing(minimum, maximum);
@@ -1080,7 +1080,7 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
     map[0] = Timing(setup, -hold);
   }
   mingle(Mask(unpackMaskNumber(image.getClosingMask(index))), map);
-  _requireMap.getAt(_requireMap.getPosition(pole, image.getNumber(index))) = std::move(map);
+  _requireMap.assign(pole, image.getNumber(index), std::move(map));
 }
 
 void Scanner::requireAnalyze() {
@@ -1160,22 +1160,24 @@ Delay Scanner::calculateSSlack(Edge* edge, const Mask& mask, const Delay& arriva
 }
 
 Delay Scanner::getLSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
-  const auto found = _requireMap.find(edge->getTarget());
-  if (found == _requireMap.end()) return Delay::getUndefined();
-  const Delay required = getFreeRequired(found->second, getEdgeClass(edge, mask), true);
+  TimingMap holder;
+  const TimingMap* found = _requireMap.find(edge->getTarget(), holder);
+  if (!found) return Delay::getUndefined();
+  const Delay required = getFreeRequired(*found, getEdgeClass(edge, mask), true);
   return required - (arrival + edge->getMaximumDelay());
 }
 
 Delay Scanner::getSSlack(const Edge* edge, const Mask& mask, const Delay& arrival) const {
   const Pole* target = edge->getTarget();
-  const auto found = _requireMap.find(target);
-  if (found == _requireMap.end()) return Delay::getUndefined();
+  TimingMap holder;
+  const TimingMap* found = _requireMap.find(target, holder);
+  if (!found) return Delay::getUndefined();
   const Mask edgeClass = getEdgeClass(edge, mask);
   // A check arc into a register's data side counts its hold time against
   // the arrival.
   const Delay after =
       target->isDual() ? arrival - edge->getMinimumDelay() : arrival + edge->getMinimumDelay();
-  return after - getFreeRequired(found->second, edgeClass, false);
+  return after - getFreeRequired(*found, edgeClass, false);
 }
 
 double Scanner::getCycleFactor() const {
@@ -1200,9 +1202,8 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Mask& mask, const Del
 
 std::optional<Delay> Scanner::getConstrainedTime(const Pole* target, const Mask& edgeClass,
                                                  CPath* path, bool longest) const {
-  const auto found = _requireMap.find(target);
-  if (found == _requireMap.end()) return std::nullopt;
-  TimingMap required = found->second;
+  TimingMap required;
+  if (!copyMap(_requireMap, target, required)) return std::nullopt;
   filter(edgeClass & analyzer->getFalsePathMask(), required);
   sensibilize(path->getMask(), required);
   for (const auto& [key, timing] : required)
@@ -1294,8 +1295,9 @@ void Scanner::searchShortestRoutes(Delay limit, unsigned long count) {
 }
 
 Delay Scanner::getStartArrival(Pole* pole, bool longest) const {
+  TimingMap holder;
   const Timing timing =
-      getEntry(_arrivalMap.find(pole)->second, (Mask() | pole->getOpeningMask()).getNumber());
+      getEntry(*_arrivalMap.find(pole, holder), (Mask() | pole->getOpeningMask()).getNumber());
   return longest ? timing.getMaximumDelay() : timing.getMinimumDelay();
 }
 

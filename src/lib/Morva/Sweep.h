@@ -218,7 +218,8 @@ class Sweep {
         }
         if (!(result.tag & _entered))
           _farMap = TimingMap{{0, Timing(Delay(result.minimum), Delay(result.maximum))}};
-        const TimingMap& farMap = result.tag & _entered ? table.getAt(result.position) : _farMap;
+        const TimingMap& farMap =
+            result.tag & _entered ? table.readAt(result.position, _farMap) : _farMap;
         fold(_pass, _image, table, _scratch, *arc, farMap, index, cut, start, position);
       }
       if (singles && position == noPosition) {
@@ -230,7 +231,7 @@ class Sweep {
       if (singles) table.getAt(position)[0].combine(single);
     }
     if (position == noPosition) return 0;
-    const TimingMap& map = table.getAt(position);
+    const TimingMap& map = table.readAt(position, _farMap);
     SweepResult& result = _results[index];
     result = SweepResult{0, 0, position, _sweep << 2 | _entered};
     if (map.size() == 1 && map.begin()->first == 0) {
@@ -251,7 +252,7 @@ class Sweep {
   SweepResult* _results = nullptr;
   uint32_t _sweep = 0;
   TimingMap _scratch;
-  // The map of a far end not entered yet.
+  // The map of a far end not entered yet, or kept in place in the table.
   TimingMap _farMap;
 };
 

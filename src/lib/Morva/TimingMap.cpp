@@ -143,15 +143,31 @@ bool TimingMap::operator==(const TimingMap& other) const {
 
 // ---- PoleTimingMap -------------------------------------------------------------
 
+static_assert(alignof(Pole) > 1, "a pole's address must leave its low bit free");
+
+void PoleTimingMap::Entry::keepInPlace(const Timing& timing) {
+  word &= ~_aside;
+  minimum = timing.getMinimumDelay().getValue();
+  maximum = timing.getMaximumDelay().getValue();
+}
+
+void PoleTimingMap::Entry::keepAside(uint32_t place) {
+  word |= _aside;
+  minimum = static_cast<int32_t>(place);
+  maximum = 0;
+}
+
 PoleTimingMap::PoleTimingMap(const PoleTimingMap& other)
     : _entries(other._entries),
       _slots(other._slots),
+      _maps(other._maps),
       _ordered(other._ordered),
       _byNumber(other._byNumber) {}
 
 PoleTimingMap::PoleTimingMap(PoleTimingMap&& other) noexcept
     : _entries(std::move(other._entries)),
       _slots(std::move(other._slots)),
+      _maps(std::move(other._maps)),
       _ordered(other._ordered),
       _byNumber(other._byNumber) {
   other.clear();
@@ -161,6 +177,7 @@ PoleTimingMap& PoleTimingMap::operator=(const PoleTimingMap& other) {
   if (this != &other) {
     _entries = other._entries;
     _slots = other._slots;
+    _maps = other._maps;
     _ordered = other._ordered;
     _byNumber = other._byNumber;
   }
@@ -179,16 +196,60 @@ uint32_t PoleTimingMap::getNumber(const Pole* pole) {
   return pole->getNumber();
 }
 
+PoleTimingMap::Entry PoleTimingMap::makeEntry(Pole* pole, TimingMap&& map) {
+  Entry entry{reinterpret_cast<std::uintptr_t>(pole), 0, 0};
+  if (const Timing* single = getSingle(map)) {
+    entry.keepInPlace(*single);
+  } else {
+    _maps.push_back(std::move(map));
+    entry.keepAside(static_cast<uint32_t>(_maps.size() - 1));
+  }
+  return entry;
+}
+
 std::size_t PoleTimingMap::tryEmplace(Pole* pole, uint32_t number, TimingMap&& map) {
   const uint32_t found = locate(pole, number);
   if (found != _none) return found;
   if (_byNumber ? number >= _slots.size() : 2 * (_entries.size() + 1) > _slots.size())
     rehash(getSlotCount(_entries.size() + 1));
-  if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().first))
+  if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().getPole()))
     _ordered = false;
-  _entries.emplace_back(pole, std::move(map));
+  _entries.push_back(makeEntry(pole, std::move(map)));
   index(_entries.size() - 1, number);
   return _entries.size() - 1;
+}
+
+void PoleTimingMap::assign(Pole* pole, uint32_t number, TimingMap&& map) {
+  const uint32_t found = locate(pole, number);
+  if (found == _none) {
+    tryEmplace(pole, number, std::move(map));
+    return;
+  }
+  Entry& entry = _entries[found];
+  if (entry.isAside())
+    _maps[entry.getPlace()] = std::move(map);
+  else
+    entry = makeEntry(pole, std::move(map));
+}
+
+const TimingMap& PoleTimingMap::readAt(std::size_t position, TimingMap& holder) const {
+  const Entry& entry = _entries[position];
+  if (entry.isAside()) return _maps[entry.getPlace()];
+  const Timing timing = entry.getTiming();
+  if (getSingle(holder))
+    holder.begin()->second = timing;
+  else
+    holder = TimingMap(0, timing);
+  return holder;
+}
+
+TimingMap& PoleTimingMap::getAt(std::size_t position) {
+  Entry& entry = _entries[position];
+  if (!entry.isAside()) {
+    _maps.emplace_back(0, entry.getTiming());
+    entry.keepAside(static_cast<uint32_t>(_maps.size() - 1));
+  }
+  return _maps[entry.getPlace()];
 }
 
 std::size_t PoleTimingMap::getSlotCount(size_type count) {
@@ -203,10 +264,27 @@ void PoleTimingMap::reserve(size_type count) {
 }
 
 void PoleTimingMap::shrink_to_fit() {
+  settle();
   // Trimming moves every entry: not worth it for a little room.
   if (_entries.capacity() - _entries.size() > _entries.size() / 8) _entries.shrink_to_fit();
   if (!_byNumber && getSlotCount(_entries.size()) < _slots.size())
     rehash(getSlotCount(_entries.size()));
+}
+
+void PoleTimingMap::settle() {
+  if (_maps.empty()) return;
+  std::deque<TimingMap> kept;
+  for (Entry& entry : _entries) {
+    if (!entry.isAside()) continue;
+    TimingMap& map = _maps[entry.getPlace()];
+    if (const Timing* single = getSingle(map)) {
+      entry.keepInPlace(*single);
+    } else {
+      kept.push_back(std::move(map));
+      entry.keepAside(static_cast<uint32_t>(kept.size() - 1));
+    }
+  }
+  _maps.swap(kept);
 }
 
 void PoleTimingMap::rehash(std::size_t slotCount) const {
@@ -217,7 +295,7 @@ void PoleTimingMap::rehash(std::size_t slotCount) const {
 }
 
 void PoleTimingMap::index(std::size_t position, uint32_t number) const {
-  const Pole* pole = _entries[position].first;
+  const Pole* pole = _entries[position].getPole();
   const auto taken = static_cast<uint32_t>(position + 1);
   if (_byNumber) {
     // Every living pole's number is below the slot count; the entry of a
@@ -233,21 +311,22 @@ void PoleTimingMap::index(std::size_t position, uint32_t number) const {
 }
 
 // The entries are moved into place cycle by cycle, without a second array.
+// The maps aside stay where they are.
 void PoleTimingMap::sortByStamp() const {
   // The entry for place i is at order[i]; a settled place names itself.
   std::vector<uint32_t> order = getStampOrder(
-      _entries.size(), [this](uint32_t position) { return _entries[position].first; });
+      _entries.size(), [this](uint32_t position) { return _entries[position].getPole(); });
   for (uint32_t start = 0; start < order.size(); ++start) {
     if (order[start] == start) continue;
-    value_type moving = std::move(_entries[start]);
+    const Entry moving = _entries[start];
     uint32_t place = start;
     while (order[place] != start) {
       const uint32_t from = order[place];
-      _entries[place] = std::move(_entries[from]);
+      _entries[place] = _entries[from];
       order[place] = place;
       place = from;
     }
-    _entries[place] = std::move(moving);
+    _entries[place] = moving;
     order[place] = place;
   }
   rehash(_byNumber ? Pole::getNumberBound() : _slots.size());
@@ -257,6 +336,7 @@ void PoleTimingMap::sortByStamp() const {
 void PoleTimingMap::clear() {
   _entries.clear();
   _slots.clear();
+  _maps.clear();
   _ordered = true;
   _byNumber = false;
 }
@@ -264,6 +344,7 @@ void PoleTimingMap::clear() {
 void PoleTimingMap::swap(PoleTimingMap& other) noexcept {
   _entries.swap(other._entries);
   _slots.swap(other._slots);
+  _maps.swap(other._maps);
   std::swap(_ordered, other._ordered);
   std::swap(_byNumber, other._byNumber);
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <iterator>
 #include <new>
@@ -176,19 +177,57 @@ inline void swap(TimingMap& a, TimingMap& b) noexcept {
 // which the large tables of propagation gain most from. A domain keeps the
 // tables of all its subdomains, so the mid-sized ones stay hashed.
 //
+// Almost every pole's map is one key-0 timing. An entry keeps that timing
+// in place, in 16 bytes; any other map is kept aside, in a store whose maps
+// never move, and the entry names its place there. Readers are given a map
+// either way (`readAt`, `find`): the table's own, or a holder of theirs
+// filled with the timing kept in place. A writer (`getAt`, `operator[]`)
+// has the map moved aside first; `shrink_to_fit` brings the maps that are
+// one key-0 timing again back in place once the table is complete.
+//
 // Creation order is needed only by the walks that iterate the table (slack
 // tagging, records); `begin()` sorts the array by stamp the first time it
 // is called after an insertion, which is one O(n log n) sort per filled
-// table. Sorting moves entries, so `begin()` invalidates iterators obtained
-// before it, as insertions do.
+// table. Sorting moves entries, so `begin()` invalidates iterators and
+// positions obtained before it, as insertions invalidate iterators.
 class MORVA_API PoleTimingMap {
  public:
   using key_type = Pole*;
   using mapped_type = TimingMap;
-  using value_type = std::pair<Pole*, TimingMap>;
+  // An entry as iteration shows it.
+  using value_type = std::pair<Pole*, const TimingMap&>;
   using size_type = std::size_t;
-  using iterator = value_type*;
-  using const_iterator = const value_type*;
+
+  // Iterates the entries in creation order; the map of an entry kept in
+  // place lives in the iterator until it moves on.
+  class const_iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = PoleTimingMap::value_type;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = value_type;
+
+    const_iterator() = default;
+    const_iterator(const PoleTimingMap* table, std::size_t position)
+        : _table(table), _position(position) {}
+
+    value_type operator*() const {
+      return {_table->_entries[_position].getPole(), _table->readAt(_position, _holder)};
+    }
+    const_iterator& operator++() {
+      ++_position;
+      return *this;
+    }
+    friend bool operator==(const const_iterator& a, const const_iterator& b) {
+      return a._position == b._position;
+    }
+
+   private:
+    const PoleTimingMap* _table = nullptr;
+    std::size_t _position = 0;
+    mutable TimingMap _holder;
+  };
 
   PoleTimingMap() = default;
   PoleTimingMap(const PoleTimingMap& other);
@@ -200,29 +239,22 @@ class MORVA_API PoleTimingMap {
   size_type size() const { return _entries.size(); }
   bool empty() const { return _entries.empty(); }
 
-  iterator begin() {
-    order();
-    return _entries.data();
-  }
-  iterator end() { return _entries.data() + _entries.size(); }
   const_iterator begin() const {
     order();
-    return _entries.data();
+    return const_iterator(this, 0);
   }
-  const_iterator end() const { return _entries.data() + _entries.size(); }
+  const_iterator end() const { return const_iterator(this, _entries.size()); }
 
-  iterator find(const Pole* pole) {
-    const uint32_t position = locate(pole);
-    return position == _none ? end() : _entries.data() + position;
-  }
-  const_iterator find(const Pole* pole) const {
-    return const_cast<PoleTimingMap*>(this)->find(pole);
-  }
   size_type count(const Pole* pole) const { return locate(pole) == _none ? 0 : 1; }
   bool contains(const Pole* pole) const { return locate(pole) != _none; }
+  // The map of `pole`, null when it has none; `holder` may receive it.
+  const TimingMap* find(const Pole* pole, TimingMap& holder) const {
+    const uint32_t position = locate(pole);
+    return position == _none ? nullptr : &readAt(position, holder);
+  }
 
-  // The map of `pole`, entered empty when absent.
-  TimingMap& operator[](Pole* pole) { return _entries[getPosition(pole)].second; }
+  // The map of `pole`, entered empty when absent, to be written.
+  TimingMap& operator[](Pole* pole) { return getAt(getPosition(pole)); }
   // Positions: handles on entries for walks that come back to one pole's
   // map many times. A position stays valid until the table is iterated
   // (`begin()` may sort it) or cleared. `findPosition` gives `npos` for a
@@ -245,17 +277,55 @@ class MORVA_API PoleTimingMap {
   // The position of the map of `pole`, entered as `map` when absent (a
   // map held already is left as it is).
   std::size_t tryEmplace(Pole* pole, uint32_t number, TimingMap&& map);
-  TimingMap& getAt(std::size_t position) { return _entries[position].second; }
+  // Enters `map` as the map of `pole`, replacing the one it held.
+  void assign(Pole* pole, uint32_t number, TimingMap&& map);
+
+  // The map at `position` to be read: the table's own, or `holder`
+  // filled with the timing kept in place.
+  const TimingMap& readAt(std::size_t position, TimingMap& holder) const;
+  // Copies the map at `position` into `map`.
+  void copyAt(std::size_t position, TimingMap& map) const {
+    const TimingMap& found = readAt(position, map);
+    if (&found != &map) map = found;
+  }
+  // The map at `position` to be written, moved aside when kept in place.
+  // The reference stays valid until the table is cleared or trimmed.
+  TimingMap& getAt(std::size_t position);
 
   void clear();
   void swap(PoleTimingMap& other) noexcept;
   // Room for `count` poles without growing; and the room of the poles held
-  // only, once a table is complete. Both keep positions valid.
+  // only, once a table is complete, with every map that is one key-0
+  // timing kept in place again. Both keep positions valid.
   void reserve(size_type count);
   void shrink_to_fit();
 
  private:
   static constexpr uint32_t _none = UINT32_MAX;
+
+  // An entry: the pole's address, whose low bit is set when the map is kept
+  // aside, and either the map's key-0 timing or the map's place aside.
+  struct Entry {
+    std::uintptr_t word;
+    int32_t minimum;
+    int32_t maximum;
+
+    Pole* getPole() const { return reinterpret_cast<Pole*>(word & ~_aside); }
+    bool isAside() const { return (word & _aside) != 0; }
+    uint32_t getPlace() const { return static_cast<uint32_t>(minimum); }
+    Timing getTiming() const { return Timing(Delay(minimum), Delay(maximum)); }
+    void keepInPlace(const Timing& timing);
+    void keepAside(uint32_t place);
+  };
+  static constexpr std::uintptr_t _aside = 1;
+
+  // The timing of a map that can be kept in place: one key-0 entry.
+  static const Timing* getSingle(const TimingMap& map) {
+    return map.size() == 1 && map.begin()->first == 0 ? &map.begin()->second : nullptr;
+  }
+  // An entry for `pole` holding `map`, in place or aside.
+  Entry makeEntry(Pole* pole, TimingMap&& map);
+
   // The slot count of an index for `count` entries.
   static std::size_t getSlotCount(size_type count);
 
@@ -278,32 +348,39 @@ class MORVA_API PoleTimingMap {
       const uint32_t taken = _slots[number];
       // A slot may name the entry of a destroyed pole whose number was
       // taken again.
-      return taken != 0 && _entries[taken - 1].first == pole ? taken - 1 : _none;
+      return taken != 0 && _entries[taken - 1].getPole() == pole ? taken - 1 : _none;
     }
     const std::size_t mask = _slots.size() - 1;
     for (std::size_t slot = getHash(pole) & mask;; slot = (slot + 1) & mask) {
       const uint32_t taken = _slots[slot];
       if (taken == 0) return _none;
-      if (_entries[taken - 1].first == pole) return taken - 1;
+      if (_entries[taken - 1].getPole() == pole) return taken - 1;
     }
   }
   // Rebuilds the index for the entries held: hashed with `slotCount`
   // slots, or by pole number when that many slots would take half the
   // room.
   void rehash(std::size_t slotCount) const;
-  void index(std::size_t position) const { index(position, getNumber(_entries[position].first)); }
+  void index(std::size_t position) const {
+    index(position, getNumber(_entries[position].getPole()));
+  }
   void index(std::size_t position, uint32_t number) const;
   void order() const {
     if (!_ordered) sortByStamp();
   }
   void sortByStamp() const;
+  // Brings the maps aside that are one key-0 timing back in place, and
+  // gives the others a store of their own size.
+  void settle();
 
   // Entries in insertion order until sorted; an index of slots, at most
   // half of them used, each the position of an entry plus one (0 marks a
   // free slot). Four bytes a slot: the index is most of a table's memory
   // otherwise, and a domain holds the tables of all its subdomains at once.
-  mutable std::vector<value_type> _entries;
+  mutable std::vector<Entry> _entries;
   mutable std::vector<uint32_t> _slots;
+  // The maps kept aside; a deque, so that adding one moves no other.
+  std::deque<TimingMap> _maps;
   mutable bool _ordered = true;
   mutable bool _byNumber = false;
 };

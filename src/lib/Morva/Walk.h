@@ -248,8 +248,8 @@ class Walk {
     const Arc& arc = *frame.next;
     ++frame.next;
     if (far == noPosition) return;
-    fold(_pass, _image, table, _scratch, arc, table.getAt(far), frame.index, frame.cut, frame.start,
-         frame.position);
+    fold(_pass, _image, table, _scratch, arc, table.readAt(far, _farMap), frame.index, frame.cut,
+         frame.start, frame.position);
   }
 
   Pass& _pass;
@@ -262,6 +262,8 @@ class Walk {
   std::vector<uint32_t> _entered;
   std::vector<Frame> _stack;
   TimingMap _scratch;
+  // Holds the map of a far end kept in place in the table.
+  TimingMap _farMap;
 };
 
 }  // namespace Morva
