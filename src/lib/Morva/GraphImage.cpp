@@ -61,15 +61,19 @@ void GraphImage::build() {
     outgoing += pole->getOutgoingEdgeSet().size();
   }
   const std::size_t size = _numbers.size();
-  const auto arc = [this](const Edge* edge, const Pole* far) {
+  // The masks of the arcs that have one, by position in their array.
+  ArcMasks incomingMasks;
+  ArcMasks outgoingMasks;
+  const auto add = [this](std::vector<Arc>& arcs, ArcMasks& masks, const Edge* edge,
+                          const Pole* far) {
     const bool clock = edge->isIOPath() || edge->isInterconnect();
-    return Arc{_indices[far->getNumber()] | (clock ? Arc::clockBit : 0U),
-               packMaskNumber(edge->getMaskNumber()), edge->getMinimumDelay().getValue(),
-               edge->getMaximumDelay().getValue()};
+    const uint32_t mask = packMaskNumber(edge->getMaskNumber());
+    if (mask != 0) masks.emplace(static_cast<uint32_t>(arcs.size()), mask);
+    arcs.push_back(Arc{
+        _indices[far->getNumber()] | (clock ? Arc::clockBit : 0U) | (mask != 0 ? Arc::maskBit : 0U),
+        edge->getMinimumDelay().getValue(), edge->getMaximumDelay().getValue()});
   };
   _facts.resize(size);
-  _openingMasks.resize(size);
-  _closingMasks.resize(size);
   _incomingRows.resize(size + 1);
   _outgoingRows.resize(size + 1);
   _incoming.reserve(incoming);
@@ -78,23 +82,30 @@ void GraphImage::build() {
     const Pole* pole = _poles[_numbers[index]];
     _incomingRows[index] = static_cast<uint32_t>(_incoming.size());
     _outgoingRows[index] = static_cast<uint32_t>(_outgoing.size());
-    _openingMasks[index] = packMaskNumber(pole->getOpeningMaskNumber());
-    _closingMasks[index] = packMaskNumber(pole->getClosingMaskNumber());
+    const bool masked = pole->getOpeningMaskNumber() != 0 || pole->getClosingMaskNumber() != 0;
     _facts[index] = (pole->isInitial() ? Initial : 0) | (pole->isTerminal() ? Terminal : 0) |
                     (pole->isDual() ? Dual : 0) | (pole->isInput() ? Input : 0) |
-                    (pole->isOutput() ? Output : 0);
+                    (pole->isOutput() ? Output : 0) | (masked ? Masked : 0);
     for (const Edge* edge : pole->getIncomingEdgeSet())
-      if (edge->isActive()) _incoming.push_back(arc(edge, edge->getSource()));
+      if (edge->isActive()) add(_incoming, incomingMasks, edge, edge->getSource());
     for (const Edge* edge : pole->getOutgoingEdgeSet())
-      if (edge->isActive()) _outgoing.push_back(arc(edge, edge->getTarget()));
+      if (edge->isActive()) add(_outgoing, outgoingMasks, edge, edge->getTarget());
   }
   _incomingRows[size] = static_cast<uint32_t>(_incoming.size());
   _outgoingRows[size] = static_cast<uint32_t>(_outgoing.size());
-  sort();
-  _clocks.resize(size);
-  for (std::size_t index = 0; index < size; ++index) {
-    const Pole* clock = getPole(static_cast<uint32_t>(index))->getClock();
-    _clocks[index] = clock ? getIndex(clock) : none;
+  sort(incomingMasks, outgoingMasks);
+  // Keyed by index and arc now that those are final.
+  for (const auto& [position, mask] : incomingMasks) _arcMasks.emplace(&_incoming[position], mask);
+  for (const auto& [position, mask] : outgoingMasks) _arcMasks.emplace(&_outgoing[position], mask);
+  for (uint32_t index = 0; index < size; ++index) {
+    const Pole* pole = getPole(index);
+    if (hasFact(index, Masked))
+      _poleMasks.emplace(index, std::make_pair(packMaskNumber(pole->getOpeningMaskNumber()),
+                                               packMaskNumber(pole->getClosingMaskNumber())));
+    if (const Pole* clock = pole->getClock()) {
+      _facts[index] |= Clocked;
+      _clocks.emplace(index, getIndex(clock));
+    }
   }
   _builtVersion = _version;
 }
@@ -111,29 +122,35 @@ void permute(std::vector<Value>& values, const std::vector<uint32_t>& order) {
 }
 
 // The rows of `arcs` in the order `order` gives, their far ends renamed by
-// `rank`.
+// `rank` and their masks moved with them.
 void permute(std::vector<GraphImage::Arc>& arcs, std::vector<uint32_t>& rows,
-             const std::vector<uint32_t>& order, const std::vector<uint32_t>& rank) {
-  std::vector<GraphImage::Arc> permuted;
+             GraphImage::ArcMasks& masks, const std::vector<uint32_t>& order,
+             const std::vector<uint32_t>& rank) {
+  using Arc = GraphImage::Arc;
+  std::vector<Arc> permuted;
   std::vector<uint32_t> permutedRows;
+  GraphImage::ArcMasks permutedMasks;
   permuted.reserve(arcs.size());
   permutedRows.reserve(rows.size());
   for (const uint32_t old : order) {
     permutedRows.push_back(static_cast<uint32_t>(permuted.size()));
     for (uint32_t position = rows[old]; position < rows[old + 1]; ++position) {
-      GraphImage::Arc arc = arcs[position];
-      arc.far = rank[arc.getFar()] | (arc.far & GraphImage::Arc::clockBit);
+      Arc arc = arcs[position];
+      if (arc.hasMask())
+        permutedMasks.emplace(static_cast<uint32_t>(permuted.size()), masks.at(position));
+      arc.far = rank[arc.getFar()] | (arc.far & (Arc::clockBit | Arc::maskBit));
       permuted.push_back(arc);
     }
   }
   permutedRows.push_back(static_cast<uint32_t>(permuted.size()));
   arcs.swap(permuted);
   rows.swap(permutedRows);
+  masks.swap(permutedMasks);
 }
 
 }  // namespace
 
-void GraphImage::sort() {
+void GraphImage::sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks) {
   const auto size = static_cast<uint32_t>(_numbers.size());
   // Kahn's algorithm: a pole is placed once all its sources are, the one
   // of smallest number first, so that the order stays as close to pole
@@ -162,10 +179,8 @@ void GraphImage::sort() {
   for (uint32_t position = 0; position < size; ++position) rank[order[position]] = position;
   permute(_numbers, order);
   permute(_facts, order);
-  permute(_openingMasks, order);
-  permute(_closingMasks, order);
-  permute(_incoming, _incomingRows, order, rank);
-  permute(_outgoing, _outgoingRows, order, rank);
+  permute(_incoming, _incomingRows, incomingMasks, order, rank);
+  permute(_outgoing, _outgoingRows, outgoingMasks, order, rank);
   for (uint32_t& index : _indices)
     if (index != none) index = rank[index];
 }

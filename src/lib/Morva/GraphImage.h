@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace Morva {
@@ -34,23 +36,37 @@ class MORVA_API GraphImage {
  public:
   // An active edge as seen from one of its ends.
   struct Arc {
-    // The index of the other end; the top bit is set for cell arcs and
-    // interconnect, the edges that carry clocks.
+    // The index of the other end (2^30 poles would take 100 GB); the top
+    // bit is set for cell arcs and interconnect, the edges that carry
+    // clocks, the next one for edges with a mask, which few have: their
+    // masks are kept apart.
     uint32_t far;
-    // The edge's mask number, packed.
-    uint32_t mask;
     int32_t minimum;
     int32_t maximum;
 
     static constexpr uint32_t clockBit = 1U << 31;
-    uint32_t getFar() const { return far & ~clockBit; }
+    static constexpr uint32_t maskBit = 1U << 30;
+    uint32_t getFar() const { return far & ~(clockBit | maskBit); }
     bool carriesClock() const { return (far & clockBit) != 0; }
+    bool hasMask() const { return (far & maskBit) != 0; }
   };
 
-  // What the passes need to know of a pole, one bit each.
-  enum Fact : uint8_t { Initial = 1, Terminal = 2, Dual = 4, Input = 8, Output = 16 };
+  // What the passes need to know of a pole, one bit each. Few poles have
+  // an opening or closing mask, or a clock: those are kept apart.
+  enum Fact : uint8_t {
+    Initial = 1,
+    Terminal = 2,
+    Dual = 4,
+    Input = 8,
+    Output = 16,
+    Masked = 32,
+    Clocked = 64
+  };
 
   static constexpr uint32_t none = UINT32_MAX;
+  // Masks of arcs by their position in an array of arcs, while the image
+  // is built.
+  using ArcMasks = std::unordered_map<uint32_t, uint32_t>;
 
   // The image of the graph as it is now.
   static const GraphImage& get();
@@ -71,14 +87,25 @@ class MORVA_API GraphImage {
   // The index of a living pole, or `none`.
   uint32_t getIndex(const Pole* pole) const;
   bool hasFact(uint32_t index, Fact fact) const { return (_facts[index] & fact) != 0; }
-  uint32_t getOpeningMask(uint32_t index) const { return _openingMasks[index]; }
-  uint32_t getClosingMask(uint32_t index) const { return _closingMasks[index]; }
+  // The packed opening and closing mask numbers of a pole.
+  uint32_t getOpeningMask(uint32_t index) const {
+    return hasFact(index, Masked) ? _poleMasks.find(index)->second.first : 0;
+  }
+  uint32_t getClosingMask(uint32_t index) const {
+    return hasFact(index, Masked) ? _poleMasks.find(index)->second.second : 0;
+  }
+  // The packed mask number of an arc of this image.
+  uint32_t getMask(const Arc& arc) const {
+    return arc.hasMask() ? _arcMasks.find(&arc)->second : 0;
+  }
   // Scratch of the sweeps (Sweep.h) and walks (Walk.h) over this image,
   // kept with it: reused from pass to pass, and freed when the image goes.
   SweepBuffers& getSweepBuffers() const;
   std::shared_ptr<WalkBuffers> getWalkBuffers() const;
   // The index of the pole's `Pole::getClock`, or `none`.
-  uint32_t getClock(uint32_t index) const { return _clocks[index]; }
+  uint32_t getClock(uint32_t index) const {
+    return hasFact(index, Clocked) ? _clocks.find(index)->second : none;
+  }
   const Arc* beginIncoming(uint32_t index) const { return _incoming.data() + _incomingRows[index]; }
   const Arc* endIncoming(uint32_t index) const {
     return _incoming.data() + _incomingRows[index + 1];
@@ -91,8 +118,8 @@ class MORVA_API GraphImage {
  private:
   void build();
   // Renumbers the poles in a topological order of the active edges, if
-  // they have one.
-  void sort();
+  // they have one, and the arcs' masks with them.
+  void sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks);
 
   static uint64_t _version;
 
@@ -104,16 +131,17 @@ class MORVA_API GraphImage {
   // The poles by number: any pole made or destroyed makes the image stale.
   Pole* const* _poles = nullptr;
   std::vector<uint8_t> _facts;
-  std::vector<uint32_t> _openingMasks;
-  std::vector<uint32_t> _closingMasks;
   std::vector<uint32_t> _incomingRows;
   std::vector<uint32_t> _outgoingRows;
   std::vector<Arc> _incoming;
   std::vector<Arc> _outgoing;
   // The index of each pole number, `none` for a free number.
   std::vector<uint32_t> _indices;
-  // By index, read at end points only.
-  std::vector<uint32_t> _clocks;
+  // The few poles and arcs with masks, and the poles with a clock, which
+  // are read at end points only.
+  std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> _poleMasks;
+  std::unordered_map<const Arc*, uint32_t> _arcMasks;
+  std::unordered_map<uint32_t, uint32_t> _clocks;
   mutable std::shared_ptr<SweepBuffers> _sweepBuffers;
   mutable std::shared_ptr<WalkBuffers> _walkBuffers;
 };

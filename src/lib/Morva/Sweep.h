@@ -209,7 +209,7 @@ class Sweep {
         // A far end refused, or reached but without map, has no result.
         const SweepResult& result = _results[far];
         if (!isMapped(result)) continue;
-        if (plain && arc->mask == 0 && (result.tag & _single)) {
+        if (plain && !arc->hasMask() && (result.tag & _single)) {
           Timing timing(Delay(result.minimum), Delay(result.maximum));
           _pass.shift(_image, *arc, index, timing);
           single.combine(timing);

@@ -32,8 +32,8 @@ void fold(Pass& pass, const GraphImage& image, PoleTimingMap& table, TimingMap& 
   for (auto& entry : scratch) pass.shift(image, arc, index, entry.second);
   // Under the empty mask, which every generation of masks holds, a lone
   // key-0 entry stays as it is.
-  if (arc.mask != 0 || scratch.size() != 1 || scratch.begin()->first != 0)
-    Scanner::sensibilize(Mask(unpackMaskNumber(arc.mask)), scratch);
+  if (arc.hasMask() || scratch.size() != 1 || scratch.begin()->first != 0)
+    Scanner::sensibilize(Mask(unpackMaskNumber(image.getMask(arc))), scratch);
   if (position == noPosition)
     position =
         static_cast<uint32_t>(table.getPosition(image.getPole(index), image.getNumber(index)));
