@@ -13,22 +13,18 @@
 
 namespace Morva {
 
-// What a sweep reads of a pole given a map, in one place: the sweep that
-// gave it (`tag` >> 2); whether the map is in the table yet, at `position`
-// (bit 1 of `tag`); whether it is one key-0 entry (bit 0), whose timing is
-// then `minimum` and `maximum`.
+// What a sweep knows of a pole given a map, its state telling which: the
+// map's timing when it is one key-0 entry, else the map's position in the
+// table (in `minimum`).
 struct SweepResult {
-  int32_t minimum = 0;
-  int32_t maximum = 0;
-  uint32_t position = 0;
-  uint32_t tag = 0;
+  int32_t minimum;
+  int32_t maximum;
 };
 
 // Scratch reused from sweep to sweep, by index: a state and a result.
 struct SweepBuffers {
   std::vector<uint8_t> states;
   std::vector<SweepResult> results;
-  uint32_t sweep = 0;
 };
 
 inline SweepBuffers& GraphImage::getSweepBuffers() const {
@@ -69,15 +65,10 @@ class Sweep {
   // receives the poles given a map, by index.
   void run(const std::vector<Pole*>& starts, std::vector<bool>* mapped) {
     const std::size_t size = _image.getSize();
-    // The states are cleared; results of earlier sweeps are told apart by
-    // their sweep number.
+    // The states are cleared; a result is read only where the state says
+    // there is one.
     _buffers.states.assign(size, 0);
     _buffers.results.resize(size);
-    if (++_buffers.sweep >= _lastSweep) {
-      std::fill(_buffers.results.begin(), _buffers.results.end(), SweepResult{});
-      _buffers.sweep = 1;
-    }
-    _sweep = _buffers.sweep;
     _states = _buffers.states.data();
     _results = _buffers.results.data();
     if (mapped) mapped->assign(size, false);
@@ -107,10 +98,10 @@ class Sweep {
     PoleTimingMap& table = _pass.getTable();
     table.reserve(table.size() + deferred);
     for (uint32_t index = low; index <= high; ++index) {
-      const SweepResult& result = _results[index];
-      if (result.tag >> 2 != _sweep) continue;
+      if (!(_states[index] & _mapped)) continue;
       if (mapped) (*mapped)[index] = true;
-      if (result.tag & _entered) continue;
+      if (_states[index] & _entered) continue;
+      const SweepResult& result = _results[index];
       table.tryEmplace(_image.getPole(index), _image.getNumber(index),
                        TimingMap(0, Timing(Delay(result.minimum), Delay(result.maximum))));
     }
@@ -149,16 +140,13 @@ class Sweep {
  private:
   using Arc = GraphImage::Arc;
 
-  static constexpr uint32_t _lastSweep = UINT32_MAX >> 2;
   static constexpr uint8_t _reached = 1;
   static constexpr uint8_t _refused = 2;
   static constexpr uint8_t _checked = 4;
-
-  // Tag bits of a result.
-  static constexpr uint32_t _single = 1;
-  static constexpr uint32_t _entered = 2;
-
-  bool isMapped(const SweepResult& result) const { return result.tag >> 2 == _sweep; }
+  // Given a map, which is one key-0 entry, which is in the table already.
+  static constexpr uint8_t _mapped = 8;
+  static constexpr uint8_t _single = 16;
+  static constexpr uint8_t _entered = 32;
 
   // Reaches a pole as a walk enters it: true unless the pass refuses it.
   bool reach(uint32_t index) {
@@ -207,38 +195,41 @@ class Sweep {
         if (!_pass.isFollowed(*arc)) continue;
         const uint32_t far = arc->getFar();
         // A far end refused, or reached but without map, has no result.
+        const uint8_t state = _states[far];
+        if (!(state & _mapped)) continue;
         const SweepResult& result = _results[far];
-        if (!isMapped(result)) continue;
-        if (plain && !arc->hasMask() && (result.tag & _single)) {
+        if (plain && !arc->hasMask() && (state & _single)) {
           Timing timing(Delay(result.minimum), Delay(result.maximum));
           _pass.shift(_image, *arc, index, timing);
           single.combine(timing);
           singles = true;
           continue;
         }
-        if (!(result.tag & _entered))
-          _farMap = TimingMap{{0, Timing(Delay(result.minimum), Delay(result.maximum))}};
+        if (state & _single)
+          _farMap = TimingMap(0, Timing(Delay(result.minimum), Delay(result.maximum)));
         const TimingMap& farMap =
-            result.tag & _entered ? table.readAt(result.position, _farMap) : _farMap;
+            state & _single ? _farMap
+                            : table.readAt(static_cast<uint32_t>(result.minimum), _farMap);
         fold(_pass, _image, table, _scratch, *arc, farMap, index, cut, start, position);
       }
       if (singles && position == noPosition) {
         _results[index] =
-            SweepResult{single.getMinimumDelay().getValue(), single.getMaximumDelay().getValue(), 0,
-                        _sweep << 2 | _single};
+            SweepResult{single.getMinimumDelay().getValue(), single.getMaximumDelay().getValue()};
+        _states[index] |= _mapped | _single;
         return 1;
       }
       if (singles) table.getAt(position)[0].combine(single);
     }
     if (position == noPosition) return 0;
     const TimingMap& map = table.readAt(position, _farMap);
-    SweepResult& result = _results[index];
-    result = SweepResult{0, 0, position, _sweep << 2 | _entered};
     if (map.size() == 1 && map.begin()->first == 0) {
       const Timing& timing = map.begin()->second;
-      result.minimum = timing.getMinimumDelay().getValue();
-      result.maximum = timing.getMaximumDelay().getValue();
-      result.tag |= _single;
+      _results[index] =
+          SweepResult{timing.getMinimumDelay().getValue(), timing.getMaximumDelay().getValue()};
+      _states[index] |= _mapped | _entered | _single;
+    } else {
+      _results[index] = SweepResult{static_cast<int32_t>(position), 0};
+      _states[index] |= _mapped | _entered;
     }
     return 0;
   }
@@ -250,7 +241,6 @@ class Sweep {
   // otherwise make the compiler load the others' addresses again.
   uint8_t* _states = nullptr;
   SweepResult* _results = nullptr;
-  uint32_t _sweep = 0;
   TimingMap _scratch;
   // The map of a far end not entered yet, or kept in place in the table.
   TimingMap _farMap;
