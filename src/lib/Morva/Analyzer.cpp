@@ -530,6 +530,7 @@ void Analyzer::scanData(const ClockMap& clockMap) {
 void Analyzer::createDomains() {
   Orvek::console.print("Creating domains", "");
   Orvek::console.indent();
+  Pole::trimNumbers();
   try {
     ClockMap clockMap;
     scanClocks(clockMap);

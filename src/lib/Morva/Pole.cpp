@@ -85,6 +85,13 @@ class PoleNumbers {
   }
   std::size_t getBound() const { return _bound; }
   Pole* const* getPoles() const { return _poles.data(); }
+  // Gives back the room the arrays grew beyond what they hold, when worth it.
+  void trim() {
+    if (_poles.capacity() - _poles.size() <= _poles.size() / 8) return;
+    _poles.shrink_to_fit();
+    _free.shrink_to_fit();
+    GraphImage::touch();
+  }
 
  private:
   std::vector<uint32_t> _free;
@@ -106,6 +113,10 @@ std::size_t Pole::getNumberBound() {
 
 Pole* const* Pole::getNumberedPoles() {
   return getNumbers().getPoles();
+}
+
+void Pole::trimNumbers() {
+  getNumbers().trim();
 }
 
 void* Pole::operator new(std::size_t size) {

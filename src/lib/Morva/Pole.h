@@ -54,6 +54,9 @@ class MORVA_API Pole : public Object {
   uint32_t getNumber() const { return _number; }
   // One more than the largest number in use.
   static std::size_t getNumberBound();
+  // Frees the room the table of poles by number has beyond its poles,
+  // once they are loaded.
+  static void trimNumbers();
 
   Pole* getMain() const;
   Pole* getDual() const;
