@@ -56,7 +56,14 @@ void Analyzer::postCreate() {
 
 void Analyzer::preDestroy() {
   Object::preDestroy();
-  for (Pole* pole : getPoles()) pole->destroy();
+  // Not in name order, which may have been released: in address order,
+  // which walks the pools from one end to the other.
+  std::vector<Pole*> poles;
+  poles.reserve(_mainPoles.size() + _dualPoles.size());
+  for (const PoleRegistry* registry : {&_mainPoles, &_dualPoles})
+    registry->forEach([&poles](Pole* pole) { poles.push_back(pole); });
+  std::sort(poles.begin(), poles.end(), std::less<>());
+  for (Pole* pole : poles) pole->destroy();
   for (CPath* path : getCPaths()) path->destroy();
   for (Domain* domain : getDomains()) domain->destroy();
   GraphImage::release();
@@ -539,6 +546,10 @@ void Analyzer::createDomains() {
     Orvek::console.unindent();
     throw;
   }
+  // The scans walked the poles by name; the analysis that follows does not,
+  // and the order would take 8 bytes a pole until the next change.
+  _mainPoles.releaseOrder();
+  _dualPoles.releaseOrder();
   // Exclusive clocks never meet: their domains go.
   const std::vector<Domain*> domains(_domains.begin(), _domains.end());
   for (Domain* domain : domains) {

@@ -39,6 +39,9 @@ class MORVA_API PoleRegistry {
   // The poles in name order, as a view and as the list itself.
   Poles getPoles() const;
   std::shared_ptr<const std::vector<Pole*>> getOrder() const;
+  // Frees the order kept for the next walk (walks under way keep theirs);
+  // the next walk works it out again.
+  void releaseOrder() const { _order.reset(); }
   // Calls `visit` on every pole in no particular order, for work whose
   // result does not depend on it; `visit` must not add or remove poles.
   template <class Visit>
