@@ -235,7 +235,7 @@ TEST(PoleTimingMap, KeepsOneKeyZeroTimingInPlaceAndOtherMapsAside) {
   PoleTimingMap table;
   std::map<Pole*, TimingMap> reference;
   const auto enter = [&](Pole* pole, const TimingMap& map) {
-    table.tryEmplace(pole, pole->getNumber(), TimingMap(map));
+    table.tryEmplace(pole->getNumber(), TimingMap(map));
     reference[pole] = map;
   };
   enter(poles[0], single);
@@ -260,8 +260,8 @@ TEST(PoleTimingMap, KeepsOneKeyZeroTimingInPlaceAndOtherMapsAside) {
   written[7] = timing(12, 13);
   reference[poles[0]][7] = timing(12, 13);
   // Replacing a map, aside or in place, by a map of the other kind.
-  table.assign(poles[1], poles[1]->getNumber(), TimingMap(single));
-  table.assign(poles[4], poles[4]->getNumber(), TimingMap(several));
+  table.assign(poles[1]->getNumber(), TimingMap(single));
+  table.assign(poles[4]->getNumber(), TimingMap(several));
   reference[poles[1]] = single;
   reference[poles[4]] = several;
   const auto check = [&reference](const PoleTimingMap& checked) {
@@ -298,7 +298,38 @@ TEST(PoleTimingMap, KeepsOneKeyZeroTimingInPlaceAndOtherMapsAside) {
   // A holder that held several entries is given the one timing alone.
   TimingMap used = several;
   EXPECT_EQ(entries(*copy.find(poles[5], used)), entries(reference[poles[5]]));
+
+  // Entered against creation order, maps in place and aside alike keep
+  // their poles when iterating sorts the table, hashed or by number.
+  for (std::size_t count : {40, 600}) {
+    std::vector<Pole*> shuffled(poles.begin(), poles.begin() + static_cast<long>(count));
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(static_cast<unsigned>(count)));
+    PoleTimingMap mixed;
+    std::map<Pole*, TimingMap, Morva::Object::StampLess> expected;
+    for (std::size_t index = 0; index < shuffled.size(); ++index) {
+      TimingMap map = index % 3 == 0 ? several : TimingMap{{0, timing(static_cast<int>(index), 1)}};
+      if (index % 3 == 0) map[8] = timing(static_cast<int>(index), 2);
+      expected[shuffled[index]] = map;
+      mixed.tryEmplace(shuffled[index]->getNumber(), std::move(map));
+    }
+    auto next = expected.begin();
+    for (const auto& [pole, map] : mixed) {
+      ASSERT_EQ(pole, next->first);
+      EXPECT_EQ(entries(map), entries(next->second)) << pole->getName();
+      ++next;
+    }
+    for (const auto& [pole, map] : expected)
+      EXPECT_EQ(entries(*mixed.find(pole, holder)), entries(map));
+  }
   for (Pole* pole : poles) pole->destroy();
+}
+
+TEST(TimingMap, AssignsOneEntryOverAnyContents) {
+  for (TimingMap map : {TimingMap(), TimingMap{{3, timing(1, 2)}},
+                        TimingMap{{0, timing(1, 2)}, {4, timing(3, 4)}, {9, timing(5, 6)}}}) {
+    map.assign(5, timing(7, 8));
+    EXPECT_EQ(entries(map), (std::vector<std::tuple<unsigned long, int, int>>{{5, 7, 8}}));
+  }
 }
 
 TEST(PoleTimingMap, OrdersEqualStampsByAddress) {

@@ -106,6 +106,7 @@ class MORVA_API Pole : public Object {
 
  private:
   friend class GraphImage;
+  friend class PoleTimingMap;
   // The poles by number (null for a free number), below `getNumberBound()`;
   // valid until a pole is created.
   static Pole* const* getNumberedPoles();

@@ -785,7 +785,7 @@ void Scanner::clockAnalyze() {
     for (Pole* leaf : leaves) {
       if (walk.isMarked(leaf)) continue;
       if (launch ? leaf->isInput() : leaf->isOutput()) {
-        table.assign(leaf, leaf->getNumber(), TimingMap(0, Timing(Delay(0), Delay(0))));
+        table.assign(leaf->getNumber(), TimingMap(0, Timing(Delay(0), Delay(0))));
         continue;
       }
       walk.run(leaf);
@@ -806,7 +806,7 @@ void Scanner::clockAnalyze() {
         else if (maximum != Delay::getUndefined() && high < maximum)
           high = maximum;
       }
-      table.assign(leaf, leaf->getNumber(), TimingMap(0, Timing(low, high)));
+      table.assign(leaf->getNumber(), TimingMap(0, Timing(low, high)));
     }
   };
   if (Pole* root = _subdomain->getLaunchRoot())
@@ -900,7 +900,7 @@ struct RequirePass {
   // Only poles with an arrival time are entered.
   bool isRefused(const GraphImage& image, uint32_t pole) const {
     if (arrivalIndices) return !(*arrivalIndices)[pole];
-    return arrivals.findPosition(image.getPole(pole), image.getNumber(pole)) == PoleTimingMap::npos;
+    return arrivals.findPositionByNumber(image.getNumber(pole)) == PoleTimingMap::npos;
   }
   static bool isEnd(const GraphImage& image, uint32_t pole) {
     return image.hasFact(pole, GraphImage::Terminal);
@@ -941,7 +941,7 @@ void Scanner::startArrival(const GraphImage& image, uint32_t index) {
   const Mask opening(unpackMaskNumber(image.getOpeningMask(index)));
   TimingMap map;
   if (_subdomain->getLaunchRoot()) {
-    const std::size_t launch = _launchMap.findPosition(pole, number);
+    const std::size_t launch = _launchMap.findPositionByNumber(number);
     if (launch == PoleTimingMap::npos) return;
     _launchMap.copyAt(launch, map);
     sensibilize(Mask(), map);
@@ -952,7 +952,7 @@ void Scanner::startArrival(const GraphImage& image, uint32_t index) {
     map[0] = Timing(Delay(0), Delay(0));
   }
   mingle(opening, map);
-  _arrivalMap.assign(pole, number, std::move(map));
+  _arrivalMap.assign(number, std::move(map));
 }
 
 void Scanner::arrivalAnalyze() {
@@ -1066,7 +1066,7 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
   TimingMap map;
   if (_subdomain->getLatchRoot()) {
     const uint32_t clock = image.getClock(index);
-    const std::size_t latch = _latchMap.findPosition(image.getPole(clock), image.getNumber(clock));
+    const std::size_t latch = _latchMap.findPositionByNumber(image.getNumber(clock));
     if (latch == PoleTimingMap::npos) return;
     TimingMap holder;
     const Timing timing = getEntry(_latchMap.readAt(latch, holder), 0);
@@ -1080,7 +1080,7 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
     map[0] = Timing(setup, -hold);
   }
   mingle(Mask(unpackMaskNumber(image.getClosingMask(index))), map);
-  _requireMap.assign(pole, image.getNumber(index), std::move(map));
+  _requireMap.assign(image.getNumber(index), std::move(map));
 }
 
 void Scanner::requireAnalyze() {

@@ -102,7 +102,7 @@ class Sweep {
       if (mapped) (*mapped)[index] = true;
       if (_states[index] & _entered) continue;
       const SweepResult& result = _results[index];
-      table.tryEmplace(_image.getPole(index), _image.getNumber(index),
+      table.tryEmplace(_image.getNumber(index),
                        TimingMap(0, Timing(Delay(result.minimum), Delay(result.maximum))));
     }
   }
@@ -180,7 +180,7 @@ class Sweep {
     uint32_t position = noPosition;
     if (_pass.isEnd(_image, index)) {
       _pass.handleEnd(_image, index);
-      const std::size_t found = table.findPosition(_image.getPole(index), _image.getNumber(index));
+      const std::size_t found = table.findPositionByNumber(_image.getNumber(index));
       if (found != PoleTimingMap::npos) position = static_cast<uint32_t>(found);
     } else {
       const unsigned long cut = _pass.getCutMask(_image, index);

@@ -40,17 +40,17 @@ TimingMap& TimingMap::operator=(TimingMap&& other) noexcept {
   return *this;
 }
 
-TimingMap::~TimingMap() {
-  release();
-}
-
 void TimingMap::release() {
   std::destroy_n(data(), _size);
   _size = 0;
   if (_capacity != 1) {
-    ::operator delete(static_cast<void*>(_storage._heap), std::align_val_t(alignof(value_type)));
+    freeHeap();
     _capacity = 1;
   }
+}
+
+void TimingMap::freeHeap() {
+  ::operator delete(static_cast<void*>(_storage._heap), std::align_val_t(alignof(value_type)));
 }
 
 void TimingMap::take(TimingMap& other) noexcept {
@@ -143,45 +143,8 @@ bool TimingMap::operator==(const TimingMap& other) const {
 
 // ---- PoleTimingMap -------------------------------------------------------------
 
-static_assert(alignof(Pole) > 1, "a pole's address must leave its low bit free");
-
-void PoleTimingMap::Entry::keepInPlace(const Timing& timing) {
-  word &= ~_aside;
-  minimum = timing.getMinimumDelay().getValue();
-  maximum = timing.getMaximumDelay().getValue();
-}
-
-void PoleTimingMap::Entry::keepAside(uint32_t place) {
-  word |= _aside;
-  minimum = static_cast<int32_t>(place);
-  maximum = 0;
-}
-
-PoleTimingMap::PoleTimingMap(const PoleTimingMap& other)
-    : _entries(other._entries),
-      _slots(other._slots),
-      _maps(other._maps),
-      _ordered(other._ordered),
-      _byNumber(other._byNumber) {}
-
-PoleTimingMap::PoleTimingMap(PoleTimingMap&& other) noexcept
-    : _entries(std::move(other._entries)),
-      _slots(std::move(other._slots)),
-      _maps(std::move(other._maps)),
-      _ordered(other._ordered),
-      _byNumber(other._byNumber) {
-  other.clear();
-}
-
-PoleTimingMap& PoleTimingMap::operator=(const PoleTimingMap& other) {
-  if (this != &other) {
-    _entries = other._entries;
-    _slots = other._slots;
-    _maps = other._maps;
-    _ordered = other._ordered;
-    _byNumber = other._byNumber;
-  }
-  return *this;
+PoleTimingMap::PoleTimingMap(PoleTimingMap&& other) noexcept {
+  swap(other);
 }
 
 PoleTimingMap& PoleTimingMap::operator=(PoleTimingMap&& other) noexcept {
@@ -196,60 +159,63 @@ uint32_t PoleTimingMap::getNumber(const Pole* pole) {
   return pole->getNumber();
 }
 
-PoleTimingMap::Entry PoleTimingMap::makeEntry(Pole* pole, TimingMap&& map) {
-  Entry entry{reinterpret_cast<std::uintptr_t>(pole), 0, 0};
+Pole* PoleTimingMap::getPole(uint32_t number) {
+  return number < Pole::getNumberBound() ? Pole::getNumberedPoles()[number] : nullptr;
+}
+
+std::size_t PoleTimingMap::tryEmplace(uint32_t number, TimingMap&& map) {
+  const uint32_t found = locate(number);
+  if (found != _none) return found;
+  const std::size_t position = _entries.size();
+  if (_byNumber) {
+    if (number >= _slots.size()) _slots.resize(Pole::getNumberBound(), 0);
+  } else if (2 * (position + 1) > _slots.size()) {
+    rehash(getSlotCount(position + 1), std::move(_numbers));
+  }
+  if (_ordered && position > 0) {
+    const Pole* last = getPole(_last);
+    if (last && Object::StampLess()(getPole(number), last)) _ordered = false;
+  }
+  _last = number;
+  _entries.push_back(Entry{0, 0});
+  _aside.push_back(false);
+  if (!_byNumber) _numbers.push_back(number);
+  index(position, number);
+  put(position, std::move(map));
+  return position;
+}
+
+void PoleTimingMap::assign(uint32_t number, TimingMap&& map) {
+  const uint32_t found = locate(number);
+  if (found == _none)
+    tryEmplace(number, std::move(map));
+  else if (_aside[found])
+    _maps[static_cast<uint32_t>(_entries[found].minimum)] = std::move(map);
+  else
+    put(found, std::move(map));
+}
+
+void PoleTimingMap::put(std::size_t position, TimingMap&& map) {
   if (const Timing* single = getSingle(map)) {
-    entry.keepInPlace(*single);
+    _entries[position] = getEntry(*single);
+    _aside[position] = false;
   } else {
     _maps.push_back(std::move(map));
-    entry.keepAside(static_cast<uint32_t>(_maps.size() - 1));
+    keepAside(position, static_cast<uint32_t>(_maps.size() - 1));
   }
-  return entry;
 }
 
-std::size_t PoleTimingMap::tryEmplace(Pole* pole, uint32_t number, TimingMap&& map) {
-  const uint32_t found = locate(pole, number);
-  if (found != _none) return found;
-  if (_byNumber ? number >= _slots.size() : 2 * (_entries.size() + 1) > _slots.size())
-    rehash(getSlotCount(_entries.size() + 1));
-  if (_ordered && !_entries.empty() && Object::StampLess()(pole, _entries.back().getPole()))
-    _ordered = false;
-  _entries.push_back(makeEntry(pole, std::move(map)));
-  index(_entries.size() - 1, number);
-  return _entries.size() - 1;
-}
-
-void PoleTimingMap::assign(Pole* pole, uint32_t number, TimingMap&& map) {
-  const uint32_t found = locate(pole, number);
-  if (found == _none) {
-    tryEmplace(pole, number, std::move(map));
-    return;
-  }
-  Entry& entry = _entries[found];
-  if (entry.isAside())
-    _maps[entry.getPlace()] = std::move(map);
-  else
-    entry = makeEntry(pole, std::move(map));
-}
-
-const TimingMap& PoleTimingMap::readAt(std::size_t position, TimingMap& holder) const {
-  const Entry& entry = _entries[position];
-  if (entry.isAside()) return _maps[entry.getPlace()];
-  const Timing timing = entry.getTiming();
-  if (getSingle(holder))
-    holder.begin()->second = timing;
-  else
-    holder = TimingMap(0, timing);
-  return holder;
+void PoleTimingMap::keepAside(std::size_t position, uint32_t place) {
+  _entries[position] = Entry{static_cast<int32_t>(place), 0};
+  _aside[position] = true;
 }
 
 TimingMap& PoleTimingMap::getAt(std::size_t position) {
-  Entry& entry = _entries[position];
-  if (!entry.isAside()) {
-    _maps.emplace_back(0, entry.getTiming());
-    entry.keepAside(static_cast<uint32_t>(_maps.size() - 1));
+  if (!_aside[position]) {
+    _maps.emplace_back(0, getTiming(_entries[position]));
+    keepAside(position, static_cast<uint32_t>(_maps.size() - 1));
   }
-  return _maps[entry.getPlace()];
+  return _maps[static_cast<uint32_t>(_entries[position].minimum)];
 }
 
 std::size_t PoleTimingMap::getSlotCount(size_type count) {
@@ -260,42 +226,62 @@ std::size_t PoleTimingMap::getSlotCount(size_type count) {
 
 void PoleTimingMap::reserve(size_type count) {
   _entries.reserve(count);
-  if (!_byNumber && getSlotCount(count) > _slots.size()) rehash(getSlotCount(count));
+  _aside.reserve(count);
+  if (!_byNumber && getSlotCount(count) > _slots.size())
+    rehash(getSlotCount(count), std::move(_numbers));
+  if (!_byNumber) _numbers.reserve(count);
 }
 
 void PoleTimingMap::shrink_to_fit() {
   settle();
   // Trimming moves every entry: not worth it for a little room.
-  if (_entries.capacity() - _entries.size() > _entries.size() / 8) _entries.shrink_to_fit();
+  if (_entries.capacity() - _entries.size() > _entries.size() / 8) {
+    _entries.shrink_to_fit();
+    _aside.shrink_to_fit();
+    _numbers.shrink_to_fit();
+  }
   if (!_byNumber && getSlotCount(_entries.size()) < _slots.size())
-    rehash(getSlotCount(_entries.size()));
+    rehash(getSlotCount(_entries.size()), std::move(_numbers));
 }
 
 void PoleTimingMap::settle() {
   if (_maps.empty()) return;
   std::deque<TimingMap> kept;
-  for (Entry& entry : _entries) {
-    if (!entry.isAside()) continue;
-    TimingMap& map = _maps[entry.getPlace()];
+  for (std::size_t position = 0; position < _entries.size(); ++position) {
+    if (!_aside[position]) continue;
+    TimingMap& map = _maps[static_cast<uint32_t>(_entries[position].minimum)];
     if (const Timing* single = getSingle(map)) {
-      entry.keepInPlace(*single);
+      _entries[position] = getEntry(*single);
+      _aside[position] = false;
     } else {
       kept.push_back(std::move(map));
-      entry.keepAside(static_cast<uint32_t>(kept.size() - 1));
+      keepAside(position, static_cast<uint32_t>(kept.size() - 1));
     }
   }
   _maps.swap(kept);
 }
 
-void PoleTimingMap::rehash(std::size_t slotCount) const {
-  const std::size_t numbers = Pole::getNumberBound();
-  _byNumber = slotCount * 2 >= numbers;
-  _slots.assign(_byNumber ? numbers : slotCount, 0);
-  for (std::size_t position = 0; position < _entries.size(); ++position) index(position);
+std::vector<uint32_t> PoleTimingMap::getNumbers() const {
+  if (!_byNumber) return _numbers;
+  std::vector<uint32_t> numbers(_entries.size(), 0);
+  for (uint32_t number = 0; number < _slots.size(); ++number)
+    if (_slots[number] != 0) numbers[_slots[number] - 1] = number;
+  return numbers;
+}
+
+void PoleTimingMap::rehash(std::size_t slotCount, std::vector<uint32_t> numbers) const {
+  const std::size_t bound = Pole::getNumberBound();
+  _byNumber = slotCount * 2 >= bound;
+  _slots.assign(_byNumber ? bound : slotCount, 0);
+  for (std::size_t position = 0; position < numbers.size(); ++position)
+    index(position, numbers[position]);
+  if (_byNumber)
+    std::vector<uint32_t>().swap(_numbers);
+  else
+    _numbers = std::move(numbers);
 }
 
 void PoleTimingMap::index(std::size_t position, uint32_t number) const {
-  const Pole* pole = _entries[position].getPole();
   const auto taken = static_cast<uint32_t>(position + 1);
   if (_byNumber) {
     // Every living pole's number is below the slot count; the entry of a
@@ -305,7 +291,7 @@ void PoleTimingMap::index(std::size_t position, uint32_t number) const {
     return;
   }
   const std::size_t mask = _slots.size() - 1;
-  std::size_t slot = getHash(pole) & mask;
+  std::size_t slot = getHash(number) & mask;
   while (_slots[slot] != 0) slot = (slot + 1) & mask;
   _slots[slot] = taken;
 }
@@ -313,38 +299,51 @@ void PoleTimingMap::index(std::size_t position, uint32_t number) const {
 // The entries are moved into place cycle by cycle, without a second array.
 // The maps aside stay where they are.
 void PoleTimingMap::sortByStamp() const {
+  std::vector<uint32_t> numbers = getNumbers();
   // The entry for place i is at order[i]; a settled place names itself.
   std::vector<uint32_t> order = getStampOrder(
-      _entries.size(), [this](uint32_t position) { return _entries[position].getPole(); });
+      _entries.size(), [&numbers](uint32_t position) { return getPole(numbers[position]); });
   for (uint32_t start = 0; start < order.size(); ++start) {
     if (order[start] == start) continue;
-    const Entry moving = _entries[start];
+    const Entry entry = _entries[start];
+    const bool aside = _aside[start];
+    const uint32_t number = numbers[start];
     uint32_t place = start;
     while (order[place] != start) {
       const uint32_t from = order[place];
       _entries[place] = _entries[from];
+      _aside[place] = _aside[from];
+      numbers[place] = numbers[from];
       order[place] = place;
       place = from;
     }
-    _entries[place] = moving;
+    _entries[place] = entry;
+    _aside[place] = aside;
+    numbers[place] = number;
     order[place] = place;
   }
-  rehash(_byNumber ? Pole::getNumberBound() : _slots.size());
+  rehash(_byNumber ? Pole::getNumberBound() : _slots.size(), std::move(numbers));
   _ordered = true;
 }
 
 void PoleTimingMap::clear() {
   _entries.clear();
+  _aside.clear();
   _slots.clear();
+  _numbers.clear();
   _maps.clear();
+  _last = 0;
   _ordered = true;
   _byNumber = false;
 }
 
 void PoleTimingMap::swap(PoleTimingMap& other) noexcept {
   _entries.swap(other._entries);
+  _aside.swap(other._aside);
   _slots.swap(other._slots);
+  _numbers.swap(other._numbers);
   _maps.swap(other._maps);
+  std::swap(_last, other._last);
   std::swap(_ordered, other._ordered);
   std::swap(_byNumber, other._byNumber);
 }

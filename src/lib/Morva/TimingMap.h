@@ -8,6 +8,7 @@
 #include <deque>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -83,7 +84,12 @@ class MORVA_API TimingMap {
   TimingMap(TimingMap&& other) noexcept;
   TimingMap& operator=(const TimingMap& other);
   TimingMap& operator=(TimingMap&& other) noexcept;
-  ~TimingMap();
+  // Inline: propagation and slack look-ups make and drop small maps by
+  // the million.
+  ~TimingMap() {
+    std::destroy_n(data(), _size);
+    if (_capacity != 1) freeHeap();
+  }
 
   size_type size() const { return _size; }
   bool empty() const { return _size == 0; }
@@ -111,6 +117,20 @@ class MORVA_API TimingMap {
     value_type* place = lowerBound(key);
     if (place != data() + _size && place->first == key) return place->second;
     return insertAt(place - data(), key)->second;
+  }
+
+  // Makes this the map of the one entry (key, timing), reusing its room.
+  void assign(unsigned long key, const Timing& timing) {
+    if (_size == 1) {
+      value_type& entry = *data();
+      entry.first = key;
+      entry.second = timing;
+    } else if (_size == 0 && _capacity == 1) {
+      ::new (static_cast<void*>(_storage._inline)) value_type(key, timing);
+      _size = 1;
+    } else {
+      *this = TimingMap(key, timing);
+    }
   }
 
   size_type erase(unsigned long key);
@@ -146,6 +166,8 @@ class MORVA_API TimingMap {
   void reserve(uint32_t capacity);
   // Frees everything, leaving the empty inline state.
   void release();
+  // Frees the heap array (the entries being destroyed already).
+  void freeHeap();
   // Moves the entries of `other` into this map, which must be in the empty
   // inline state; `other` is left in that state.
   void take(TimingMap& other) noexcept;
@@ -171,19 +193,25 @@ inline void swap(TimingMap& a, TimingMap& b) noexcept {
 // Propagation looks poles up once per edge, so the table is an index over a
 // dense array of entries: a lookup is one probe of a small integer array,
 // the entries need no node allocation, and a table of n poles costs two
-// arrays instead of n tree nodes. A small table hashes pole addresses; once
-// its index would take half the room of one slot per pole number, it
-// becomes that: a slot per pole number, found without hashing or probing,
-// which the large tables of propagation gain most from. A domain keeps the
-// tables of all its subdomains, so the mid-sized ones stay hashed.
+// arrays instead of n tree nodes. Poles are known by their number
+// (`Pole::getNumber`). A small table hashes the numbers and keeps each
+// entry's number; once its index would take half the room of one slot per
+// pole number, it becomes that: a slot per pole number, found without
+// hashing or probing, which the large tables of propagation gain most
+// from, and which tells each entry's pole without keeping its number. A
+// domain keeps the tables of all its subdomains, so the mid-sized ones stay
+// hashed.
 //
 // Almost every pole's map is one key-0 timing. An entry keeps that timing
-// in place, in 16 bytes; any other map is kept aside, in a store whose maps
+// in place, in 8 bytes; any other map is kept aside, in a store whose maps
 // never move, and the entry names its place there. Readers are given a map
 // either way (`readAt`, `find`): the table's own, or a holder of theirs
 // filled with the timing kept in place. A writer (`getAt`, `operator[]`)
 // has the map moved aside first; `shrink_to_fit` brings the maps that are
 // one key-0 timing again back in place once the table is complete.
+//
+// A pole destroyed while the table holds it leaves its entry to the pole
+// that takes its number next.
 //
 // Creation order is needed only by the walks that iterate the table (slack
 // tagging, records); `begin()` sorts the array by stamp the first time it
@@ -209,11 +237,12 @@ class MORVA_API PoleTimingMap {
     using reference = value_type;
 
     const_iterator() = default;
-    const_iterator(const PoleTimingMap* table, std::size_t position)
-        : _table(table), _position(position) {}
+    const_iterator(const PoleTimingMap* table, std::size_t position,
+                   std::vector<uint32_t> numbers = {})
+        : _table(table), _position(position), _numbers(std::move(numbers)) {}
 
     value_type operator*() const {
-      return {_table->_entries[_position].getPole(), _table->readAt(_position, _holder)};
+      return {getPole(_numbers[_position]), _table->readAt(_position, _holder)};
     }
     const_iterator& operator++() {
       ++_position;
@@ -226,13 +255,15 @@ class MORVA_API PoleTimingMap {
    private:
     const PoleTimingMap* _table = nullptr;
     std::size_t _position = 0;
+    // The number of each entry's pole, for the walk.
+    std::vector<uint32_t> _numbers;
     mutable TimingMap _holder;
   };
 
   PoleTimingMap() = default;
-  PoleTimingMap(const PoleTimingMap& other);
+  PoleTimingMap(const PoleTimingMap& other) = default;
   PoleTimingMap(PoleTimingMap&& other) noexcept;
-  PoleTimingMap& operator=(const PoleTimingMap& other);
+  PoleTimingMap& operator=(const PoleTimingMap& other) = default;
   PoleTimingMap& operator=(PoleTimingMap&& other) noexcept;
   ~PoleTimingMap() = default;
 
@@ -241,15 +272,15 @@ class MORVA_API PoleTimingMap {
 
   const_iterator begin() const {
     order();
-    return const_iterator(this, 0);
+    return const_iterator(this, 0, getNumbers());
   }
   const_iterator end() const { return const_iterator(this, _entries.size()); }
 
-  size_type count(const Pole* pole) const { return locate(pole) == _none ? 0 : 1; }
-  bool contains(const Pole* pole) const { return locate(pole) != _none; }
+  size_type count(const Pole* pole) const { return contains(pole) ? 1 : 0; }
+  bool contains(const Pole* pole) const { return locate(getNumber(pole)) != _none; }
   // The map of `pole`, null when it has none; `holder` may receive it.
   const TimingMap* find(const Pole* pole, TimingMap& holder) const {
-    const uint32_t position = locate(pole);
+    const uint32_t position = locate(getNumber(pole));
     return position == _none ? nullptr : &readAt(position, holder);
   }
 
@@ -260,29 +291,30 @@ class MORVA_API PoleTimingMap {
   // (`begin()` may sort it) or cleared. `findPosition` gives `npos` for a
   // pole without entry, `getPosition` enters an empty map for it.
   static constexpr std::size_t npos = ~std::size_t(0);
-  std::size_t findPosition(const Pole* pole) const {
-    const uint32_t position = locate(pole);
+  std::size_t findPosition(const Pole* pole) const { return findPositionByNumber(getNumber(pole)); }
+  std::size_t getPosition(Pole* pole) { return getPositionByNumber(getNumber(pole)); }
+  // The same for walks that know the pole's number already: the pole
+  // itself is not read.
+  std::size_t findPositionByNumber(uint32_t number) const {
+    const uint32_t position = locate(number);
     return position == _none ? npos : position;
   }
-  std::size_t getPosition(Pole* pole) { return getPosition(pole, getNumber(pole)); }
-  // The same for walks that know the pole's number (`Pole::getNumber`)
-  // already: the pole itself is not read.
-  std::size_t findPosition(const Pole* pole, uint32_t number) const {
-    const uint32_t position = locate(pole, number);
-    return position == _none ? npos : position;
-  }
-  std::size_t getPosition(Pole* pole, uint32_t number) {
-    return tryEmplace(pole, number, TimingMap());
-  }
-  // The position of the map of `pole`, entered as `map` when absent (a
-  // map held already is left as it is).
-  std::size_t tryEmplace(Pole* pole, uint32_t number, TimingMap&& map);
-  // Enters `map` as the map of `pole`, replacing the one it held.
-  void assign(Pole* pole, uint32_t number, TimingMap&& map);
+  std::size_t getPositionByNumber(uint32_t number) { return tryEmplace(number, TimingMap()); }
+  // The position of the map of the pole numbered `number`, entered as `map`
+  // when absent (a map held already is left as it is).
+  std::size_t tryEmplace(uint32_t number, TimingMap&& map);
+  // Enters `map` as the map of the pole numbered `number`, replacing the
+  // one it held.
+  void assign(uint32_t number, TimingMap&& map);
 
   // The map at `position` to be read: the table's own, or `holder`
   // filled with the timing kept in place.
-  const TimingMap& readAt(std::size_t position, TimingMap& holder) const;
+  const TimingMap& readAt(std::size_t position, TimingMap& holder) const {
+    const Entry& entry = _entries[position];
+    if (_aside[position]) return _maps[static_cast<uint32_t>(entry.minimum)];
+    holder.assign(0, getTiming(entry));
+    return holder;
+  }
   // Copies the map at `position` into `map`.
   void copyAt(std::size_t position, TimingMap& map) const {
     const TimingMap& found = readAt(position, map);
@@ -303,67 +335,59 @@ class MORVA_API PoleTimingMap {
  private:
   static constexpr uint32_t _none = UINT32_MAX;
 
-  // An entry: the pole's address, whose low bit is set when the map is kept
-  // aside, and either the map's key-0 timing or the map's place aside.
+  // An entry: the map's key-0 timing, or, when the entry's bit in `_aside`
+  // is set, the map's place aside (in `minimum`).
   struct Entry {
-    std::uintptr_t word;
     int32_t minimum;
     int32_t maximum;
-
-    Pole* getPole() const { return reinterpret_cast<Pole*>(word & ~_aside); }
-    bool isAside() const { return (word & _aside) != 0; }
-    uint32_t getPlace() const { return static_cast<uint32_t>(minimum); }
-    Timing getTiming() const { return Timing(Delay(minimum), Delay(maximum)); }
-    void keepInPlace(const Timing& timing);
-    void keepAside(uint32_t place);
   };
-  static constexpr std::uintptr_t _aside = 1;
 
   // The timing of a map that can be kept in place: one key-0 entry.
   static const Timing* getSingle(const TimingMap& map) {
     return map.size() == 1 && map.begin()->first == 0 ? &map.begin()->second : nullptr;
   }
-  // An entry for `pole` holding `map`, in place or aside.
-  Entry makeEntry(Pole* pole, TimingMap&& map);
+  static Entry getEntry(const Timing& timing) {
+    return Entry{timing.getMinimumDelay().getValue(), timing.getMaximumDelay().getValue()};
+  }
+  static Timing getTiming(const Entry& entry) {
+    return Timing(Delay(entry.minimum), Delay(entry.maximum));
+  }
+  // Stores `map` at `position`, in place or aside.
+  void put(std::size_t position, TimingMap&& map);
+  void keepAside(std::size_t position, uint32_t place);
 
   // The slot count of an index for `count` entries.
   static std::size_t getSlotCount(size_type count);
 
-  // Poles are heap objects: the low address bits carry little, so the
-  // product is folded to bring its high bits down.
-  static std::size_t getHash(const Pole* pole) {
-    const uint64_t product =
-        static_cast<uint64_t>(reinterpret_cast<std::uintptr_t>(pole)) * 0x9E3779B97F4A7C15ULL;
+  // Pole numbers are dense: the product is folded to spread them.
+  static std::size_t getHash(uint32_t number) {
+    const uint64_t product = static_cast<uint64_t>(number) * 0x9E3779B97F4A7C15ULL;
     return static_cast<std::size_t>(product ^ (product >> 32));
   }
   static uint32_t getNumber(const Pole* pole);
-  // The entry position of `pole`, or `_none`.
-  uint32_t locate(const Pole* pole) const { return locate(pole, _byNumber ? getNumber(pole) : 0); }
-  // The same, `number` being the pole's number when the index is by
-  // number.
-  uint32_t locate(const Pole* pole, uint32_t number) const {
+  static Pole* getPole(uint32_t number);
+  // The entry position of the pole numbered `number`, or `_none`.
+  uint32_t locate(uint32_t number) const {
     if (_slots.empty()) return _none;
     if (_byNumber) {
       if (number >= _slots.size()) return _none;
       const uint32_t taken = _slots[number];
-      // A slot may name the entry of a destroyed pole whose number was
-      // taken again.
-      return taken != 0 && _entries[taken - 1].getPole() == pole ? taken - 1 : _none;
+      return taken != 0 ? taken - 1 : _none;
     }
     const std::size_t mask = _slots.size() - 1;
-    for (std::size_t slot = getHash(pole) & mask;; slot = (slot + 1) & mask) {
+    for (std::size_t slot = getHash(number) & mask;; slot = (slot + 1) & mask) {
       const uint32_t taken = _slots[slot];
       if (taken == 0) return _none;
-      if (_entries[taken - 1].getPole() == pole) return taken - 1;
+      if (_numbers[taken - 1] == number) return taken - 1;
     }
   }
-  // Rebuilds the index for the entries held: hashed with `slotCount`
-  // slots, or by pole number when that many slots would take half the
-  // room.
-  void rehash(std::size_t slotCount) const;
-  void index(std::size_t position) const {
-    index(position, getNumber(_entries[position].getPole()));
-  }
+  // The number of each entry's pole, by position.
+  std::vector<uint32_t> getNumbers() const;
+  // Rebuilds the index for entries numbered `numbers`: hashed with
+  // `slotCount` slots, or by pole number when that many slots would take
+  // half the room. A hashed index keeps the numbers, one by pole number
+  // drops them.
+  void rehash(std::size_t slotCount, std::vector<uint32_t> numbers) const;
   void index(std::size_t position, uint32_t number) const;
   void order() const {
     if (!_ordered) sortByStamp();
@@ -373,14 +397,20 @@ class MORVA_API PoleTimingMap {
   // gives the others a store of their own size.
   void settle();
 
-  // Entries in insertion order until sorted; an index of slots, at most
-  // half of them used, each the position of an entry plus one (0 marks a
-  // free slot). Four bytes a slot: the index is most of a table's memory
-  // otherwise, and a domain holds the tables of all its subdomains at once.
+  // Entries in insertion order until sorted, and which of them have their
+  // map aside; an index of slots, at most half of them used when hashed,
+  // each the position of an entry plus one (0 marks a free slot); while
+  // hashed, the number of each entry. Four bytes a slot: the index is most
+  // of a table's memory otherwise, and a domain holds the tables of all its
+  // subdomains at once.
   mutable std::vector<Entry> _entries;
+  mutable std::vector<bool> _aside;
   mutable std::vector<uint32_t> _slots;
+  mutable std::vector<uint32_t> _numbers;
   // The maps kept aside; a deque, so that adding one moves no other.
   std::deque<TimingMap> _maps;
+  // The number of the last pole entered, while entries are in stamp order.
+  uint32_t _last = 0;
   mutable bool _ordered = true;
   mutable bool _byNumber = false;
 };

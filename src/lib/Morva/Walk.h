@@ -35,8 +35,7 @@ void fold(Pass& pass, const GraphImage& image, PoleTimingMap& table, TimingMap& 
   if (arc.hasMask() || scratch.size() != 1 || scratch.begin()->first != 0)
     Scanner::sensibilize(Mask(unpackMaskNumber(image.getMask(arc))), scratch);
   if (position == noPosition)
-    position =
-        static_cast<uint32_t>(table.getPosition(image.getPole(index), image.getNumber(index)));
+    position = static_cast<uint32_t>(table.getPositionByNumber(image.getNumber(index)));
   TimingMap& map = table.getAt(position);
   Scanner::combine(scratch, map);
   if (start != 0) Scanner::mingle(Mask(start), map);
@@ -212,8 +211,7 @@ class Walk {
   // `noPosition`.
   uint32_t findPosition(const PoleTimingMap& table, uint32_t index) {
     if (_positions[index] == _unknown) {
-      const std::size_t position =
-          table.findPosition(_image.getPole(index), _image.getNumber(index));
+      const std::size_t position = table.findPositionByNumber(_image.getNumber(index));
       _positions[index] =
           encode(position == PoleTimingMap::npos ? noPosition : static_cast<uint32_t>(position));
     }
