@@ -206,7 +206,7 @@ class Sweep {
           continue;
         }
         if (state & _single)
-          _farMap = TimingMap(0, Timing(Delay(result.minimum), Delay(result.maximum)));
+          _farMap.assign(0, Timing(Delay(result.minimum), Delay(result.maximum)));
         const TimingMap& farMap =
             state & _single ? _farMap
                             : table.readAt(static_cast<uint32_t>(result.minimum), _farMap);

@@ -181,7 +181,7 @@ std::size_t PoleTimingMap::tryEmplace(uint32_t number, TimingMap&& map) {
   _aside.push_back(false);
   if (!_byNumber) _numbers.push_back(number);
   index(position, number);
-  put(position, std::move(map));
+  put(position, std::move(map), _maps);
   return position;
 }
 
@@ -192,16 +192,16 @@ void PoleTimingMap::assign(uint32_t number, TimingMap&& map) {
   else if (_aside[found])
     _maps[static_cast<uint32_t>(_entries[found].minimum)] = std::move(map);
   else
-    put(found, std::move(map));
+    put(found, std::move(map), _maps);
 }
 
-void PoleTimingMap::put(std::size_t position, TimingMap&& map) {
+void PoleTimingMap::put(std::size_t position, TimingMap&& map, std::deque<TimingMap>& store) {
   if (const Timing* single = getSingle(map)) {
     _entries[position] = getEntry(*single);
     _aside[position] = false;
   } else {
-    _maps.push_back(std::move(map));
-    keepAside(position, static_cast<uint32_t>(_maps.size() - 1));
+    store.push_back(std::move(map));
+    keepAside(position, static_cast<uint32_t>(store.size() - 1));
   }
 }
 
@@ -248,15 +248,8 @@ void PoleTimingMap::settle() {
   if (_maps.empty()) return;
   std::deque<TimingMap> kept;
   for (std::size_t position = 0; position < _entries.size(); ++position) {
-    if (!_aside[position]) continue;
-    TimingMap& map = _maps[static_cast<uint32_t>(_entries[position].minimum)];
-    if (const Timing* single = getSingle(map)) {
-      _entries[position] = getEntry(*single);
-      _aside[position] = false;
-    } else {
-      kept.push_back(std::move(map));
-      keepAside(position, static_cast<uint32_t>(kept.size() - 1));
-    }
+    if (_aside[position])
+      put(position, std::move(_maps[static_cast<uint32_t>(_entries[position].minimum)]), kept);
   }
   _maps.swap(kept);
 }

@@ -352,8 +352,8 @@ class MORVA_API PoleTimingMap {
   static Timing getTiming(const Entry& entry) {
     return Timing(Delay(entry.minimum), Delay(entry.maximum));
   }
-  // Stores `map` at `position`, in place or aside.
-  void put(std::size_t position, TimingMap&& map);
+  // Stores `map` at `position`: in place, or aside at the end of `store`.
+  void put(std::size_t position, TimingMap&& map, std::deque<TimingMap>& store);
   void keepAside(std::size_t position, uint32_t place);
 
   // The slot count of an index for `count` entries.
