@@ -1,7 +1,9 @@
 #include "JsonWriter.h"
 
 #include "Interruption.h"
+#include "Notes.h"
 #include "Reports.h"
+#include "Verdict.h"
 
 #include <Morva/Analyzer.h>
 #include <Morva/DPath.h>
@@ -83,20 +85,23 @@ json getRoute(const Morva::Route& route, const Options& options) {
   json edges = json::array();
   for (const Morva::Edge* edge : route.getEdgeList())
     edges.push_back(getEdge(*edge, route.isLongest(), options));
-  return {{"source", route.getSource()->getName()},
-          {"target", check ? last->getSource()->getName() : route.getTarget()->getName()},
-          {"slack", getDelay(route.getSlack())},
-          {"adjustedDelay", getDelay(route.getAdjustedDelay())},
-          {"dataDelay", getDelay(route.getDataDelay())},
-          {"skew", getDelay(route.getSkew())},
-          {"launchClockDelay", getDelay(route.getLaunchDelay())},
-          {"latchClockDelay", getDelay(route.getLatchDelay())},
-          {"check",
-           check ? getDelay(route.isLongest() ? last->getMaximumDelay() : last->getMinimumDelay())
-                 : json(nullptr)},
-          {"depth", route.getDepth()},
-          {"note", getNote(route)},
-          {"edges", edges}};
+  const bool timed = route.getSubdomain()->getDomain()->isTimed();
+  json result = {{"source", route.getSource()->getName()},
+                 {"target", check ? last->getSource()->getName() : route.getTarget()->getName()},
+                 {"slack", timed ? getDelay(route.getSlack()) : json(nullptr)},
+                 {"adjustedDelay", getDelay(route.getAdjustedDelay())},
+                 {"dataDelay", getDelay(route.getDataDelay())},
+                 {"skew", getDelay(route.getSkew())},
+                 {"launchClockDelay", getDelay(route.getLaunchDelay())},
+                 {"latchClockDelay", getDelay(route.getLatchDelay())},
+                 {"check", check ? getDelay(route.isLongest() ? last->getMaximumDelay()
+                                                              : last->getMinimumDelay())
+                                 : json(nullptr)},
+                 {"depth", route.getDepth()},
+                 {"note", getNote(route)},
+                 {"edges", edges}};
+  if (!timed) result["constrained"] = false;
+  return result;
 }
 
 json getRouteArray(const Morva::Subdomain& subdomain, bool longest, const Options& options) {
@@ -123,23 +128,31 @@ json getSubdomain(const Morva::Subdomain& subdomain, const Options& options) {
   const Morva::Delay longest = subdomain.getLAT();
   const Morva::Delay hold = subdomain.getHoldRelation();
   const Morva::Delay setup = subdomain.getSetupRelation();
-  return {{"name", subdomain.getName()},
-          {"source", subdomain.getSourceName()},
-          {"target", subdomain.getTargetName()},
-          {"launchEdge", subdomain.getLaunchMode().getName()},
-          {"latchEdge", subdomain.getLatchMode().getName()},
-          {"requiredFrequency", required},
-          {"maximumFrequency", maximum},
-          {"hold",
-           {{"slack", getDelay(shortest - hold)},
-            {"arrivalTime", getDelay(shortest)},
-            {"relationship", getDelay(hold)}}},
-          {"setup",
-           {{"slack", getDelay(setup - longest)},
-            {"arrivalTime", getDelay(longest)},
-            {"relationship", getDelay(setup)}}},
-          {"longestRoutes", getRouteArray(subdomain, true, options)},
-          {"shortestRoutes", getRouteArray(subdomain, false, options)}};
+  const bool timed = subdomain.getDomain()->isTimed();
+  json result = {{"name", subdomain.getName()},
+                 {"source", subdomain.getSourceName()},
+                 {"target", subdomain.getTargetName()},
+                 {"launchEdge", subdomain.getLaunchMode().getName()},
+                 {"latchEdge", subdomain.getLatchMode().getName()},
+                 {"requiredFrequency", required},
+                 {"maximumFrequency", maximum},
+                 {"hold",
+                  {{"slack", timed ? getDelay(getHoldSlack(subdomain)) : json(nullptr)},
+                   {"arrivalTime", getDelay(shortest)},
+                   {"relationship", getDelay(hold)}}},
+                 {"setup",
+                  {{"slack", timed ? getDelay(getSetupSlack(subdomain)) : json(nullptr)},
+                   {"arrivalTime", getDelay(longest)},
+                   {"relationship", getDelay(setup)}}},
+                 {"longestRoutes", getRouteArray(subdomain, true, options)},
+                 {"shortestRoutes", getRouteArray(subdomain, false, options)}};
+  if (!timed) result["constrained"] = false;
+  return result;
+}
+
+json getNegativeSlacks(const Verdict& verdict) {
+  return {{"wns", {{"setup", verdict.setup.worst}, {"hold", verdict.hold.worst}}},
+          {"tns", {{"setup", verdict.setup.total}, {"hold", verdict.hold.total}}}};
 }
 
 std::string getErrorText(const std::string& fileName, int error) {
@@ -148,33 +161,43 @@ std::string getErrorText(const std::string& fileName, int error) {
 
 }  // namespace
 
-json getAnalysisJson(const Options& options) {
+json getAnalysisJson(const Options& options, const std::vector<std::string>& notes) {
   json domains = json::array();
+  Verdict total;
   for (const Morva::Domain* domain : Morva::analyzer->getDomainSet()) {
     json subdomains = json::array();
     for (const Morva::Subdomain* subdomain : domain->getSubdomainSet())
       subdomains.push_back(getSubdomain(*subdomain, options));
-    domains.push_back({{"name", domain->getName()},
-                       {"launchClock", getName(domain->getLaunchRoot())},
-                       {"latchClock", getName(domain->getLatchRoot())},
-                       {"pureClock", domain->isPureClock()},
-                       {"asynchronous", domain->isAsynchronous()},
-                       {"subdomains", subdomains}});
+    const Verdict verdict = getVerdict(*domain, options);
+    total.add(verdict);
+    json entry = {{"name", domain->getName()},
+                  {"launchClock", getName(domain->getLaunchRoot())},
+                  {"latchClock", getName(domain->getLatchRoot())},
+                  {"pureClock", domain->isPureClock()},
+                  {"asynchronous", domain->isAsynchronous()}};
+    if (!domain->isTimed()) entry["constrained"] = false;
+    entry.update(getNegativeSlacks(verdict));
+    entry["subdomains"] = subdomains;
+    domains.push_back(entry);
   }
-  return {{"format", "morva-analysis"},
-          {"formatVersion", 1},
-          {"tool", std::string("morva ") + MORVA_VERSION},
-          {"archives", options.archives},
-          {"settings",
-           {{"longest", options.searchesLongest()},
-            {"shortest", options.searchesShortest()},
-            {"count", options.count},
-            {"limit", getDelay(options.limit)},
-            {"margin", getDelay(options.margin)},
-            {"tagSlacks", options.tagSlacks},
-            {"weights", options.weights}}},
-          {"violations", countViolations(options)},
-          {"domains", domains}};
+  json document = {{"format", "morva-analysis"},
+                   {"formatVersion", 1},
+                   {"tool", std::string("morva ") + MORVA_VERSION},
+                   {"archives", options.archives},
+                   {"settings",
+                    {{"longest", options.searchesLongest()},
+                     {"shortest", options.searchesShortest()},
+                     {"count", options.count},
+                     {"limit", getDelay(options.limit)},
+                     {"margin", getDelay(options.margin)},
+                     {"tagSlacks", options.tagSlacks},
+                     {"weights", options.weights},
+                     {"conventions", Morva::getName(options.conventions)}}},
+                   {"violations", countViolations(options)}};
+  document.update(getNegativeSlacks(total));
+  document["notes"] = notes;
+  document["domains"] = domains;
+  return document;
 }
 
 JsonFile::~JsonFile() {

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <vector>
 
 namespace MorvaTool {
 
@@ -12,7 +13,9 @@ namespace MorvaTool {
 // in docs/user-guide.md): the settings, every domain with its subdomains'
 // summary delays, relations, slacks and frequencies, and every reported
 // route with its slack, delays, note and edges.
-nlohmann::ordered_json getAnalysisJson(const Options& options);
+// `notes` are the run's notes on the rules (see Notes.h).
+nlohmann::ordered_json getAnalysisJson(const Options& options,
+                                       const std::vector<std::string>& notes);
 
 // The document as indented text. Names come from archives and file names,
 // which need not be UTF-8: each byte that is not valid UTF-8 is written as

@@ -19,7 +19,7 @@ const char* kFooter =
     "\n"
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
-    "  1  --fail-on-violation and a reported path has a negative slack\n"
+    "  1  --fail-on-violation and a reported path or a domain report row has a negative slack\n"
     "  2  bad usage, or an archive, the analysis, a report or the JSON output failed\n"
     "  130, 143  interrupted by SIGINT or SIGTERM (no JSON file is left behind)";
 
@@ -65,7 +65,14 @@ int parseOptions(int argc, char** argv, Options& options) {
                  "Write the results as JSON to FILE (- for standard output)")
       ->type_name("FILE");
   app.add_flag("--fail-on-violation", options.failOnViolation,
-               "Exit with status 1 when a reported path has a negative slack");
+               "Exit with status 1 when a reported path or a domain report row has a negative "
+               "slack");
+  std::string conventions = "literal";
+  app.add_option("--conventions", conventions,
+                 "Rules of the analysis: literal (the library's own, the default) or sdc (the "
+                 "readings of SDC constraints timing engineers expect)")
+      ->check(CLI::IsMember({"literal", "sdc"}))
+      ->capture_default_str();
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
   app.add_flag("-q,--quiet", options.quiet, "Print results only, no progress lines");
   app.add_flag("--stats", options.stats,
@@ -80,6 +87,7 @@ int parseOptions(int argc, char** argv, Options& options) {
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? Success : Failure;
   }
+  options.conventions = *Morva::findConventions(conventions);
   if (limitOption->count() > 0) options.limit = Morva::Delay(static_cast<int>(limit));
   if (marginOption->count() > 0) options.margin = Morva::Delay(static_cast<int>(margin));
   return -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Morva/Conventions.h>
 #include <Morva/Delay.h>
 
 #include <string>
@@ -30,6 +31,7 @@ struct Options {
   bool debug = false;
   bool quiet = false;
   bool stats = false;
+  Morva::Conventions conventions = Morva::Conventions::Literal;
 
   bool searchesLongest() const { return !noRoutes && !holdOnly; }
   bool searchesShortest() const { return !noRoutes && !setupOnly; }

@@ -50,7 +50,7 @@ void printDetails(const Morva::Subdomain::RouteSet& routes) {
   for (const Morva::Route* route : routes) {
     ++rank;
     const std::string title = "Path " + Orvek::getLabel(rank) + ": " + route->getAlias() +
-                              ", slack " + route->getSlack()._getLabel();
+                              ", slack " + route->getSubdomain()->getSlackLabel(*route);
     // Every cell is computed before the table opens, so that a failing
     // delay sum leaves no half-filled table behind.
     const std::vector<DetailRow> rows = getDetailRows(*route);
@@ -110,20 +110,6 @@ void printReports(const Options& options, const std::function<bool()>& keepGoing
       if (!keepGoing()) return;
     }
   }
-}
-
-unsigned long countViolations(const Options& options) {
-  unsigned long violations = 0;
-  for (const Morva::Domain* domain : Morva::analyzer->getDomainSet())
-    for (const Morva::Subdomain* subdomain : domain->getSubdomainSet())
-      for (const bool longest : {true, false}) {
-        if (longest ? !options.searchesLongest() : !options.searchesShortest()) continue;
-        for (const Morva::Route* route : getRoutes(*subdomain, longest)) {
-          const Morva::Delay slack = route->getSlack();
-          if (slack != Morva::Delay::getUndefined() && slack < 0) ++violations;
-        }
-      }
-  return violations;
 }
 
 }  // namespace MorvaTool

@@ -18,8 +18,4 @@ void printReports(const Options& options, const std::function<bool()>& keepGoing
 // The reported paths of a subdomain, longest or shortest.
 const Morva::Subdomain::RouteSet& getRoutes(const Morva::Subdomain& subdomain, bool longest);
 
-// The number of reported paths (the kinds the options ask for, in every
-// subdomain) whose slack is negative.
-unsigned long countViolations(const Options& options);
-
 }  // namespace MorvaTool

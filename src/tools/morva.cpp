@@ -5,9 +5,11 @@
 
 #include "Interruption.h"
 #include "JsonWriter.h"
+#include "Notes.h"
 #include "Options.h"
 #include "Reports.h"
 #include "Summary.h"
+#include "Verdict.h"
 
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
@@ -49,6 +51,7 @@ class Run {
     Orvek::console.setProgress(!options.quiet);
     Orvek::setDebug(options.debug);
     Morva::Analyzer::create();
+    Morva::analyzer->setConventions(options.conventions);
   }
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
@@ -152,15 +155,22 @@ int Run::execute() {
   if (!attempt("report", [this, &keepGoing] { printReports(_options, keepGoing); }) || stopped ||
       !isWritable())
     return _status;
-  unsigned long violations = 0;
+  bool violated = false;
   nlohmann::ordered_json document;
-  if (!attempt("report", [this, &violations, &document] {
-        violations = countViolations(_options);
-        if (_options.hasJson()) document = getAnalysisJson(_options);
-      }))
+  if (!attempt("report",
+               [this, &violated, &document] {
+                 violated = countViolations(_options) > 0 || getVerdict(_options).isViolated();
+                 const std::vector<std::string> notes = getNotes(_options);
+                 // After the reports; with -q on standard error, so that standard
+                 // output keeps the tables alone.
+                 std::ostream& out = _options.quiet ? std::cerr : Orvek::console.getOutput();
+                 for (const std::string& note : notes) out << "note: " << note << '\n';
+                 if (_options.hasJson()) document = getAnalysisJson(_options, notes);
+               }) ||
+      !isWritable())
     return _status;
   if (_options.hasJson() && !writeJson(document)) return _status;
-  return _options.failOnViolation && violations > 0 ? Violation : Success;
+  return _options.failOnViolation && violated ? Violation : Success;
 }
 
 }  // namespace

@@ -704,6 +704,7 @@ Orvek::Record* Analyzer::_getRecord() const {
   record->add("AsynchronousPoleSetMap", _asynchronousPoleSetMap);
   if (!_inputDelay.empty()) record->add("InputDelay", _inputDelay);
   if (!_outputDelay.empty()) record->add("OutputDelay", _outputDelay);
+  if (isSdc()) record->add("Conventions", getName(_conventions));
   return record;
 }
 

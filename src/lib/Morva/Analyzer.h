@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Morva/Collections.h>
+#include <Morva/Conventions.h>
 #include <Morva/DPath.h>
 #include <Morva/Delay.h>
 #include <Morva/Domain.h>
@@ -102,6 +103,12 @@ class MORVA_API Analyzer : public Object {
   CPaths getCPaths() const;
   CPaths getCPaths(const Mask& mask) const;
   unsigned long getCPathCount() const;
+
+  // The rules of the next analysis (Literal unless set); they take effect
+  // when domains are analysed, so set them before.
+  Conventions getConventions() const { return _conventions; }
+  void setConventions(Conventions conventions) { _conventions = conventions; }
+  bool isSdc() const { return _conventions == Conventions::Sdc; }
 
   bool needReset() const { return _needReset; }
   void demandReset() { _needReset = true; }
@@ -235,6 +242,7 @@ class MORVA_API Analyzer : public Object {
   std::list<Pole*> _loopStack;
   bool _loopOpened = false;
   bool _needReset = false;
+  Conventions _conventions = Conventions::Literal;
   bool _cpathsAchieved = false;
   CPathSet _falsePaths;
   CPathSet _maxdelayPaths;

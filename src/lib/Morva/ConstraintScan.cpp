@@ -22,22 +22,72 @@ void ConstraintScan::number() {
     _analyzer.setMulticyclePathMask(_analyzer.getMulticyclePathMask() | give(path));
 }
 
+namespace {
+
+void disactivate(const EdgeSet& edges) {
+  for (Edge* edge : edges) edge->disactivate();
+}
+
+bool isCheck(const Edge* edge) {
+  const Purpose::Code purpose = edge->getPurpose().getCode();
+  return purpose == Purpose::SetupHold || purpose == Purpose::RecoveryRemoval;
+}
+
+// Under SDC conventions a false path given by one group cuts only the
+// paths it names: those that start at a start point given `-from` (a
+// register's clock pin, an input port), those through a pole given
+// `-through`, those that end at a pole given `-to` (an output port, a data
+// pin's timing checks, or all the checks of a register given by its clock
+// pin).
+void cutOnly(const CPath& path) {
+  for (Pole* source : path.getSourceSet())
+    if (source->isClock() || source->isInput()) disactivate(source->getOutgoingEdgeSet());
+  for (Pole* bridge : path.getBridgeSet()) disactivate(bridge->getOutgoingEdgeSet());
+  for (Pole* target : path.getTargetSet()) {
+    Pole* capture = target->isClock() ? target->getDual() : target;
+    if (!capture) continue;
+    if (capture->isDual() || capture->isOutput()) {
+      disactivate(capture->getIncomingEdgeSet());
+      continue;
+    }
+    for (Edge* edge : capture->getOutgoingEdgeSet())
+      if (isCheck(edge)) edge->disactivate();
+  }
+}
+
+}  // namespace
+
+PoleSet ConstraintScan::getTargets(const CPath& path) const {
+  // Under SDC conventions a false path `-to` a register's clock pin ends
+  // where that register captures, as timed exceptions always do.
+  if (!_analyzer.isSdc() || !dynamic_cast<const FPath*>(&path)) return path.getTargetSet();
+  PoleSet targets;
+  for (Pole* target : path.getTargetSet()) {
+    Pole* dual = target->isClock() ? target->getDual() : nullptr;
+    targets.insert(dual ? dual : target);
+  }
+  return targets;
+}
+
 void ConstraintScan::sensitize() {
   for (CPath* path : _analyzer.getCPaths()) {
     if (path->isInsulated()) {
       // Only false paths can be given by one group: their poles leave the
-      // graph.
-      if (dynamic_cast<FPath*>(path))
+      // graph, or under SDC conventions only the paths they name.
+      if (dynamic_cast<FPath*>(path) && _analyzer.isSdc())
+        cutOnly(*path);
+      else if (dynamic_cast<FPath*>(path))
         for (Pole* pole : path->getPoles()) pole->insulate();
       continue;
     }
     clear();
     _found.clear();
+    const PoleSet targets = getTargets(*path);
     if (path->getBridgeSet().empty()) {
-      walk(path->getTargetSet(), path->getSourceSet());
+      walk(targets, path->getSourceSet());
     } else {
       // Targets must reach bridges and bridges must reach sources.
-      walk(path->getTargetSet(), path->getBridgeSet());
+      walk(targets, path->getBridgeSet());
       if (_hit) {
         _analyzer.unmark();
         clear();
@@ -45,7 +95,12 @@ void ConstraintScan::sensitize() {
       }
     }
     if (_hit) {
-      path->validate();
+      if (targets == path->getTargetSet()) {
+        path->validate();
+      } else {
+        for (Pole* source : path->getSourceSet()) source->combineOpening(path->getMask());
+        for (Pole* target : targets) target->combineClosing(path->getMask());
+      }
       for (Edge* edge : _found) edge->sensitize(path->getMask());
     }
     _analyzer.unmark();

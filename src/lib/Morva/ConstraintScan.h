@@ -35,6 +35,8 @@ class ConstraintScan {
   // one and its edges are found, together with `via` that led to `pole`.
   void commit(Pole* pole, Edge* via);
   void clear();
+  // The poles where a path ends.
+  PoleSet getTargets(const CPath& path) const;
 
   struct Frame {
     Pole* pole;

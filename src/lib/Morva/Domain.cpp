@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 
 namespace Morva {
 
@@ -157,32 +158,37 @@ void Domain::colourizeEdges() {
 
 // ---- Clock relationships ---------------------------------------------------
 
+double Domain::getPeriodFactor(const Subdomain* subdomain, unsigned long duty) const {
+  const Mode::Code launch = subdomain->getLaunchMode().getCode();
+  const Mode::Code latch = subdomain->getLatchMode().getCode();
+  const bool risingToFalling = launch == Mode::Rising && latch == Mode::Falling;
+  if (!risingToFalling && !(launch == Mode::Falling && latch == Mode::Rising)) return 1.0;
+  if (analyzer->isSdc()) {
+    // The exact share of the period, from the wave's own widths.
+    const Delay period = analyzer->getRequiredPeriod(_launchRoot);
+    const Delay part =
+        risingToFalling ? analyzer->getHighWidth(_launchRoot) : analyzer->getLowWidth(_launchRoot);
+    if (period == Delay::getUndefined() || part == Delay::getUndefined()) return 1.0;
+    if (part.getValue() > 0)
+      return static_cast<double>(period.getValue()) / static_cast<double>(part.getValue());
+  } else {
+    // Integer quotients: duty 30 gives 3, 60 gives 1.
+    const unsigned long divisor = risingToFalling ? duty : 100 - duty;
+    if (divisor != 0) return static_cast<double>(100 / divisor);
+  }
+  Orvek::console.warning("Unusable duty ratio " + Orvek::getLabel(duty) + "% for " +
+                             subdomain->getAlias() + ", its arrival time is taken unscaled",
+                         "");
+  return 1.0;
+}
+
 Delay Domain::calculatePeriod() {
   if (!isPureClock()) return Delay::getUndefined();
   const unsigned long duty = analyzer->getDutyRatio(_launchRoot);
   Delay period = Delay::getMinimum();
   Subdomain* decisive = nullptr;
   for (Subdomain* subdomain : _subdomains) {
-    const Mode::Code launch = subdomain->getLaunchMode().getCode();
-    const Mode::Code latch = subdomain->getLatchMode().getCode();
-    // A half-period path counts for the whole period in the ratio of the
-    // clock's phases (integer quotients: duty 30 gives 3, 60 gives 1).
-    unsigned long divisor = 0;
-    bool halfPeriod = false;
-    if (launch == Mode::Rising && latch == Mode::Falling) {
-      halfPeriod = true;
-      divisor = duty;
-    } else if (launch == Mode::Falling && latch == Mode::Rising) {
-      halfPeriod = true;
-      divisor = 100 - duty;
-    }
-    double factor = 1.0;
-    if (halfPeriod && divisor == 0)
-      Orvek::console.warning("Unusable duty ratio " + Orvek::getLabel(duty) + "% for " +
-                                 subdomain->getAlias() + ", its arrival time is taken unscaled",
-                             "");
-    else if (halfPeriod)
-      factor = static_cast<double>(100 / divisor);
+    const double factor = getPeriodFactor(subdomain, duty);
     const Delay candidate = getScaled(subdomain->getLAT(), factor);
     if (period < candidate) {
       period = candidate;
@@ -253,6 +259,44 @@ bool Domain::calculateRelationship(Delay& setup, Delay& hold, const Delay& launc
   return true;
 }
 
+bool Domain::calculateClosestRelationship(Delay& setup, Delay& hold, const Delay& launchPeriod,
+                                          const Delay& latchPeriod, const Delay& launchEdge,
+                                          const Delay& latchEdge) {
+  setup = Delay::getUndefined();
+  hold = Delay::getUndefined();
+  if (launchPeriod == Delay::getUndefined() || latchPeriod == Delay::getUndefined() ||
+      launchEdge == Delay::getUndefined() || latchEdge == Delay::getUndefined() ||
+      launchPeriod.getValue() <= 0 || latchPeriod.getValue() <= 0)
+    return false;
+  const int64_t common = std::gcd(static_cast<int64_t>(launchPeriod.getValue()),
+                                  static_cast<int64_t>(latchPeriod.getValue()));
+  const int64_t distance =
+      static_cast<int64_t>(latchEdge.getValue()) - static_cast<int64_t>(launchEdge.getValue());
+  int64_t closest = distance % common;
+  if (closest <= 0) closest += common;
+  setup = Delay(static_cast<int32_t>(closest));
+  hold = Delay(static_cast<int32_t>(closest - common));
+  return true;
+}
+
+bool Domain::getWaveRelationship(const Subdomain* subdomain, Conventions conventions, Delay& setup,
+                                 Delay& hold) const {
+  if (!_launchRoot || !_latchRoot) return false;
+  const Delay launchPeriod = analyzer->getRequiredPeriod(_launchRoot);
+  const Delay latchPeriod = analyzer->getRequiredPeriod(_latchRoot);
+  if (launchPeriod == Delay::getUndefined() || latchPeriod == Delay::getUndefined()) return false;
+  Delay launchEdge = analyzer->getClockShift(_launchRoot);
+  if (subdomain->getLaunchMode().getCode() == Mode::Falling)
+    launchEdge += analyzer->getHighWidth(_launchRoot);
+  Delay latchEdge = analyzer->getClockShift(_latchRoot);
+  if (subdomain->getLatchMode().getCode() == Mode::Falling)
+    latchEdge += analyzer->getHighWidth(_latchRoot);
+  if (conventions == Conventions::Sdc)
+    return calculateClosestRelationship(setup, hold, launchPeriod, latchPeriod, launchEdge,
+                                        latchEdge);
+  return calculateRelationship(setup, hold, launchPeriod, latchPeriod, launchEdge, latchEdge);
+}
+
 void Domain::updateRelationship() {
   if (_asynchronous) return;
   bool warned = false;
@@ -282,13 +326,9 @@ void Domain::updateRelationship() {
     const Delay latchPeriod =
         _latchRoot ? analyzer->getRequiredPeriod(_latchRoot) : Delay::getUndefined();
     if (launchPeriod == Delay::getUndefined() || latchPeriod == Delay::getUndefined()) continue;
-    Delay launchEdge = analyzer->getClockShift(_launchRoot);
-    if (launch == Mode::Falling) launchEdge += analyzer->getHighWidth(_launchRoot);
-    Delay latchEdge = analyzer->getClockShift(_latchRoot);
-    if (latch == Mode::Falling) latchEdge += analyzer->getHighWidth(_latchRoot);
     Delay setup;
     Delay hold;
-    if (!calculateRelationship(setup, hold, launchPeriod, latchPeriod, launchEdge, latchEdge)) {
+    if (!getWaveRelationship(subdomain, analyzer->getConventions(), setup, hold)) {
       if (!warned) Orvek::console.warning("Unusable clock period for " + getAlias(), "");
       warned = true;
       continue;
@@ -296,6 +336,20 @@ void Domain::updateRelationship() {
     subdomain->setSetupRelation(setup);
     subdomain->setHoldRelation(hold);
   }
+}
+
+bool Domain::isSearched(const Delay& margin, const Delay& limit) const {
+  return isTimed() || (limit == Delay::getMaximum() &&
+                       (margin == Delay::getMaximum() || margin == Delay::getUndefined()));
+}
+
+bool Domain::isTimed() const {
+  if (!analyzer || !analyzer->isSdc()) return true;
+  if (_asynchronous || !_launchRoot || !_latchRoot) return false;
+  const Delay launchPeriod = analyzer->getRequiredPeriod(_launchRoot);
+  const Delay latchPeriod = analyzer->getRequiredPeriod(_latchRoot);
+  return launchPeriod != Delay::getUndefined() && latchPeriod != Delay::getUndefined() &&
+         launchPeriod.getValue() > 0 && latchPeriod.getValue() > 0;
 }
 
 // ---- Analysis steps --------------------------------------------------------
@@ -409,6 +463,7 @@ void Domain::searchLongestRoutes(Delay margin, Delay limit, unsigned long count)
     warnStep("Required time is not yet analyzed for ");
     return;
   }
+  if (!isSearched(margin, limit)) return;
   for (Subdomain* subdomain : _subdomains) {
     lowerLimit(limit, margin,
                getWrappedDifference(subdomain->getSetupRelation(), subdomain->getLAT()));
@@ -421,6 +476,7 @@ void Domain::searchShortestRoutes(Delay margin, Delay limit, unsigned long count
     warnStep("Required time is not yet analyzed for ");
     return;
   }
+  if (!isSearched(margin, limit)) return;
   for (Subdomain* subdomain : _subdomains) {
     lowerLimit(limit, margin,
                getWrappedDifference(subdomain->getSAT(), subdomain->getHoldRelation()));

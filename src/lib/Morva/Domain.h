@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Morva/Collections.h>
+#include <Morva/Conventions.h>
 #include <Morva/Delay.h>
 #include <Morva/DomainMask.h>
 #include <Morva/Export.h>
@@ -87,7 +88,25 @@ class MORVA_API Domain : public Object {
   static bool calculateRelationship(Delay& setup, Delay& hold, const Delay& launchPeriod,
                                     const Delay& latchPeriod, const Delay& launchEdge,
                                     const Delay& latchEdge);
+  // The same relations under SDC conventions: over the common period of
+  // the two clocks (gcd g), the setup relation is the smallest positive
+  // distance from a launch edge to a later latch edge, (latch - launch)
+  // mod g or g when that is 0, and the hold relation is setup - g. False,
+  // with both Undefined, when a period is not positive.
+  static bool calculateClosestRelationship(Delay& setup, Delay& hold, const Delay& launchPeriod,
+                                           const Delay& latchPeriod, const Delay& launchEdge,
+                                           const Delay& latchEdge);
+  // The relations of a subdomain's edges between two clocks under the
+  // rules given, from the clocks' waves alone; false when a clock has no
+  // usable wave.
+  bool getWaveRelationship(const Subdomain* subdomain, Conventions conventions, Delay& setup,
+                           Delay& hold) const;
   void updateRelationship();
+  // Whether clock edges time the domain's paths: under SDC conventions,
+  // not for the inputs and outputs without IO delays, asynchronous clocks
+  // or clocks without a usable wave. Always true under the literal rules,
+  // which give every domain relations.
+  bool isTimed() const;
 
   // Analysis steps; each warns and does nothing when called out of order.
   void analyze(bool tagging, bool longest, bool shortest, unsigned long count, Delay margin,
@@ -114,6 +133,12 @@ class MORVA_API Domain : public Object {
 
  private:
   void warnStep(const std::string& text) const;
+  // A half-period subdomain's arrival time counts for the whole period in
+  // the ratio of the clock's phases; 1 for the other subdomains.
+  double getPeriodFactor(const Subdomain* subdomain, unsigned long duty) const;
+  // Paths that no clock edge times have no slack to hold against a limit
+  // or a margin: they are searched only when neither is given.
+  bool isSearched(const Delay& margin, const Delay& limit) const;
 
   Pole* _latchRoot;
   Pole* _launchRoot;

@@ -66,6 +66,12 @@ DomainReport::Row DomainReport::getRow(const Domain* domain, const Subdomain* su
   if (compact) return row;
   const Delay hold = subdomain->getHoldRelation();
   const Delay setup = subdomain->getSetupRelation();
+  if (!domain->isTimed()) {
+    // No clock edge times these paths: their arrival times alone.
+    row.holdSlack = row.setupSlack = "unconstrained";
+    row.holdRelation = row.setupRelation = "-";
+    return row;
+  }
   row.holdSlack = (shortest - hold)._getLabel();
   row.holdRelation = hold._getLabel();
   row.setupSlack = (setup - longest)._getLabel();

@@ -5,6 +5,7 @@
 #include <Morva/Archive.h>
 #include <Morva/CPath.h>
 #include <Morva/Collections.h>
+#include <Morva/Conventions.h>
 #include <Morva/DPath.h>
 #include <Morva/Delay.h>
 #include <Morva/Domain.h>

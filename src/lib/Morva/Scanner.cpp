@@ -289,8 +289,13 @@ class RouteSearch {
   // Records the route of the edges followed so far. Most routes a search
   // meets are less critical than those already kept: those are checked as
   // a route would be and weighed by their slack, but never made.
-  void record(const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
+  void record(Delay latchDelay, Delay launchDelay, const Delay& difference) {
     Subdomain* subdomain = _scanner._subdomain;
+    // Under SDC conventions a port's IO delay frames the route as a clock
+    // delay would: the input delay launches later, the output delay
+    // captures earlier.
+    launchDelay = launchDelay + _scanner.getInputDelay(_edges->front()->getSource(), _longest);
+    latchDelay = latchDelay - _scanner.getOutputDelay(_edges->back()->getTarget(), _longest);
     Route::checkSource(subdomain, _edges->front()->getSource());
     Route::checkTarget(subdomain, _edges->back()->getTarget());
     Route::checkDelays(latchDelay, launchDelay, difference);
@@ -312,7 +317,9 @@ class RouteSearch {
   // recorded for it.
   void recordUnconstrained(Pole* pole) {
     if (_edges->empty()) return;
-    record(getLatchDelay(pole->getClock()), getLaunchDelay(true), Delay(0));
+    Pole* capture = pole->getClock();
+    if (!capture && analyzer->isSdc() && pole->isOutput()) capture = pole;
+    record(getLatchDelay(capture), getLaunchDelay(true), Delay(0));
   }
 
   void recordConstrained(Pole* pole, const Mask& mask) {
@@ -601,6 +608,13 @@ void Scanner::divideCycleCount(TimingMap& map) {
       cycles = static_cast<double>(chosen.getValue());
     }
     if (!first) continue;
+    if (analyzer->isSdc()) {
+      // The capture edge of the multicycle class lies whole latch periods
+      // later: its arrivals count that much less against one period.
+      const Delay extension = getCycleExtension(static_cast<unsigned long>(cycles));
+      timing.setMaximumDelay(timing.getMaximumDelay() - extension);
+      continue;
+    }
     Pole* launchRoot = _subdomain->getLaunchRoot();
     if (launchRoot && launchRoot == _subdomain->getLatchRoot()) {
       const auto duty = static_cast<double>(analyzer->getDutyRatio(launchRoot));
@@ -908,7 +922,12 @@ struct RequirePass {
   // With a latch root, an end point whose clock is a latch leaf gets a
   // required time; without, an end point that is a latch leaf.
   void handleEnd(const GraphImage& image, uint32_t index) {
-    const uint32_t captured = latchRoot ? image.getClock(index) : index;
+    uint32_t captured = latchRoot ? image.getClock(index) : index;
+    // Under SDC conventions an output port with an output delay captures
+    // its own data.
+    if (captured == GraphImage::none && latchRoot && analyzer->isSdc() &&
+        image.hasFact(index, GraphImage::Output))
+      captured = index;
     if (captured != GraphImage::none && latchLeaves[captured]) (scanner.*end)(image, index);
   }
   static unsigned long getCutMask(const GraphImage& image, uint32_t pole) {
@@ -1065,13 +1084,20 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
   const Delay hold = _subdomain->getHoldRelation();
   TimingMap map;
   if (_subdomain->getLatchRoot()) {
-    const uint32_t clock = image.getClock(index);
+    // Under SDC conventions an output port with an output delay is a
+    // capture point of its own, timed by the clock of its delay.
+    const uint32_t clock = image.getClock(index) == GraphImage::none && analyzer->isSdc()
+                               ? index
+                               : image.getClock(index);
     const std::size_t latch = _latchMap.findPositionByNumber(image.getNumber(clock));
     if (latch == PoleTimingMap::npos) return;
     TimingMap holder;
     const Timing timing = getEntry(_latchMap.readAt(latch, holder), 0);
     const Delay minimum = setup + timing.getMinimumDelay();
-    const Delay maximum = timing.getMaximumDelay() + (-hold);
+    // The earliest allowed arrival is the hold edge; the literal rules
+    // subtract the hold relation instead.
+    const Delay maximum =
+        analyzer->isSdc() ? timing.getMaximumDelay() + hold : timing.getMaximumDelay() + (-hold);
     map[0] = Timing(minimum, maximum);
     IOConstraint constraint;
     if (image.hasFact(index, GraphImage::Output) && analyzer->hasOutputConstraint(pole, constraint))
@@ -1193,6 +1219,31 @@ double Scanner::getCycleFactor() const {
   return static_cast<double>(100 / phase);
 }
 
+Delay Scanner::getCycleExtension(unsigned long cycles) const {
+  Pole* latchRoot = _subdomain->getLatchRoot();
+  if (!latchRoot || cycles < 2) return Delay(0);
+  const Delay period = analyzer->getRequiredPeriod(latchRoot);
+  if (period == Delay::getUndefined()) return Delay(0);
+  const int64_t extension = static_cast<int64_t>(cycles - 1) * period.getValue();
+  return Delay(truncate(static_cast<double>(extension)));
+}
+
+Delay Scanner::getInputDelay(const Pole* source, bool longest) const {
+  IOConstraint constraint;
+  if (!analyzer->isSdc() || !source->isInput() ||
+      !analyzer->hasInputConstraint(const_cast<Pole*>(source), constraint))
+    return Delay(0);
+  return longest ? constraint.getMaximum() : constraint.getMinimum();
+}
+
+Delay Scanner::getOutputDelay(const Pole* target, bool longest) const {
+  IOConstraint constraint;
+  if (!analyzer->isSdc() || !_subdomain->getLatchRoot() || !target->isOutput() ||
+      !analyzer->hasOutputConstraint(const_cast<Pole*>(target), constraint))
+    return Delay(0);
+  return longest ? constraint.getMaximum() : constraint.getMinimum();
+}
+
 Delay Scanner::getConstrainedSlack(const Edge* edge, const Mask& mask, const Delay& arrival,
                                    CPath* path, bool longest) const {
   if (!path) return Delay::getUndefined();
@@ -1219,7 +1270,9 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const
     Delay result = time - (arrival + edge->getMaximumDelay());
     if (auto* delayPath = dynamic_cast<DPath*>(path)) {
       if (delayPath->isMaximum()) result = delayPath->getMaxdelay() - (setup - result);
-    } else if (auto* multicycle = dynamic_cast<MPath*>(path)) {
+    } else if (auto* multicycle = dynamic_cast<MPath*>(path); multicycle && analyzer->isSdc()) {
+      result = result + getCycleExtension(multicycle->getCycleCount());
+    } else if (multicycle) {
       const double cycles = static_cast<double>(multicycle->getCycleCount()) - 1.0;
       const double extension = cycles * getCycleFactor() * static_cast<double>(setup.getValue());
       result = result + Delay(truncate(extension));
@@ -1349,6 +1402,7 @@ void Scanner::searchRoutes(bool longest, Delay limit, unsigned long count) {
     std::vector<Pole*> captures;
     for (Pole* target : path->getTargetSet()) {
       Pole* clock = target->getClock();
+      if (!clock && analyzer->isSdc() && target->isOutput()) clock = target;
       if (!clock || !_subdomain->getLatchLeafSet().count(clock) || !_latchMap.contains(clock))
         continue;
       if (std::find(captures.begin(), captures.end(), clock) == captures.end())
@@ -1362,7 +1416,9 @@ void Scanner::searchRoutes(bool longest, Delay limit, unsigned long count) {
     for (std::size_t capture = getCaptures(path).size(); capture > 0; --capture) {
       Delay difference(0);
       Pole* launchRoot = _subdomain->getLaunchRoot();
-      if (longest && launchRoot && launchRoot == _subdomain->getLatchRoot()) {
+      if (longest && analyzer->isSdc()) {
+        difference = getCycleExtension(path->getCycleCount());
+      } else if (longest && launchRoot && launchRoot == _subdomain->getLatchRoot()) {
         const double cycles = static_cast<double>(path->getCycleCount()) - 1.0;
         const double longestArrival =
             static_cast<double>(_arrivalTiming.getMaximumDelay().getValue());

@@ -145,6 +145,16 @@ class MORVA_API Scanner : public Object {
   // The half-period factor of multicycle corrections between the launch
   // and latch clock edges of the subdomain.
   double getCycleFactor() const;
+  // Under SDC conventions, how much later a multicycle path of `cycles`
+  // cycles moves the setup capture edge: cycles - 1 periods of the latch
+  // clock (0 without a latch period).
+  Delay getCycleExtension(unsigned long cycles) const;
+  // Under SDC conventions, the external delay a port's IO constraint adds
+  // to a route: the input delay of a start port, the output delay of an
+  // end port (maximum for the longest routes, minimum for the shortest),
+  // 0 for other poles.
+  Delay getInputDelay(const Pole* source, bool longest) const;
+  Delay getOutputDelay(const Pole* target, bool longest) const;
 
   // The arrival of a start point, a launch leaf or a constraint's
   // source, under the class that opens there.

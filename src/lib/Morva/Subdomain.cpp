@@ -361,6 +361,10 @@ void Subdomain::reportShortestRoutes(bool compact) {
                compact);
 }
 
+std::string Subdomain::getSlackLabel(const Route& route) const {
+  return _domain->isTimed() ? route.getSlack()._getLabel() : "unconstrained";
+}
+
 void Subdomain::reportRoutes(const Routes& routes, const std::string& title, bool longest,
                              bool compact) {
   Orvek::Console& console = Orvek::console;
@@ -382,8 +386,11 @@ void Subdomain::reportRoutes(const Routes& routes, const std::string& title, boo
     unsigned long row = 0;
     for (Route* route : routes) {
       ++row;
-      const Delay first = longest ? route->getSlack() : route->getAdjustedDelay();
-      console.addCell(0, row, first._getLabel(), 1, 0);
+      // The literal rules show the short delay of a shortest route here.
+      const std::string first = longest || analyzer->isSdc()
+                                    ? getSlackLabel(*route)
+                                    : route->getAdjustedDelay()._getLabel();
+      console.addCell(0, row, first, 1, 0);
       console.addCell(1, row, route->getDataDelay()._getLabel(), 1, 0);
       console.addCell(2, row, route->getSkew()._getLabel(), 1, 0);
       console.addCell(3, row, Orvek::getLabel(route->getDepth()), 1, 0);
@@ -438,7 +445,7 @@ void Subdomain::reportRoutes(const Routes& routes, const std::string& title, boo
     if (CPath* path = route->getConstrainedPath()) {
       const auto* delayPath = dynamic_cast<const DPath*>(path);
       const auto* cyclePath = dynamic_cast<const MPath*>(path);
-      if (longest && cyclePath && isPureClock())
+      if (longest && cyclePath && (isPureClock() || analyzer->isSdc()))
         note = "MultiCycle: x" + Orvek::getLabel(cyclePath->getCycleCount());
       else if (longest && delayPath && delayPath->isMaximum())
         note = "MaxDelay: " + delayPath->getDelay()._getLabel();
@@ -446,7 +453,7 @@ void Subdomain::reportRoutes(const Routes& routes, const std::string& title, boo
         note = "MinDelay: " + delayPath->getDelay()._getLabel();
     }
 
-    console.addCell(0, row, route->getSlack()._getLabel(), 1, 0);
+    console.addCell(0, row, getSlackLabel(*route), 1, 0);
     console.addCell(1, row, route->getSource()->getName(), -1, 0);
     console.addCell(2, row, target, -1, 0);
     console.addCell(3, row, route->getDataDelay()._getLabel(), 1, 0);

@@ -104,6 +104,9 @@ class MORVA_API Subdomain : public Object {
   void reportLongestRoutes(bool compact);
   void reportShortestRoutes(bool compact);
   void reportRoutes(const Routes& routes, const std::string& title, bool longest, bool compact);
+  // A route's slack as the reports show it: "unconstrained" in a domain
+  // that no clock edge times.
+  std::string getSlackLabel(const Route& route) const;
 
   // Marks with the domain's mask every edge on a path of active edges from
   // a launch leaf to a latch leaf. The walk keeps its own stack, so its
