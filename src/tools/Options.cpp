@@ -64,6 +64,16 @@ int parseOptions(int argc, char** argv, Options& options) {
   app.add_option("--json", options.json,
                  "Write the results as JSON to FILE (- for standard output)")
       ->type_name("FILE");
+  app.add_option("--html", options.html,
+                 "Write the results as one self-contained HTML page to FILE")
+      ->type_name("FILE")
+      ->check(CLI::Validator(
+          [](const std::string& name) {
+            return name == "-"
+                       ? std::string("the page is written to a file, not to standard output")
+                       : std::string();
+          },
+          "FILE"));
   app.add_flag("--fail-on-violation", options.failOnViolation,
                "Exit with status 1 when a reported path has a negative slack");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");

@@ -3,6 +3,7 @@
 // writes the results as JSON. The options and exit statuses are listed by
 // `morva --help` and described in docs/user-guide.md.
 
+#include "HtmlWriter.h"
 #include "Interruption.h"
 #include "JsonWriter.h"
 #include "Options.h"
@@ -70,11 +71,13 @@ class Run {
   bool isWritable();
   void analyze() const;
   bool writeJson(const nlohmann::ordered_json& document);
+  bool writeHtmlFile(const nlohmann::ordered_json& document);
 
   const Options& _options;
   int _descriptor;
   std::streambuf* _standardOutput;
   JsonFile _jsonFile;
+  JsonFile _htmlFile;
   int _status = Success;
 };
 
@@ -132,11 +135,23 @@ bool Run::writeJson(const nlohmann::ordered_json& document) {
   return false;
 }
 
+bool Run::writeHtmlFile(const nlohmann::ordered_json& document) {
+  std::string error;
+  if (_htmlFile.commit([&document](std::ostream& out) { writeHtml(document, out); }, error))
+    return true;
+  fail("HTML output", error);
+  return false;
+}
+
 int Run::execute() {
   std::string error;
   if (_options.hasJson() && !_options.hasJsonOnStandardOutput() &&
       !_jsonFile.open(_options.json, error)) {
     fail("JSON output", error);
+    return _status;
+  }
+  if (_options.hasHtml() && !_htmlFile.open(_options.html, error)) {
+    fail("HTML output", error);
     return _status;
   }
   for (const std::string& archive : _options.archives)
@@ -156,10 +171,14 @@ int Run::execute() {
   nlohmann::ordered_json document;
   if (!attempt("report", [this, &violations, &document] {
         violations = countViolations(_options);
-        if (_options.hasJson()) document = getAnalysisJson(_options);
+        if (_options.hasJson() || _options.hasHtml()) document = getAnalysisJson(_options);
       }))
     return _status;
   if (_options.hasJson() && !writeJson(document)) return _status;
+  if (_options.hasHtml() && !attempt("HTML output", [this, &document] {
+        if (!writeHtmlFile(document)) throw std::runtime_error("not written");
+      }))
+    return _status;
   return _options.failOnViolation && violations > 0 ? Violation : Success;
 }
 
