@@ -39,6 +39,7 @@ figcaption{font-size:13px;margin-bottom:4px}
 svg.histogram{width:100%;height:auto;font-size:11px}svg .axis,svg .tick{stroke:var(--muted)}
 svg text{fill:var(--ink)}.bar{fill:var(--bar)}.bar.negative{fill:var(--bad)}
 details summary{cursor:pointer;color:var(--bar)}table.poles{margin:4px 0;font-size:12px}
+table.poles td:nth-child(n+3){text-align:right;font-variant-numeric:tabular-nums}
 ul.notes li{margin:2px 0}
 @media print{body{max-width:none;padding:0;font-size:11px}thead th{cursor:auto}
 figure,tr{break-inside:avoid}h2{break-after:avoid}details summary{color:var(--ink)}
@@ -488,23 +489,23 @@ void Page::writePoles(const json& route) {
     return;
   }
   const bool check = !getMember(route, "check").is_null();
+  // The rows leave out their optional end tags: a long path has many.
   _out << "<details><summary>" << edges.size() + 1
-       << " poles</summary><table class=\"poles\"><tr><th>Pole</th><th>Edge</th><th>Delay</th>"
-          "<th>Cumulative</th></tr><tr>";
-  writeNameCell(_out, getString(getMember(edges[0], "source")));
-  _out << "<td>-</td><td class=\"n\">-</td><td class=\"n\">0ps</td></tr>";
+       << " poles</summary><table class=\"poles\"><tr><th>Pole<th>Edge<th>Delay<th>Cumulative"
+          "<tr><td>";
+  writeText(_out, getString(getMember(edges[0], "source")));
+  _out << "<td>-<td>-<td>0ps";
   Morva::Delay cumulative(0);
   for (std::size_t index = 0; index < edges.size(); ++index) {
     const json& edge = edges[index];
     const bool last = check && index + 1 == edges.size();
     const Morva::Delay delay = getDelay(getMember(edge, "delay"));
     if (!last) cumulative += delay;
-    _out << "<tr>";
-    writeNameCell(_out, getString(getMember(edge, "target")));
+    _out << "<tr><td>";
+    writeText(_out, getString(getMember(edge, "target")));
     _out << "<td>";
     writeText(_out, getString(getMember(edge, "purpose")));
-    _out << "</td><td class=\"n\">" << delay._getLabel() << "</td><td class=\"n\">"
-         << (last ? "-" : cumulative._getLabel()) << "</td></tr>";
+    _out << "<td>" << delay._getLabel() << "<td>" << (last ? "-" : cumulative._getLabel());
   }
   _out << "</table></details>";
 }
