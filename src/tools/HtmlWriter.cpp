@@ -30,7 +30,8 @@ th,td{padding:3px 8px;border-bottom:1px solid var(--rule);text-align:left;vertic
 th{background:var(--band);font-weight:600}thead th{cursor:pointer;user-select:none}
 thead th[aria-sort=ascending]::after{content:" \25B2"}thead th[aria-sort=descending]::after{content:" \25BC"}
 td.n{text-align:right;font-variant-numeric:tabular-nums}.negative{color:var(--bad);font-weight:600}
-tr.first td{border-top:2px solid var(--rule)}td.name{white-space:normal;word-break:break-all;max-width:320px}
+tr.first td{border-top:2px solid var(--rule)}td.name{white-space:normal;overflow-wrap:break-word;max-width:320px}
+#domains th{white-space:normal;vertical-align:bottom}
 dl.facts{display:grid;grid-template-columns:max-content 1fr;gap:2px 16px;margin:8px 0}
 dl.facts dt{color:var(--muted)}dl.facts dd{margin:0}
 .figures{display:flex;flex-wrap:wrap;gap:16px}
@@ -215,9 +216,9 @@ ClockColumn getClockColumn(const json& domain) {
 
 const char* getSettingName(const std::string& key) {
   static const std::pair<const char*, const char*> kNames[] = {
-      {"longest", "Setup paths"},  {"shortest", "Hold paths"}, {"count", "Paths kept"},
-      {"limit", "Slack limit"},    {"margin", "Slack margin"}, {"tagSlacks", "Slack tagging"},
-      {"weights", "Edge weights"}, {"conventions", "Rules"}};
+      {"longest", "Setup paths"}, {"shortest", "Hold paths"}, {"count", "Paths kept"},
+      {"limit", "Slack limit"},   {"margin", "Slack margin"}, {"tagSlacks", "Slack tagging"},
+      {"weights", "Edge weights"}};
   for (const auto& [name, text] : kNames)
     if (key == name) return text;
   return nullptr;
@@ -303,12 +304,23 @@ void Page::writeHeader() {
   _out << "</dd><dt>Written</dt><dd>" << getDate() << " by ";
   writeText(_out, getString(getMember(_document, "tool")));
   _out << "</dd>";
+  // The options on one line; the rules the relationships follow on their own.
+  _out << "<dt>Options</dt><dd>";
+  bool first = true;
   for (const auto& [key, value] : getMember(_document, "settings").items()) {
+    if (key == "conventions") continue;
     const char* name = getSettingName(key);
-    _out << "<dt>";
+    _out << (first ? "" : " &middot; ");
+    first = false;
     writeText(_out, name ? name : key);
-    _out << "</dt><dd>";
+    _out << ": ";
     writeText(_out, getSettingText(key, value));
+  }
+  _out << "</dd>";
+  const json& conventions = getMember(getMember(_document, "settings"), "conventions");
+  if (!conventions.is_null()) {
+    _out << "<dt>Rules</dt><dd>";
+    writeText(_out, getString(conventions));
     _out << "</dd>";
   }
   unsigned long subdomains = 0;
@@ -368,9 +380,9 @@ void Page::writeNotes() {
 void Page::writeDomainTable() {
   _out << "<section id=\"domains\"><h2>Domains</h2><table class=\"sortable\"><thead><tr>"
           "<th>Domain</th><th>Source</th><th>Target</th><th>Required frequency</th>"
-          "<th>Maximum frequency</th><th>Hold slack</th><th>Minimum data arrival</th>"
+          "<th>Maximum frequency</th><th>Hold slack</th><th>Minimum data arrival time</th>"
           "<th>Minimum required relationship</th><th>Setup slack</th>"
-          "<th>Maximum data arrival</th><th>Maximum required relationship</th></tr></thead>"
+          "<th>Maximum data arrival time</th><th>Maximum required relationship</th></tr></thead>"
           "<tbody>";
   for (const json& domain : getArray(_document, "domains")) {
     bool first = true;
