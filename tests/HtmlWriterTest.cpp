@@ -1,5 +1,6 @@
 #include "../src/tools/Histogram.h"
 #include "../src/tools/HtmlWriter.h"
+#include "../src/tools/MessageRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,30 @@ TEST(HtmlWriterTest, NegativeSlackTotalsAreComputedUnlessStated) {
   const std::string statedTotal = getRow(getPage(document), "<tr class=\"first total\">");
   EXPECT_NE(statedTotal.find("data-ps=\"-1\""), std::string::npos);
   EXPECT_NE(statedTotal.find("data-ps=\"-4\""), std::string::npos);
+}
+
+TEST(HtmlWriterTest, RecorderPassesTheConsoleOnAndKeepsItsWarnings) {
+  std::ostringstream target;
+  MorvaTool::MessageRecorder recorder(target.rdbuf());
+  std::ostream console(&recorder);
+  const std::string text =
+      "  Warn~ing: a\nError: b~ c\n| Warning: in a table |\nRemark: r\nLoading x\nError: cut";
+  for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+    end = std::min(text.find('~', start), text.size());
+    console << text.substr(start, end - start);
+  }
+  console.put('\n');
+  console.flush();
+  EXPECT_EQ(
+      target.str(),
+      "  Warning: a\nError: b c\n| Warning: in a table |\nRemark: r\nLoading x\nError: cut\n");
+  EXPECT_EQ(recorder.getMessages(),
+            (std::vector<std::string>{"Warning: a", "Error: b c", "Error: cut"}));
+  for (std::size_t count = 0; count < MorvaTool::MessageRecorder::kLimit; ++count)
+    console << "Warning: more\n";
+  const std::vector<std::string> messages = recorder.getMessages();
+  ASSERT_EQ(messages.size(), MorvaTool::MessageRecorder::kLimit + 1);
+  EXPECT_EQ(messages.back(), "3 more warnings and errors not listed");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "HtmlWriter.h"
 #include "Interruption.h"
 #include "JsonWriter.h"
+#include "MessageRecorder.h"
 #include "Options.h"
 #include "Reports.h"
 #include "Summary.h"
@@ -22,6 +23,7 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace MorvaTool {
@@ -46,6 +48,11 @@ class Run {
         _descriptor(options.hasJsonOnStandardOutput() ? STDERR_FILENO : STDOUT_FILENO),
         _standardOutput(options.hasJsonOnStandardOutput() ? std::cout.rdbuf(std::clog.rdbuf())
                                                           : std::cout.rdbuf()) {
+    // The warnings and errors of the run are kept for the written results.
+    if (options.hasJson() || options.hasHtml()) {
+      _recorder.emplace(std::cout.rdbuf());
+      std::cout.rdbuf(&*_recorder);
+    }
     Orvek::console.setOutput(std::cout);
     Orvek::console.setProgress(!options.quiet);
     Orvek::setDebug(options.debug);
@@ -76,6 +83,7 @@ class Run {
   const Options& _options;
   int _descriptor;
   std::streambuf* _standardOutput;
+  std::optional<MessageRecorder> _recorder;
   JsonFile _jsonFile;
   JsonFile _htmlFile;
   int _status = Success;
@@ -171,7 +179,9 @@ int Run::execute() {
   nlohmann::ordered_json document;
   if (!attempt("report", [this, &violations, &document] {
         violations = countViolations(_options);
-        if (_options.hasJson() || _options.hasHtml()) document = getAnalysisJson(_options);
+        if (!_recorder) return;  // neither JSON nor HTML asked for
+        document = getAnalysisJson(_options);
+        document["warnings"] = _recorder->getMessages();
       }))
     return _status;
   if (_options.hasJson() && !writeJson(document)) return _status;

@@ -8,14 +8,32 @@ morva=$1
 examples=$2
 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$work"
+status=0
+
+# expect WHAT CONDITION...: one check of the command line itself.
+expect() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; status=1; fi
+}
+
+# The page is a file, checked like the JSON file before anything is loaded.
+"$morva" --html - "$examples/io_delays.morva" >"$work/dash.out" 2>"$work/dash.err"
+expect "--html - is a usage error" test $? = 2 -a ! -s "$work/dash.out"
+"$morva" --html "$work/missing/r.html" "$examples/io_delays.morva" >"$work/missing.out" 2>"$work/missing.err"
+expect "an HTML file in a missing directory fails first" test $? = 2 -a ! -s "$work/missing.out"
+expect "its message" grep -qx "morva: HTML output: $work/missing/r.html: No such file or directory" "$work/missing.err"
+echo old >"$work/replaced.html"
+"$morva" -q --html "$work/replaced.html" "$examples/pipeline.morva" >/dev/null
+expect "an existing page is replaced whole" grep -q '</html>' "$work/replaced.html"
+expect "no temporary file is left" test -z "$(find "$work" -maxdepth 1 -name '.replaced.html.*')"
 
 browser=$(command -v chromium || command -v chromium-browser || true)
 if [ -z "$browser" ]; then
   echo "skipped: no browser (install Debian's chromium to run this test)"
-  exit 77
+  exit $((status == 0 ? 77 : status))
 fi
-mkdir -p "$work"
-status=0
 
 # check NAME ARGUMENTS...: one run of morva, its page checked in the browser.
 check() {
