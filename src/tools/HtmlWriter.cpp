@@ -289,8 +289,10 @@ void Page::write() {
   writeNegativeSlacks();
   writeNotes();
   writeDomainTable();
+  // Domain sections show paths; without a path search there are none.
   const json& domains = getArray(_document, "domains");
-  for (std::size_t index = 0; index < domains.size(); ++index) writeDomain(domains[index], index);
+  if (searches(true) || searches(false))
+    for (std::size_t index = 0; index < domains.size(); ++index) writeDomain(domains[index], index);
   _out << kScript << "</body></html>\n";
 }
 

@@ -20,8 +20,8 @@ const char* kFooter =
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
     "  1  --fail-on-violation and a reported path has a negative slack\n"
-    "  2  bad usage, or an archive, the analysis, a report or the JSON output failed\n"
-    "  130, 143  interrupted by SIGINT or SIGTERM (no JSON file is left behind)";
+    "  2  bad usage, or an archive, the analysis, a report, the JSON or the HTML output failed\n"
+    "  130, 143  interrupted by SIGINT or SIGTERM (no JSON or HTML file is left behind)";
 
 }  // namespace
 
