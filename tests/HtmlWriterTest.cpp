@@ -100,7 +100,13 @@ TEST(HtmlWriterTest, NamesAreEscapedAndBarsCountThePaths) {
                        {"launchClock", "clk"},
                        {"latchClock", "clk"},
                        {"subdomains", json::array({getSubdomain(-5, 3, routes)})}};
-  const std::string page = getPage(getDocument(json::array({domain})));
+  json document = getDocument(json::array({domain}));
+  document["settings"]["conventions"] = "sdc";
+  document["notes"] = {"note <1>"};
+  document["warnings"] = {"Warning: w&"};
+  const std::string page = getPage(document);
+  EXPECT_NE(page.find("<dt>Rules</dt><dd>sdc</dd>"), std::string::npos);
+  EXPECT_NE(page.find("<li>note &lt;1&gt;</li><li>Warning: w&amp;</li>"), std::string::npos);
   EXPECT_EQ(page.find("<b>&"), std::string::npos);
   EXPECT_EQ(page.find("<i>"), std::string::npos);
   EXPECT_EQ(page.find("</script>"), page.rfind("</script>"));
