@@ -42,8 +42,9 @@ svg text{fill:var(--ink)}.bar{fill:var(--bar)}.bar.negative{fill:var(--bad)}
 details summary{cursor:pointer;color:var(--bar)}table.poles{margin:4px 0;font-size:12px}
 table.poles td:nth-child(n+3){text-align:right;font-variant-numeric:tabular-nums}
 ul.notes li{margin:2px 0}
-@media print{body{max-width:none;padding:0;font-size:11px}thead th{cursor:auto}
-figure,tr{break-inside:avoid}h2{break-after:avoid}details summary{color:var(--ink)}
+@media print{body{max-width:none;padding:0;font-size:10px}thead th{cursor:auto}
+table{font-size:10px}th,td{padding:2px 4px;white-space:normal}figure{flex:1 1 45%}
+figure,tr{break-inside:avoid}h2,h3{break-after:avoid}details summary{color:var(--ink)}
 *{-webkit-print-color-adjust:exact;print-color-adjust:exact}}
 </style>
 )";
