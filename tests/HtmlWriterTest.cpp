@@ -152,10 +152,12 @@ TEST(HtmlWriterTest, NegativeSlackTotalsAreComputedUnlessStated) {
   expectRow("<tr class=\"first total\">", {-100, -300, -7, -7});
   json document = getDocument({computed, stated});
   document["wns"] = {{"setup", -1}, {"hold", -2}};
-  document["tns"] = {{"setup", -3}, {"hold", -4}};
+  // A sum beyond the range of one delay.
+  document["tns"] = {{"setup", -5000000000}, {"hold", -4}};
   const std::string statedTotal = getRow(getPage(document), "<tr class=\"first total\">");
   EXPECT_NE(statedTotal.find("data-ps=\"-1\""), std::string::npos);
   EXPECT_NE(statedTotal.find("data-ps=\"-4\""), std::string::npos);
+  EXPECT_NE(statedTotal.find("data-ps=\"-5000000000\">-5000000.000ns<"), std::string::npos);
 }
 
 TEST(HtmlWriterTest, RecorderPassesTheConsoleOnAndKeepsItsWarnings) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <optional>
 #include <ostream>
@@ -100,8 +101,18 @@ Morva::Delay getDelay(const json& value) {
   return Morva::Delay::getUndefined();
 }
 
+// A time as the console reports write a delay (120ps, 1.606ns), for any
+// number of picoseconds: sums of slacks can leave the range of a delay.
+std::string getTimeText(std::int64_t picoseconds) {
+  if (picoseconds >= -999 && picoseconds <= 999) return std::to_string(picoseconds) + "ps";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3fns", static_cast<double>(picoseconds) / 1000.0);
+  return text;
+}
+
 std::string getDelayText(const json& value) {
   if (value.is_null()) return "-";
+  if (const auto picoseconds = getPicoseconds(value)) return getTimeText(*picoseconds);
   return getDelay(value)._getLabel();
 }
 
@@ -445,7 +456,7 @@ void Page::writeHistogram(const json& domain, std::size_t index, bool longest) {
   if (!slacks.empty()) {
     const std::int64_t worst = *std::min_element(slacks.begin(), slacks.end());
     _out << ", worst <span class=\"worst" << (worst < 0 ? " negative" : "") << "\" data-ps=\""
-         << worst << "\">" << Morva::Delay(static_cast<int>(worst))._getLabel() << "</span>";
+         << worst << "\">" << getTimeText(worst) << "</span>";
   }
   if (unknown > 0) _out << " (" << unknown << " without a slack value, not shown)";
   _out << "</figcaption>";
