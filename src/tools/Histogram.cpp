@@ -8,7 +8,7 @@ namespace MorvaTool {
 
 namespace {
 
-// Bins wanted over the range of the data; the nice width makes 8 to 20.
+// Bins wanted over the range of the data; the nice width makes about 8 to 21.
 constexpr std::int64_t kBins = 20;
 
 // The drawing, in SVG user units: the plot area inside its margins.
