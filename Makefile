@@ -26,7 +26,13 @@ FUZZ_PACKAGES := clang-16 libclang-rt-16-dev
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
 
-.PHONY: all deps configure build test check fuzz bench run install clean format
+# The browser test of the HTML report (skipped without a browser) and
+# `make screenshot` use Debian's chromium, headless. `make test` installs it
+# where it can and goes on without it.
+BROWSER_PACKAGES := chromium
+SCREENSHOT_EXAMPLE ?= examples/io_delays.morva
+
+.PHONY: all deps browser configure build test check fuzz bench run screenshot install clean format
 
 all: build
 
@@ -43,6 +49,10 @@ deps:
 	  fi; \
 	fi
 
+browser:
+	@command -v chromium >/dev/null 2>&1 || $(MAKE) --no-print-directory deps PACKAGES="$(BROWSER_PACKAGES)" || \
+	  echo "chromium could not be installed: the browser test will be skipped"
+
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -51,7 +61,7 @@ configure: $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: build browser
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(CHECK_BUILD)/build.ninja: | deps
@@ -89,6 +99,13 @@ bench: $(BENCH_BUILD)/build.ninja
 # make run EXAMPLE=examples/two_clocks.morva MORVA_ARGS="--compact --detail".
 run: build
 	$(BUILD)/src/tools/morva $(MORVA_ARGS) $(EXAMPLE)
+
+# docs/report.png: the HTML report of the example, 1280 pixels wide, as
+# headless Chromium draws it.
+screenshot: build browser
+	$(BUILD)/src/tools/morva -q --html $(BUILD)/report.html $(SCREENSHOT_EXAMPLE) >/dev/null
+	chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1280,1800 \
+	  --screenshot=$(CURDIR)/docs/report.png file://$(abspath $(BUILD))/report.html
 
 install: build
 	cmake --install $(BUILD)

@@ -11,13 +11,15 @@ namespace MorvaTool {
 namespace {
 
 constexpr std::size_t kNameSize = 4096;
-char removal[kNameSize];
-// Whether `removal` holds a complete name; cleared before it is changed so
+constexpr int kSlots = 4;
+char removals[kSlots][kNameSize];
+// Whether a slot holds a complete name; only a clear slot is written, so
 // that the handler never reads a name being written.
-std::atomic<bool> removalSet{false};
+std::atomic<bool> removalSet[kSlots];
 
 extern "C" void handleInterruption(int signalNumber) {
-  if (removalSet.load()) unlink(removal);
+  for (int slot = 0; slot < kSlots; ++slot)
+    if (removalSet[slot].load()) unlink(removals[slot]);
   const char message[] = "\nmorva: interrupted\n";
   [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
   _exit(128 + signalNumber);
@@ -33,17 +35,20 @@ void Interruption::install() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-bool Interruption::setRemoval(const char* fileName) {
-  removalSet.store(false);
+int Interruption::setRemoval(const char* fileName) {
   const std::size_t length = std::strlen(fileName);
-  if (length >= kNameSize) return false;
-  std::memcpy(removal, fileName, length + 1);
-  removalSet.store(length > 0);
-  return true;
+  if (length == 0 || length >= kNameSize) return -1;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (removalSet[slot].load()) continue;
+    std::memcpy(removals[slot], fileName, length + 1);
+    removalSet[slot].store(true);
+    return slot;
+  }
+  return -1;
 }
 
-void Interruption::clearRemoval() {
-  removalSet.store(false);
+void Interruption::clearRemoval(int slot) {
+  if (slot >= 0 && slot < kSlots) removalSet[slot].store(false);
 }
 
 }  // namespace MorvaTool

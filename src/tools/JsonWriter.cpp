@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace MorvaTool {
@@ -205,7 +206,8 @@ JsonFile::~JsonFile() {
 }
 
 void JsonFile::discard() {
-  Interruption::clearRemoval();
+  Interruption::clearRemoval(_removalSlot);
+  _removalSlot = -1;
   if (_descriptor >= 0) close(_descriptor);
   _descriptor = -1;
   if (!_temporaryName.empty()) std::remove(_temporaryName.c_str());
@@ -231,7 +233,8 @@ bool JsonFile::open(const std::string& fileName, std::string& error) {
   }
   _temporaryName = name.data();
   _fileName = fileName;
-  if (!Interruption::setRemoval(_temporaryName.c_str())) {
+  _removalSlot = Interruption::setRemoval(_temporaryName.c_str());
+  if (_removalSlot < 0) {
     error = getErrorText(fileName, ENAMETOOLONG);
     discard();
     return false;
@@ -248,27 +251,24 @@ std::string getJsonText(const nlohmann::ordered_json& document) {
 }
 
 bool JsonFile::commit(const nlohmann::ordered_json& document, std::string& error) {
-  const std::string text = getJsonText(document);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t result = write(_descriptor, text.data() + written, text.size() - written);
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) {
-      error = getErrorText(_fileName, result < 0 ? errno : EIO);
-      discard();
-      return false;
-    }
-    written += static_cast<std::size_t>(result);
-  }
-  const int closed = close(_descriptor);
+  return commit([&document](std::ostream& output) { output << getJsonText(document); }, error);
+}
+
+bool JsonFile::commit(const std::function<void(std::ostream&)>& write, std::string& error) {
+  close(_descriptor);
   _descriptor = -1;
-  if (closed != 0 || std::rename(_temporaryName.c_str(), _fileName.c_str()) != 0) {
-    error = getErrorText(_fileName, errno);
+  errno = 0;
+  std::ofstream output(_temporaryName, std::ios::binary | std::ios::trunc);
+  if (output) write(output);
+  output.close();
+  if (!output || std::rename(_temporaryName.c_str(), _fileName.c_str()) != 0) {
+    error = getErrorText(_fileName, errno != 0 ? errno : EIO);
     discard();
     return false;
   }
   // An interruption after the rename finds no temporary file to remove.
-  Interruption::clearRemoval();
+  Interruption::clearRemoval(_removalSlot);
+  _removalSlot = -1;
   _temporaryName.clear();
   return true;
 }

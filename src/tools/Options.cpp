@@ -20,8 +20,8 @@ const char* kFooter =
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
     "  1  --fail-on-violation and a reported path or a domain report row has a negative slack\n"
-    "  2  bad usage, or an archive, the analysis, a report or the JSON output failed\n"
-    "  130, 143  interrupted by SIGINT or SIGTERM (no JSON file is left behind)";
+    "  2  bad usage, or an archive, the analysis, a report, the JSON or the HTML output failed\n"
+    "  130, 143  interrupted by SIGINT or SIGTERM (no JSON or HTML file is left behind)";
 
 }  // namespace
 
@@ -64,6 +64,16 @@ int parseOptions(int argc, char** argv, Options& options) {
   app.add_option("--json", options.json,
                  "Write the results as JSON to FILE (- for standard output)")
       ->type_name("FILE");
+  app.add_option("--html", options.html,
+                 "Write the results as one self-contained HTML page to FILE")
+      ->type_name("FILE")
+      ->check(CLI::Validator(
+          [](const std::string& name) {
+            return name == "-"
+                       ? std::string("the page is written to a file, not to standard output")
+                       : std::string();
+          },
+          "FILE"));
   app.add_flag("--fail-on-violation", options.failOnViolation,
                "Exit with status 1 when a reported path or a domain report row has a negative "
                "slack");

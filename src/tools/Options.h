@@ -27,6 +27,8 @@ struct Options {
   bool detail = false;
   // Empty for no JSON, "-" for standard output, else a file name.
   std::string json;
+  // Empty for no HTML page, else a file name.
+  std::string html;
   bool failOnViolation = false;
   bool debug = false;
   bool quiet = false;
@@ -37,6 +39,7 @@ struct Options {
   bool searchesShortest() const { return !noRoutes && !setupOnly; }
   bool hasJson() const { return !json.empty(); }
   bool hasJsonOnStandardOutput() const { return json == "-"; }
+  bool hasHtml() const { return !html.empty(); }
 };
 
 // Exit statuses of the command line.

@@ -3,8 +3,10 @@
 // writes the results as JSON. The options and exit statuses are listed by
 // `morva --help` and described in docs/user-guide.md.
 
+#include "HtmlWriter.h"
 #include "Interruption.h"
 #include "JsonWriter.h"
+#include "MessageRecorder.h"
 #include "Notes.h"
 #include "Options.h"
 #include "Reports.h"
@@ -23,6 +25,7 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace MorvaTool {
@@ -47,6 +50,11 @@ class Run {
         _descriptor(options.hasJsonOnStandardOutput() ? STDERR_FILENO : STDOUT_FILENO),
         _standardOutput(options.hasJsonOnStandardOutput() ? std::cout.rdbuf(std::clog.rdbuf())
                                                           : std::cout.rdbuf()) {
+    // The warnings and errors of the run are kept for the written results.
+    if (options.hasJson() || options.hasHtml()) {
+      _recorder.emplace(std::cout.rdbuf());
+      std::cout.rdbuf(&*_recorder);
+    }
     Orvek::console.setOutput(std::cout);
     Orvek::console.setProgress(!options.quiet);
     Orvek::setDebug(options.debug);
@@ -73,11 +81,14 @@ class Run {
   bool isWritable();
   void analyze() const;
   bool writeJson(const nlohmann::ordered_json& document);
+  bool writeHtmlFile(const nlohmann::ordered_json& document);
 
   const Options& _options;
   int _descriptor;
   std::streambuf* _standardOutput;
+  std::optional<MessageRecorder> _recorder;
   JsonFile _jsonFile;
+  JsonFile _htmlFile;
   int _status = Success;
 };
 
@@ -135,11 +146,23 @@ bool Run::writeJson(const nlohmann::ordered_json& document) {
   return false;
 }
 
+bool Run::writeHtmlFile(const nlohmann::ordered_json& document) {
+  std::string error;
+  if (_htmlFile.commit([&document](std::ostream& out) { writeHtml(document, out); }, error))
+    return true;
+  fail("HTML output", error);
+  return false;
+}
+
 int Run::execute() {
   std::string error;
   if (_options.hasJson() && !_options.hasJsonOnStandardOutput() &&
       !_jsonFile.open(_options.json, error)) {
     fail("JSON output", error);
+    return _status;
+  }
+  if (_options.hasHtml() && !_htmlFile.open(_options.html, error)) {
+    fail("HTML output", error);
     return _status;
   }
   for (const std::string& archive : _options.archives)
@@ -165,11 +188,17 @@ int Run::execute() {
                  // output keeps the tables alone.
                  std::ostream& out = _options.quiet ? std::cerr : Orvek::console.getOutput();
                  for (const std::string& note : notes) out << "note: " << note << '\n';
-                 if (_options.hasJson()) document = getAnalysisJson(_options, notes);
+                 if (!_recorder) return;  // neither JSON nor HTML asked for
+                 document = getAnalysisJson(_options, notes);
+                 document["warnings"] = _recorder->getMessages();
                }) ||
       !isWritable())
     return _status;
   if (_options.hasJson() && !writeJson(document)) return _status;
+  if (_options.hasHtml() && !attempt("HTML output", [this, &document] {
+        if (!writeHtmlFile(document)) throw std::runtime_error("not written");
+      }))
+    return _status;
   return _options.failOnViolation && violated ? Violation : Success;
 }
 
