@@ -41,7 +41,9 @@ Session::Session(py::object output, bool quiet) {
 }
 
 Session::~Session() {
-  close();
+  // Python drops a session only while no call runs in it: closing cannot
+  // find it busy, and the library's destruction raises nothing.
+  if (!_busy) close();
 }
 
 void Session::close() {
