@@ -26,6 +26,15 @@ def run_tool(*arguments):
     return json.loads(completed.stdout)
 
 
+def run_tool_console(*arguments):
+    """What `morva -q` prints on standard output for the arguments."""
+    tool = os.environ.get("MORVA_TOOL")
+    if not tool:
+        pytest.skip("MORVA_TOOL names no built morva")
+    return subprocess.run([tool, "-q", *map(str, arguments)], capture_output=True, text=True,
+                          check=True, timeout=120).stdout
+
+
 @pytest.fixture
 def lines():
     """The console text an analyzer wrote, line by line."""

@@ -1,12 +1,13 @@
 """The analysis from Python against the command line and hand-derived slacks."""
 
 import gc
+import gzip
 import sys
 
 import pytest
 
 import morva
-from conftest import EXAMPLES, run_tool
+from conftest import EXAMPLES, run_tool, run_tool_console
 
 ARCHIVES = ["pipeline.morva", "pipeline.morva.gz", "two_clocks.morva", "io_delays.morva",
             "exceptions.morva"]
@@ -44,10 +45,30 @@ def test_document_equals_command_line(analyzer, archive, keywords, options):
     assert [(r.slack, r.source, r.target) for r in routes] == expected
 
 
-def test_several_archives_in_order(analyzer):
-    paths = [EXAMPLES / "io_delays.morva"]
-    analyzer.load(*paths)
-    assert analyzer.analyze(count=5).to_dict()["archives"] == [str(p) for p in paths]
+@pytest.mark.parametrize("compact,detail", [(True, False), (False, True)])
+def test_reports_equal_command_line(compact, detail):
+    path = EXAMPLES / "two_clocks.morva"
+    lines = []
+    with morva.Analyzer(output=lines.append, quiet=True) as analyzer:
+        analyzer.load(path)
+        analyzer.analyze(count=3)
+        analyzer.print_reports(compact=compact, detail=detail)
+    options = ["-n", "3"] + (["--compact"] if compact else []) + (["--detail"] if detail else [])
+    assert "".join(lines) == run_tool_console(*options, path)
+
+
+def test_several_archives_in_order(analyzer, tmp_path):
+    # The poles in one archive, the edges and constraints that name them in
+    # the next: only the order given works.
+    lines = (EXAMPLES / "pipeline.morva").read_text().splitlines(keepends=True)
+    poles = tmp_path / "poles.morva"
+    rest = tmp_path / "rest.morva.gz"
+    poles.write_text("".join(line for line in lines if line.startswith("POLE")))
+    with gzip.open(rest, "wt") as compressed:
+        compressed.write("".join(line for line in lines if not line.startswith("POLE")))
+    analyzer.load(poles, str(rest))
+    assert analyzer.analyze(count=5).to_dict() == run_tool("-n", "5", poles, rest)
+    assert analyzer.results.violations == 1
 
 
 def build_two_registers(analyzer):
