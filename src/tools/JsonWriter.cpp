@@ -1,6 +1,5 @@
 #include "JsonWriter.h"
 
-#include "Interruption.h"
 #include "Reports.h"
 
 #include <Morva/Analyzer.h>
@@ -9,16 +8,6 @@
 #include <Morva/MPath.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <vector>
 
 namespace MorvaTool {
 
@@ -142,10 +131,6 @@ json getSubdomain(const Morva::Subdomain& subdomain, const Options& options) {
           {"shortestRoutes", getRouteArray(subdomain, false, options)}};
 }
 
-std::string getErrorText(const std::string& fileName, int error) {
-  return fileName + ": " + std::strerror(error);
-}
-
 }  // namespace
 
 json getAnalysisJson(const Options& options) {
@@ -177,77 +162,8 @@ json getAnalysisJson(const Options& options) {
           {"domains", domains}};
 }
 
-JsonFile::~JsonFile() {
-  discard();
-}
-
-void JsonFile::discard() {
-  Interruption::clearRemoval();
-  if (_descriptor >= 0) close(_descriptor);
-  _descriptor = -1;
-  if (!_temporaryName.empty()) std::remove(_temporaryName.c_str());
-  _temporaryName.clear();
-}
-
-bool JsonFile::open(const std::string& fileName, std::string& error) {
-  namespace fs = std::filesystem;
-  const fs::path path(fileName);
-  std::error_code status;
-  if (fs::is_directory(path, status)) {
-    error = getErrorText(fileName, EISDIR);
-    return false;
-  }
-  const fs::path directory = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  std::string pattern = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  _descriptor = mkstemp(name.data());
-  if (_descriptor < 0) {
-    error = getErrorText(fileName, errno);
-    return false;
-  }
-  _temporaryName = name.data();
-  _fileName = fileName;
-  if (!Interruption::setRemoval(_temporaryName.c_str())) {
-    error = getErrorText(fileName, ENAMETOOLONG);
-    discard();
-    return false;
-  }
-  // mkstemp makes the file private; the result gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(_descriptor, 0666 & ~mask);
-  return true;
-}
-
 std::string getJsonText(const nlohmann::ordered_json& document) {
   return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
-
-bool JsonFile::commit(const nlohmann::ordered_json& document, std::string& error) {
-  const std::string text = getJsonText(document);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t result = write(_descriptor, text.data() + written, text.size() - written);
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) {
-      error = getErrorText(_fileName, result < 0 ? errno : EIO);
-      discard();
-      return false;
-    }
-    written += static_cast<std::size_t>(result);
-  }
-  const int closed = close(_descriptor);
-  _descriptor = -1;
-  if (closed != 0 || std::rename(_temporaryName.c_str(), _fileName.c_str()) != 0) {
-    error = getErrorText(_fileName, errno);
-    discard();
-    return false;
-  }
-  // An interruption after the rename finds no temporary file to remove.
-  Interruption::clearRemoval();
-  _temporaryName.clear();
-  return true;
 }
 
 }  // namespace MorvaTool

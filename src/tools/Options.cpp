@@ -20,7 +20,8 @@ const char* kFooter =
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
     "  1  --fail-on-violation and a reported path has a negative slack\n"
-    "  2  bad usage, or an archive, the analysis, a report or the JSON output failed\n"
+    "  2  bad usage; an archive could not be read, or (without --lenient) had lines that\n"
+    "     were rejected or misread; the analysis, a report or the JSON output failed\n"
     "  130, 143  interrupted by SIGINT or SIGTERM (no JSON file is left behind)";
 
 }  // namespace
@@ -33,7 +34,8 @@ int parseOptions(int argc, char** argv, Options& options) {
       "morva");
   long long limit = 0;
   long long margin = 0;
-  app.add_option("ARCHIVE", options.archives, "Archive files, loaded in the order given")
+  app.add_option("ARCHIVE", options.archives,
+                 "Archive files, loaded in the order given (- for standard input)")
       ->required();
   app.add_flag("-c,--compact", options.compact, "Print the compact forms of the reports");
   app.add_option("-n,--count", options.count, "Paths kept per subdomain and kind")
@@ -66,6 +68,8 @@ int parseOptions(int argc, char** argv, Options& options) {
       ->type_name("FILE");
   app.add_flag("--fail-on-violation", options.failOnViolation,
                "Exit with status 1 when a reported path has a negative slack");
+  app.add_flag("--lenient", options.lenient,
+               "Report the archive lines that were rejected or misread, but do not fail on them");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
   app.add_flag("-q,--quiet", options.quiet, "Print results only, no progress lines");
   app.add_flag("--stats", options.stats,

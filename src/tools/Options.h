@@ -30,6 +30,9 @@ struct Options {
   bool debug = false;
   bool quiet = false;
   bool stats = false;
+  // Lines that an archive's loader rejected or misread are reported either
+  // way; only without this option do they make the run fail.
+  bool lenient = false;
 
   bool searchesLongest() const { return !noRoutes && !holdOnly; }
   bool searchesShortest() const { return !noRoutes && !setupOnly; }

@@ -3,9 +3,12 @@
 // writes the results as JSON. The options and exit statuses are listed by
 // `morva --help` and described in docs/user-guide.md.
 
+#include "ArchiveInput.h"
+#include "InputReport.h"
 #include "Interruption.h"
 #include "JsonWriter.h"
 #include "Options.h"
+#include "OutputFile.h"
 #include "Reports.h"
 #include "Summary.h"
 
@@ -21,7 +24,10 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace MorvaTool {
 
@@ -57,13 +63,22 @@ class Run {
     std::cout.rdbuf(_standardOutput);
   }
 
+  // The status of the run: the steps' own, or Failure when an archive had
+  // lines rejected or misread (unless --lenient), told after the results.
   int execute();
 
  private:
+  int executeSteps();
+  // Runs one step; on an exception, answers its message.
+  template <class Step>
+  static std::optional<std::string> getFailure(Step step);
   // Runs one step; on an exception, reports it on standard error after
   // what the console already holds, and answers false.
   template <class Step>
   bool attempt(const std::string& what, Step step);
+  // Loads one archive, its lines' problems reported with their place.
+  bool load(const std::string& archive);
+  bool hasInputProblems() const;
   void fail(const std::string& what, const std::string& message);
   // Whether the console output is still written; a closed pipe stops the
   // run quietly (status Success), any other write error with a message.
@@ -74,20 +89,57 @@ class Run {
   const Options& _options;
   int _descriptor;
   std::streambuf* _standardOutput;
-  JsonFile _jsonFile;
+  OutputFile _jsonFile;
+  std::vector<std::unique_ptr<InputReport>> _inputs;
   int _status = Success;
 };
 
 template <class Step>
-bool Run::attempt(const std::string& what, Step step) {
+std::optional<std::string> Run::getFailure(Step step) {
   try {
     step();
-    return true;
+    return std::nullopt;
   } catch (const Orvek::Exception& error) {
-    fail(what, error.getMessage() + " (at " + error.getLocation() + ")");
+    return error.getMessage() + " (at " + error.getLocation() + ")";
   } catch (const std::exception& error) {
-    fail(what, error.what());
+    return error.what();
   }
+}
+
+template <class Step>
+bool Run::attempt(const std::string& what, Step step) {
+  const std::optional<std::string> failure = getFailure(step);
+  if (failure) fail(what, *failure);
+  return !failure;
+}
+
+bool Run::load(const std::string& archive) {
+  ArchiveInput input(archive);
+  std::string error;
+  if (!input.prepare(error)) {
+    fail(input.getName(), error);
+    return false;
+  }
+  // The loader's console messages about lines are shown by the report,
+  // with the archive's name and bounded; the rest of the console passes.
+  ConsoleFilter filter(std::cout);
+  std::ostream filtered(&filter);
+  _inputs.push_back(std::make_unique<InputReport>(input.getName(), std::cerr, &filter));
+  InputReport& report = *_inputs.back();
+  Morva::Archive loader(input.getLoadName());
+  loader.setListener(&report);
+  Orvek::console.setOutput(filtered);
+  const std::optional<std::string> failure = getFailure([&loader] { loader.load(); });
+  Orvek::console.setOutput(std::cout);
+  if (!failure) return true;
+  const std::string& text = report.getFailureText();
+  fail(report.getFailurePlace(), *failure + (text.empty() ? "" : " in \"" + text + "\""));
+  return false;
+}
+
+bool Run::hasInputProblems() const {
+  for (const std::unique_ptr<InputReport>& input : _inputs)
+    if (input->hasProblems()) return true;
   return false;
 }
 
@@ -120,7 +172,8 @@ void Run::analyze() const {
 bool Run::writeJson(const nlohmann::ordered_json& document) {
   std::string error;
   if (!_options.hasJsonOnStandardOutput()) {
-    if (_jsonFile.commit(document, error)) return true;
+    _jsonFile.getStream() << getJsonText(document);
+    if (_jsonFile.commit(error)) return true;
     fail("JSON output", error);
     return false;
   }
@@ -133,6 +186,13 @@ bool Run::writeJson(const nlohmann::ordered_json& document) {
 }
 
 int Run::execute() {
+  const int status = executeSteps();
+  std::cout.flush();
+  for (const std::unique_ptr<InputReport>& input : _inputs) input->printSummary();
+  return !_options.lenient && hasInputProblems() ? Failure : status;
+}
+
+int Run::executeSteps() {
   std::string error;
   if (_options.hasJson() && !_options.hasJsonOnStandardOutput() &&
       !_jsonFile.open(_options.json, error)) {
@@ -140,8 +200,7 @@ int Run::execute() {
     return _status;
   }
   for (const std::string& archive : _options.archives)
-    if (!attempt(archive, [&archive] { Morva::Archive(archive).load(); }) || !isWritable())
-      return _status;
+    if (!load(archive) || !isWritable()) return _status;
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
   if (!attempt("analysis", [this] { analyze(); }) || !isWritable()) return _status;
   bool stopped = false;
@@ -156,7 +215,11 @@ int Run::execute() {
   nlohmann::ordered_json document;
   if (!attempt("report", [this, &violations, &document] {
         violations = countViolations(_options);
-        if (_options.hasJson()) document = getAnalysisJson(_options);
+        if (!_options.hasJson()) return;
+        document = getAnalysisJson(_options);
+        nlohmann::ordered_json& input = document["input"] = nlohmann::ordered_json::array();
+        for (const std::unique_ptr<InputReport>& report : _inputs)
+          input.push_back(report->getJson());
       }))
     return _status;
   if (_options.hasJson() && !writeJson(document)) return _status;

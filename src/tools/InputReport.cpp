@@ -1,0 +1,87 @@
+#include "InputReport.h"
+
+#include <Orvek/Label.h>
+
+#include <iostream>
+
+namespace MorvaTool {
+
+ConsoleFilter::~ConsoleFilter() {
+  if (!_line.empty()) _target << _line;
+  _target.flush();
+}
+
+ConsoleFilter::int_type ConsoleFilter::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  _line.push_back(traits_type::to_char_type(c));
+  if (_line.back() != '\n') return c;
+  if (_skipped > 0)
+    --_skipped;
+  else
+    _target << _line;
+  _line.clear();
+  return _target ? c : traits_type::eof();
+}
+
+int ConsoleFilter::sync() {
+  return _target.flush() ? 0 : -1;
+}
+
+void InputReport::Lines::add(std::uint64_t line) {
+  if (count > 0 && last == line) return;
+  ++count;
+  last = line;
+}
+
+InputReport::InputReport(const std::string& archive, std::ostream& messages, ConsoleFilter* filter)
+    : _archive(archive), _messages(messages), _filter(filter) {}
+
+void InputReport::note(Lines& lines, std::uint64_t line, const std::string& kind,
+                       const std::string& message) {
+  lines.add(line);
+  if (++_kinds[kind] > kShownPerKind) return;
+  // The console's own lines come first on a shared terminal.
+  std::cout.flush();
+  _messages << _archive << ':' << line << ": " << message << '\n';
+}
+
+void InputReport::rejected(std::uint64_t line, const std::string& kind,
+                           const std::string& message) {
+  if (_filter) _filter->skipLine();
+  note(_rejected, line, kind, message);
+}
+
+void InputReport::misread(std::uint64_t line, const std::string& kind, const std::string& message) {
+  note(_misread, line, kind, message);
+}
+
+void InputReport::stopped(std::uint64_t line, const std::string& text) {
+  _failureLine = line;
+  _failureText = text;
+}
+
+std::string InputReport::getFailurePlace() const {
+  return _failureLine == 0 ? _archive : _archive + ":" + Orvek::getLabel(_failureLine);
+}
+
+void InputReport::printSummary() const {
+  for (const auto& [kind, count] : _kinds)
+    if (count > kShownPerKind)
+      _messages << _archive << ": " << count - kShownPerKind << " more \"" << kind
+                << "\" messages not shown\n";
+  if (!hasProblems()) return;
+  _messages << _archive << ": " << _rejected.count << " line" << (_rejected.count == 1 ? "" : "s")
+            << " rejected, " << _misread.count << " line" << (_misread.count == 1 ? "" : "s")
+            << " misread\n";
+}
+
+nlohmann::ordered_json InputReport::getJson() const {
+  nlohmann::ordered_json kinds = nlohmann::ordered_json::object();
+  for (const auto& [kind, count] : _kinds) kinds[kind] = count;
+  return {{"archive", _archive},
+          {"rejected", _rejected.count},
+          {"misread", _misread.count},
+          {"kinds", kinds}};
+}
+
+}  // namespace MorvaTool
