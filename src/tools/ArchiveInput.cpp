@@ -90,7 +90,13 @@ bool ArchiveInput::spoolStandardInput(std::string& error) {
       done += written;
     }
   }
-  _loadName = "/proc/self/fd/" + std::to_string(_spool);
+  // The copy becomes standard input, which the loader then reads by the
+  // name it shows: /dev/stdin.
+  if (lseek(_spool, 0, SEEK_SET) != 0 || dup2(_spool, STDIN_FILENO) < 0) {
+    error = "cannot read the temporary copy: " + getErrorText(errno);
+    return false;
+  }
+  _loadName = "/dev/stdin";
   return true;
 }
 

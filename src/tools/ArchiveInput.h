@@ -9,7 +9,8 @@ namespace MorvaTool {
 // file that cannot be opened, one that is not a regular file, a gzip stream
 // that cannot be read are told apart), its first bytes are checked for
 // binary data, and "-" (standard input) is first copied into an unnamed
-// temporary file, which the loader reads plain or gzip-compressed alike.
+// temporary file that then replaces standard input, so that the loader reads
+// it as /dev/stdin, plain or gzip-compressed alike.
 class ArchiveInput {
  public:
   explicit ArchiveInput(const std::string& name);

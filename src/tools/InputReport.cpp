@@ -27,6 +27,29 @@ int ConsoleFilter::sync() {
   return _target.flush() ? 0 : -1;
 }
 
+namespace {
+
+// The message with its control characters made visible: a word that kept
+// a carriage return shows it as \r.
+std::string getVisible(const std::string& message) {
+  std::string visible;
+  for (const char c : message) {
+    if (c == '\r') {
+      visible += "\\r";
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      constexpr const char* kDigits = "0123456789abcdef";
+      visible += "\\x";
+      visible += kDigits[(static_cast<unsigned char>(c) >> 4) & 0xF];
+      visible += kDigits[c & 0xF];
+    } else {
+      visible += c;
+    }
+  }
+  return visible;
+}
+
+}  // namespace
+
 void InputReport::Lines::add(std::uint64_t line) {
   if (count > 0 && last == line) return;
   ++count;
@@ -42,7 +65,7 @@ void InputReport::note(Lines& lines, std::uint64_t line, const std::string& kind
   if (++_kinds[kind] > kShownPerKind) return;
   // The console's own lines come first on a shared terminal.
   std::cout.flush();
-  _messages << _archive << ':' << line << ": " << message << '\n';
+  _messages << _archive << ':' << line << ": " << getVisible(message) << '\n';
 }
 
 void InputReport::rejected(std::uint64_t line, const std::string& kind,

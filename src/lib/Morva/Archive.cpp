@@ -169,8 +169,7 @@ class Reader {
   void checkCount(std::size_t least, std::size_t most) const {
     if (_count < least || _count > most)
       error("syntax", "Syntax error",
-            _words[0] + " with " + Orvek::getLabel(static_cast<std::uint64_t>(_count - 1)) +
-                " fields");
+            _words[0] + " with " + Orvek::getLabel(static_cast<std::uint64_t>(_count)) + " words");
   }
   [[noreturn]] void refuse(const char* message) const {
     Orvek::console.error("Invalid Request" + getSuffix(), "");
