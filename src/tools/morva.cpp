@@ -14,6 +14,7 @@
 
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
+#include <Morva/Domain.h>
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>
 #include <Orvek/Exception.h>
@@ -83,7 +84,7 @@ class Run {
   // Whether the console output is still written; a closed pipe stops the
   // run quietly (status Success), any other write error with a message.
   bool isWritable();
-  void analyze() const;
+  bool analyze();
   bool writeJson(const nlohmann::ordered_json& document);
 
   const Options& _options;
@@ -160,13 +161,25 @@ bool Run::isWritable() {
   return false;
 }
 
-void Run::analyze() const {
+bool Run::analyze() {
   Morva::Analyzer& analyzer = *Morva::analyzer;
-  analyzer.createDomains();
-  if (!analyzer.cpathsAchieved()) analyzer.achieveConstrainedPaths();
-  analyzer.launch(analyzer.getDomains(), _options.tagSlacks, _options.weights,
-                  _options.searchesLongest(), _options.searchesShortest(), _options.count,
-                  _options.margin, _options.limit);
+  if (!attempt("analysis", [&analyzer] {
+        analyzer.createDomains();
+        if (!analyzer.cpathsAchieved()) analyzer.achieveConstrainedPaths();
+      }))
+    return false;
+  // One domain at a time, so that a failure names its domain; the weights,
+  // which need every domain's slacks, come last.
+  const auto launch = [this, &analyzer](const Morva::Analyzer::DomainSet& domains, bool weights) {
+    analyzer.launch(Orvek::SetCollection<Morva::Domain*, Morva::Analyzer::DomainSetLess>(domains),
+                    _options.tagSlacks, weights, _options.searchesLongest(),
+                    _options.searchesShortest(), _options.count, _options.margin, _options.limit);
+  };
+  for (Morva::Domain* domain : analyzer.getDomainSet())
+    if (!attempt("analysis of domain " + domain->getName(),
+                 [&launch, domain] { launch({domain}, false); }))
+      return false;
+  return !_options.weights || attempt("analysis", [&launch] { launch({}, true); });
 }
 
 bool Run::writeJson(const nlohmann::ordered_json& document) {
@@ -202,7 +215,7 @@ int Run::executeSteps() {
   for (const std::string& archive : _options.archives)
     if (!load(archive) || !isWritable()) return _status;
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
-  if (!attempt("analysis", [this] { analyze(); }) || !isWritable()) return _status;
+  if (!analyze() || !isWritable()) return _status;
   bool stopped = false;
   const auto keepGoing = [this, &stopped] {
     stopped = stopped || !isWritable();
