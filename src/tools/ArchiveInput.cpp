@@ -144,9 +144,15 @@ bool ArchiveInput::checkContent(std::string& error) const {
   std::vector<unsigned char> sample(kSampleSize);
   const int count = gzread(file, sample.data(), static_cast<unsigned>(sample.size()));
   int status = Z_OK;
-  const std::string reason = count < 0 ? gzerror(file, &status) : "";
+  // A stream cut short or corrupt within the sample is known now, before
+  // anything is loaded.
+  std::string reason = gzerror(file, &status);
+  // zlib names the stream by its descriptor ("<fd:3>: "): the archive's
+  // name is in the message already.
+  if (reason.starts_with("<fd:") && reason.find(": ") != std::string::npos)
+    reason.erase(0, reason.find(": ") + 2);
   gzclose(file);
-  if (count < 0) {
+  if (count < 0 || (status != Z_OK && status != Z_STREAM_END)) {
     error = (compressed ? "unreadable gzip stream: " : "cannot read: ") + reason;
     return false;
   }

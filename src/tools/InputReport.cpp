@@ -2,6 +2,7 @@
 
 #include <Orvek/Label.h>
 
+#include <cstring>
 #include <iostream>
 
 namespace MorvaTool {
@@ -13,14 +14,28 @@ ConsoleFilter::~ConsoleFilter() {
 
 ConsoleFilter::int_type ConsoleFilter::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  _line.push_back(traits_type::to_char_type(c));
-  if (_line.back() != '\n') return c;
-  if (_skipped > 0)
-    --_skipped;
-  else
-    _target << _line;
-  _line.clear();
-  return _target ? c : traits_type::eof();
+  const char text = traits_type::to_char_type(c);
+  return xsputn(&text, 1) == 1 ? c : traits_type::eof();
+}
+
+std::streamsize ConsoleFilter::xsputn(const char* text, std::streamsize count) {
+  const char* end = text + count;
+  while (text < end) {
+    const auto* feed =
+        static_cast<const char*>(std::memchr(text, '\n', static_cast<std::size_t>(end - text)));
+    if (!feed) {
+      _line.append(text, end);
+      break;
+    }
+    _line.append(text, feed + 1);
+    text = feed + 1;
+    if (_skipped > 0)
+      --_skipped;
+    else
+      _target << _line;
+    _line.clear();
+  }
+  return _target ? count : 0;
 }
 
 int ConsoleFilter::sync() {

@@ -27,6 +27,7 @@ class ConsoleFilter : public std::streambuf {
 
  protected:
   int_type overflow(int_type c) override;
+  std::streamsize xsputn(const char* text, std::streamsize count) override;
   int sync() override;
 
  private:
