@@ -71,8 +71,8 @@ void InputReport::Lines::add(std::uint64_t line) {
   last = line;
 }
 
-InputReport::InputReport(const std::string& archive, std::ostream& messages, ConsoleFilter* filter)
-    : _archive(archive), _messages(messages), _filter(filter) {}
+InputReport::InputReport(const std::string& archive, std::ostream& messages)
+    : _archive(archive), _messages(messages) {}
 
 void InputReport::note(Lines& lines, std::uint64_t line, const std::string& kind,
                        const std::string& message) {

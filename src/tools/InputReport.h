@@ -44,8 +44,11 @@ class InputReport : public Morva::ArchiveListener {
  public:
   static constexpr unsigned long kShownPerKind = 20;
 
-  // `filter` (may be null) skips the console line of each rejected line.
-  InputReport(const std::string& archive, std::ostream& messages, ConsoleFilter* filter);
+  InputReport(const std::string& archive, std::ostream& messages);
+
+  // The filter (none by default) told to skip the console line of each
+  // rejected line, while the load runs.
+  void setFilter(ConsoleFilter* filter) { _filter = filter; }
 
   void rejected(std::uint64_t line, const std::string& kind, const std::string& message) override;
   void misread(std::uint64_t line, const std::string& kind, const std::string& message) override;
@@ -74,7 +77,7 @@ class InputReport : public Morva::ArchiveListener {
 
   std::string _archive;
   std::ostream& _messages;
-  ConsoleFilter* _filter;
+  ConsoleFilter* _filter = nullptr;
   Lines _rejected;
   Lines _misread;
   std::map<std::string, unsigned long> _kinds;

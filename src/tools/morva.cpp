@@ -125,13 +125,15 @@ bool Run::load(const std::string& archive) {
   // with the archive's name and bounded; the rest of the console passes.
   ConsoleFilter filter(std::cout);
   std::ostream filtered(&filter);
-  _inputs.push_back(std::make_unique<InputReport>(input.getName(), std::cerr, &filter));
+  _inputs.push_back(std::make_unique<InputReport>(input.getName(), std::cerr));
   InputReport& report = *_inputs.back();
+  report.setFilter(&filter);
   Morva::Archive loader(input.getLoadName());
   loader.setListener(&report);
   Orvek::console.setOutput(filtered);
   const std::optional<std::string> failure = getFailure([&loader] { loader.load(); });
   Orvek::console.setOutput(std::cout);
+  report.setFilter(nullptr);
   if (!failure) return true;
   const std::string& text = report.getFailureText();
   fail(report.getFailurePlace(), *failure + (text.empty() ? "" : " in \"" + text + "\""));
