@@ -294,16 +294,11 @@ void Reader::readEdge() {
   if (!source) error("unknown-pole", "Null source", "no pole named " + _words[1]);
   // Timing checks end at the data side of a register, its dual pole.
   const std::string& purpose = _words[3];
-  Pole* target = purpose == "SetupHold" || purpose == "RecoveryRemoval"
-                     ? analyzer->getDualPole(_words[2])
-                     : analyzer->getMainPole(_words[2]);
+  const bool check = purpose == "SetupHold" || purpose == "RecoveryRemoval";
+  Pole* target = check ? analyzer->getDualPole(_words[2]) : analyzer->getMainPole(_words[2]);
   if (!target)
     error("unknown-pole", "Null target",
-          "no " +
-              std::string(purpose == "SetupHold" || purpose == "RecoveryRemoval"
-                              ? "register data side"
-                              : "pole") +
-              " named " + _words[2]);
+          std::string(check ? "no dual pole named " : "no pole named ") + _words[2]);
   checkCode<Purpose>(purpose, "purpose");
   checkDelay(_words[4], "Minimum delay");
   checkDelay(_words[5], "Maximum delay");
