@@ -69,7 +69,7 @@ int parseOptions(int argc, char** argv, Options& options) {
   app.add_flag("--fail-on-violation", options.failOnViolation,
                "Exit with status 1 when a reported path has a negative slack");
   app.add_flag("--lenient", options.lenient,
-               "Report the archive lines that were rejected or misread, but do not fail on them");
+               "Do not fail on archive lines rejected or misread (still reported)");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
   app.add_flag("-q,--quiet", options.quiet, "Print results only, no progress lines");
   app.add_flag("--stats", options.stats,
