@@ -239,7 +239,7 @@ CREATE_CLOCK_GROUPS -asynchronous -group A -group B
   analyzer->reportDomains(false);
   EXPECT_NE(_console.text().find("unconstrained"), std::string::npos) << _console.text();
   // With a limit they have no slack to compare: nothing is searched.
-  for (const Delay limit : {Delay(5000), Delay::getMaximum()}) {
+  for (const Delay& limit : {Delay(5000), Delay::getMaximum()}) {
     load(design, Conventions::Sdc);
     Domain* crossing = analyzer->getDomain("A", "B");
     ASSERT_NE(crossing, nullptr);

@@ -34,6 +34,9 @@ struct Options {
   bool quiet = false;
   bool stats = false;
   Morva::Conventions conventions = Morva::Conventions::Literal;
+  // Lines that an archive's loader rejected or misread are reported either
+  // way; only without this option do they make the run fail.
+  bool lenient = false;
 
   bool searchesLongest() const { return !noRoutes && !holdOnly; }
   bool searchesShortest() const { return !noRoutes && !setupOnly; }

@@ -1267,6 +1267,10 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const
                                    CPath* path, bool longest) const {
   const Delay setup = _subdomain->getSetupRelation();
   if (longest) {
+    // A setup relationship held as a code (no unconstrained path reached the
+    // subdomain's ends) is no time: the required times built on it are none
+    // either, so, as with an Undefined required time, there is no slack.
+    if (setup == Delay::getMinimum() || setup == Delay::getMaximum()) return Delay::getUndefined();
     Delay result = time - (arrival + edge->getMaximumDelay());
     if (auto* delayPath = dynamic_cast<DPath*>(path)) {
       if (delayPath->isMaximum()) result = delayPath->getMaxdelay() - (setup - result);
