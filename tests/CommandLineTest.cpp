@@ -639,3 +639,53 @@ TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {
 }
 
 }  // namespace
+
+TEST_F(CommandLineTest, ConventionsChooseTheRulesAndLiteralRunsNoteTheDifference) {
+  // A 12 ns clock falling at 4.8 ns into a 5 ns clock, 1.08 ns long, 1.04
+  // ns short: literal relations 2.2 ns and 1.2 ns, SDC 200 ps and -800 ps.
+  const std::string design = "'" + write("cross.morva", R"(
+POLE ckA None Primary
+POLE ckB None Primary
+POLE r1/CK Falling None
+POLE r1/Q None None
+POLE r2/CK Rising None
+POLE r2/D None None
+EDGE ckA r1/CK Interconnect 0 0
+EDGE ckB r2/CK Interconnect 0 0
+EDGE r1/CK r1/Q IOPath 400 400
+EDGE r1/Q r2/D Interconnect 660 660
+EDGE r2/D r2/CK SetupHold 20 20
+CREATE_CLOCK ckA -name clkA -period 12000 -rising 0 -falling 4800
+CREATE_CLOCK ckB -name clkB -period 5000 -rising 0 -falling 2500
+)") + "'";
+  const auto firstRoute = [](const json& document, const char* kind) {
+    return document.at("domains").at(0).at("subdomains").at(0).at(kind).at(0).at("slack");
+  };
+  const Outcome literal = run("--fail-on-violation --setup-only --json - " + design);
+  EXPECT_EQ(literal.status, 0) << literal.err;
+  const json plain = json::parse(literal.out);
+  EXPECT_EQ(firstRoute(plain, "longestRoutes"), 1120);
+  EXPECT_EQ(plain.at("settings").at("conventions"), "literal");
+  const std::string note =
+      "1 subdomain between clocks uses a setup relationship other than its closest edges (worst: "
+      "clkA (Falling) to clkB (Rising): 2.200ns, closest 200ps); --conventions sdc times them "
+      "against the closest edges";
+  EXPECT_EQ(plain.at("notes"), json::array({note}));
+  EXPECT_TRUE(contains(literal.err, "note: " + note + "\n")) << literal.err;
+  // The literal hold check fails (-160ps): its path and its row.
+  const Outcome hold = run("--fail-on-violation --hold-only --json - " + design);
+  EXPECT_EQ(hold.status, 1);
+  EXPECT_EQ(json::parse(hold.out).at("wns"), (json{{"setup", 0}, {"hold", -160}}));
+
+  const Outcome sdc = run("--conventions sdc --fail-on-violation --json - " + design);
+  EXPECT_EQ(sdc.status, 1) << sdc.err;
+  const json timed = json::parse(sdc.out);
+  EXPECT_EQ(firstRoute(timed, "longestRoutes"), -880);
+  EXPECT_EQ(firstRoute(timed, "shortestRoutes"), 1840);
+  EXPECT_EQ(timed.at("wns"), (json{{"setup", -880}, {"hold", 0}}));
+  EXPECT_EQ(timed.at("tns"), (json{{"setup", -880}, {"hold", 0}}));
+  EXPECT_EQ(timed.at("notes"), json::array());
+  EXPECT_FALSE(contains(sdc.err, "note:"));
+
+  EXPECT_EQ(run("--conventions tcl " + design).status, 2);
+}

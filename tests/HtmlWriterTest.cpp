@@ -158,6 +158,12 @@ TEST(HtmlWriterTest, NegativeSlackTotalsAreComputedUnlessStated) {
   EXPECT_NE(statedTotal.find("data-ps=\"-1\""), std::string::npos);
   EXPECT_NE(statedTotal.find("data-ps=\"-4\""), std::string::npos);
   EXPECT_NE(statedTotal.find("data-ps=\"-5000000000\">-5000000.000ns<"), std::string::npos);
+  // A slack left out belongs to paths no clock edge times.
+  const json open = {
+      {"name", "U"},
+      {"subdomains", {getSubdomain(nullptr, nullptr, json::array({getRoute("u/CK", nullptr)}))}}};
+  const std::string unconstrained = getPage(getDocument(json::array({open})));
+  EXPECT_NE(unconstrained.find(">unconstrained</td>"), std::string::npos);
 }
 
 TEST(HtmlWriterTest, RecorderPassesTheConsoleOnAndKeepsItsWarnings) {

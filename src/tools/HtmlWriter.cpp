@@ -162,12 +162,13 @@ void writeNameCell(std::ostream& out, std::string_view text) {
 }
 
 // A right-aligned cell holding a delay, sortable by its picoseconds and
-// marked when negative.
+// marked when negative. A slack left out (null) belongs to paths no clock
+// edge times.
 void writeDelayCell(std::ostream& out, const json& value, bool slack = false) {
   const auto picoseconds = getPicoseconds(value);
   out << "<td class=\"n" << (slack && picoseconds && *picoseconds < 0 ? " negative" : "") << '"';
   if (picoseconds) out << " data-v=\"" << *picoseconds << "\" data-ps=\"" << *picoseconds << '"';
-  out << '>' << getDelayText(value) << "</td>";
+  out << '>' << (slack && value.is_null() ? "unconstrained" : getDelayText(value)) << "</td>";
 }
 
 // The worst (0 when none is negative) and total negative slack of one kind.
