@@ -641,23 +641,7 @@ TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {
 }  // namespace
 
 TEST_F(CommandLineTest, ConventionsChooseTheRulesAndLiteralRunsNoteTheDifference) {
-  // A 12 ns clock falling at 4.8 ns into a 5 ns clock, 1.08 ns long, 1.04
-  // ns short: literal relations 2.2 ns and 1.2 ns, SDC 200 ps and -800 ps.
-  const std::string design = "'" + write("cross.morva", R"(
-POLE ckA None Primary
-POLE ckB None Primary
-POLE r1/CK Falling None
-POLE r1/Q None None
-POLE r2/CK Rising None
-POLE r2/D None None
-EDGE ckA r1/CK Interconnect 0 0
-EDGE ckB r2/CK Interconnect 0 0
-EDGE r1/CK r1/Q IOPath 400 400
-EDGE r1/Q r2/D Interconnect 660 660
-EDGE r2/D r2/CK SetupHold 20 20
-CREATE_CLOCK ckA -name clkA -period 12000 -rising 0 -falling 4800
-CREATE_CLOCK ckB -name clkB -period 5000 -rising 0 -falling 2500
-)") + "'";
+  const std::string design = "'" + std::string(MORVA_TEST_DATA) + "/cross_clocks.morva'";
   const auto firstRoute = [](const json& document, const char* kind) {
     return document.at("domains").at(0).at("subdomains").at(0).at(kind).at(0).at("slack");
   };
