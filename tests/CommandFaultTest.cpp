@@ -25,12 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream input(path, std::ios::binary);
-  std::ostringstream text;
-  text << input.rdbuf();
-  return text.str();
-}
+using Support::readFile;
 
 // A register-to-register path through a chain of `length` poles: about 60
 // bytes per pole, and an analysis long enough to be caught in the middle.

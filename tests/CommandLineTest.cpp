@@ -20,25 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using Support::contains;
+using Support::Outcome;
+using Support::readFile;
 
 using Row = std::vector<std::string>;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-  std::ifstream input(path, std::ios::binary);
-  std::ostringstream text;
-  text << input.rdbuf();
-  return text.str();
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The cells of the table rows of `output`, blanks trimmed; rule lines are
 // left out.
@@ -111,18 +97,8 @@ class CommandLineTest : public ::testing::Test {
   }
 
   Outcome run(const std::string& arguments) const {
-    const fs::path out = _directory.path() / "stdout.txt";
-    const fs::path err = _directory.path() / "stderr.txt";
-    const std::string command = std::string("'") + MORVA_TOOL + "' " + arguments + " >'" +
-                                out.string() + "' 2>'" + err.string() + "' </dev/null";
-    Outcome result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readFile(out);
-    result.err = readFile(err);
-    fs::remove(out);
-    fs::remove(err);
-    return result;
+    return Support::runShell(std::string("'") + MORVA_TOOL + "' " + arguments + " </dev/null",
+                             _directory.path());
   }
 
   // Runs the tool with its standard output on a pipe whose reading end is

@@ -22,6 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using Support::contains;
+using Support::Outcome;
+using Support::readFile;
 
 // ---- The loader's listener --------------------------------------------------------
 
@@ -120,23 +123,6 @@ TEST_F(StrictInputTest, ListenerHearsEveryRejectedAndMisreadLine) {
 
 // ---- The command line ------------------------------------------------------------
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-  std::ifstream input(path, std::ios::binary);
-  std::ostringstream text;
-  text << input.rdbuf();
-  return text.str();
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 std::size_t countLines(const std::string& text) {
   std::size_t lines = 0;
   for (const char c : text) lines += c == '\n';
@@ -169,17 +155,9 @@ class StrictCommandTest : public ::testing::Test {
 
   // Runs the tool through the shell: `arguments` may redirect its input.
   Outcome run(const std::string& arguments) const {
-    const fs::path out = _directory.path() / "stdout.txt";
-    const fs::path err = _directory.path() / "stderr.txt";
-    const std::string command = "cd '" + _directory.path().string() + "' && { '" + MORVA_TOOL +
-                                "' " + arguments + "; } >'" + out.string() + "' 2>'" +
-                                err.string() + "'";
-    Outcome result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readFile(out);
-    result.err = readFile(err);
-    return result;
+    return Support::runShell(
+        "cd '" + _directory.path().string() + "' && { '" + MORVA_TOOL + "' " + arguments + "; }",
+        _directory.path());
   }
 
   Support::TempDir _directory{"morva-strict-command"};
