@@ -21,6 +21,8 @@ namespace ArchiveFuzz {
 // parameterised launch with slack tagging and edge weights, and the compact
 // domain report. Returns the message of the `Orvek::Exception` that ended
 // the work, or an empty text; any other exception goes on to the caller.
+// The second pass runs under SDC conventions, so that both rule sets meet
+// every input.
 // The analyzer is destroyed and the console indentation restored either way.
 inline std::string run(const std::string& path) {
   std::string failure;
@@ -39,6 +41,7 @@ inline std::string run(const std::string& path) {
       }
     }
     Morva::analyzer->reset();
+    Morva::analyzer->setConventions(Morva::Conventions::Sdc);
     Morva::analyzer->createDomains();
     Morva::analyzer->launch(Morva::analyzer->getDomains(), true, true, true, true, 10,
                             Morva::Delay::getMaximum(), Morva::Delay::getMaximum());

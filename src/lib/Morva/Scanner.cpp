@@ -608,9 +608,12 @@ void Scanner::divideCycleCount(TimingMap& map) {
     if (!first) continue;
     if (analyzer->isSdc()) {
       // The capture edge of the multicycle class lies whole latch periods
-      // later: its arrivals count that much less against one period.
-      const Delay extension = getCycleExtension(static_cast<unsigned long>(cycles));
-      timing.setMaximumDelay(timing.getMaximumDelay() - extension);
+      // later: its arrivals count that much less against one period. A
+      // code (the maximum of a delay path's class, set aside above) stays.
+      const Delay maximum = timing.getMaximumDelay();
+      if (maximum != Delay::getMinimum() && maximum != Delay::getMaximum() &&
+          maximum != Delay::getUndefined())
+        timing.setMaximumDelay(maximum - getCycleExtension(static_cast<unsigned long>(cycles)));
       continue;
     }
     Pole* launchRoot = _subdomain->getLaunchRoot();
