@@ -122,6 +122,7 @@ bool OutputFile::openTemporary(std::string& error) {
     discard();
     return false;
   }
+  _buffer.attach(_descriptor);
   // mkstemp makes the file private; a new file gets the usual permissions.
   const mode_t mask = umask(0);
   umask(mask);
@@ -129,19 +130,31 @@ bool OutputFile::openTemporary(std::string& error) {
   return true;
 }
 
-bool OutputFile::writeAll(int descriptor, std::string& error) const {
-  const std::string text = _text.str();
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t result = write(descriptor, text.data() + written, text.size() - written);
+bool OutputFile::DescriptorBuffer::drain() {
+  const char* next = pbase();
+  while (_error == 0 && next < pptr()) {
+    const ssize_t result = write(_descriptor, next, static_cast<std::size_t>(pptr() - next));
     if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) {
-      error = getErrorText(_fileName, result < 0 ? errno : EIO);
-      return false;
-    }
-    written += static_cast<std::size_t>(result);
+    if (result <= 0)
+      _error = result < 0 ? errno : EIO;
+    else
+      next += result;
   }
-  return true;
+  setp(_buffer, _buffer + sizeof _buffer);
+  return _error == 0;
+}
+
+OutputFile::DescriptorBuffer::int_type OutputFile::DescriptorBuffer::overflow(int_type character) {
+  if (!drain()) return traits_type::eof();
+  if (!traits_type::eq_int_type(character, traits_type::eof())) {
+    *pptr() = traits_type::to_char_type(character);
+    pbump(1);
+  }
+  return traits_type::not_eof(character);
+}
+
+int OutputFile::DescriptorBuffer::sync() {
+  return drain() ? 0 : -1;
 }
 
 bool OutputFile::commit(std::string& error) {
@@ -151,7 +164,12 @@ bool OutputFile::commit(std::string& error) {
       error = getErrorText(_fileName, errno);
       return false;
     }
-    const bool written = writeAll(descriptor, error);
+    // The document written in place goes through the same buffer.
+    _buffer.attach(descriptor);
+    _stream << _text.str();
+    _stream.flush();
+    const bool written = _buffer.getError() == 0;
+    if (!written) error = getErrorText(_fileName, _buffer.getError());
     if (close(descriptor) != 0 && written) {
       error = getErrorText(_fileName, errno);
       return false;
@@ -162,7 +180,9 @@ bool OutputFile::commit(std::string& error) {
     error = _fileName + ": not open";
     return false;
   }
-  if (!writeAll(_descriptor, error)) {
+  _stream.flush();
+  if (_buffer.getError() != 0) {
+    error = getErrorText(_fileName, _buffer.getError());
     discard();
     return false;
   }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <ostream>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 namespace MorvaTool {
@@ -18,7 +20,8 @@ namespace MorvaTool {
 // - a directory, a missing directory or a target that cannot be written:
 //   an error from `open`.
 // The document is written to `getStream` and completed by `commit`; it is
-// discarded unless committed.
+// discarded unless committed. A temporary file receives it as it is
+// written; a file written in place receives it at `commit`.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -28,12 +31,32 @@ class OutputFile {
 
   // On failure, false with the reason in `error`.
   bool open(const std::string& fileName, std::string& error);
-  std::ostream& getStream() { return _text; }
+  std::ostream& getStream() { return _inPlace ? static_cast<std::ostream&>(_text) : _stream; }
   bool commit(std::string& error);
 
  private:
+  // Writes to a file descriptor through a buffer of its own, keeping the
+  // first write error.
+  class DescriptorBuffer : public std::streambuf {
+   public:
+    DescriptorBuffer() { setp(_buffer, _buffer + sizeof _buffer); }
+    void attach(int descriptor) { _descriptor = descriptor; }
+    // 0, or the errno of the first failed write.
+    int getError() const { return _error; }
+
+   protected:
+    int_type overflow(int_type character) override;
+    int sync() override;
+
+   private:
+    bool drain();
+
+    int _descriptor = -1;
+    int _error = 0;
+    char _buffer[1 << 16];
+  };
+
   bool openTemporary(std::string& error);
-  bool writeAll(int descriptor, std::string& error) const;
   void discard();
 
   std::string _fileName;
@@ -44,7 +67,10 @@ class OutputFile {
   // The interruption handler's slot of the temporary file, or -1.
   int _removalSlot = -1;
   bool _inPlace = false;
+  // The document of a file written in place, until `commit`.
   std::ostringstream _text;
+  DescriptorBuffer _buffer;
+  std::ostream _stream{&_buffer};
 };
 
 }  // namespace MorvaTool
