@@ -95,6 +95,19 @@ bench: $(BENCH_BUILD)/build.ninja
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morva-bench morva-gen morva
 	$(BENCH_BUILD)/bench/morva-bench $(BENCH_ARGS)
 
+# `make mutate`: mutation testing of src/lib and src/host (tests/mutate.py)
+# in a build of its own: MUTANTS mutants drawn with SEED, or MUTANTS=all.
+MUTATE_BUILD ?= build-mutate
+MUTANTS ?= 150
+SEED ?= 1
+$(MUTATE_BUILD)/build.ninja: | deps
+	cmake -S . -B $(MUTATE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVA_BENCH=OFF \
+	  -DMORVA_PYTHON=OFF
+
+mutate: $(MUTATE_BUILD)/build.ninja
+	cmake --build $(MUTATE_BUILD) -j $(JOBS)
+	python3 tests/mutate.py --build $(MUTATE_BUILD) --mutants $(MUTANTS) --seed $(SEED)
+
 # Analyses the example and prints its reports, for instance
 # make run EXAMPLE=examples/two_clocks.morva MORVA_ARGS="--compact --detail".
 # Builds only the command line and the libraries it links.
@@ -116,4 +129,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(MUTATE_BUILD)
