@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Importer.h>
 #include <Morva/Conventions.h>
 #include <Morva/Delay.h>
 
@@ -34,6 +35,8 @@ struct Options {
   bool quiet = false;
   bool stats = false;
   Morva::Conventions conventions = Morva::Conventions::Literal;
+  // How design files (Verilog, SDF, .bench) among the inputs are read.
+  MorvaImport::ImportOptions importOptions;
 
   bool searchesLongest() const { return !noRoutes && !holdOnly; }
   bool searchesShortest() const { return !noRoutes && !setupOnly; }

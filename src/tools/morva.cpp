@@ -13,6 +13,8 @@
 #include "Summary.h"
 #include "Verdict.h"
 
+#include <Importer.h>
+#include <Message.h>
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Orvek/Console.h>
@@ -97,6 +99,11 @@ bool Run::attempt(const std::string& what, Step step) {
   try {
     step();
     return true;
+  } catch (const MorvaImport::ReadError& error) {
+    // The message names the file and line itself.
+    std::cout.flush();
+    std::cerr << "morva: " << error.what() << std::endl;
+    _status = Failure;
   } catch (const Orvek::Exception& error) {
     fail(what, error.getMessage() + " (at " + error.getLocation() + ")");
   } catch (const std::exception& error) {
@@ -165,7 +172,20 @@ int Run::execute() {
     fail("HTML output", error);
     return _status;
   }
-  for (const std::string& archive : _options.archives)
+  // Design files are read and built first; the archives may then add to them.
+  std::vector<std::string> archives;
+  MorvaImport::Importer importer(_options.importOptions);
+  for (const std::string& file : _options.archives) {
+    const MorvaImport::FileKind kind = MorvaImport::detectKind(file);
+    if (kind == MorvaImport::FileKind::Archive)
+      archives.push_back(file);
+    else if (!attempt(file, [&] { importer.read(file, kind); }) || !isWritable())
+      return _status;
+  }
+  if (!importer.isEmpty() &&
+      (!attempt("design", [&importer] { importer.build(); }) || !isWritable()))
+    return _status;
+  for (const std::string& archive : archives)
     if (!attempt(archive, [&archive] { Morva::Archive(archive).load(); }) || !isWritable())
       return _status;
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
