@@ -33,8 +33,8 @@ struct SdfEntry {
   std::string cellType;
   std::string instance;
   std::string from;  // IOPATH input pin, INTERCONNECT source, check data pin
-  std::string
-      to;  // IOPATH output pin, INTERCONNECT/PORT target, NETDELAY net, DEVICE pin, check clock pin
+  std::string to;    // IOPATH output pin, INTERCONNECT/PORT target, NETDELAY net, DEVICE output pin
+                     // (of the cell), check clock pin
   char clockEdge = 0;  // 'r' (posedge) or 'f' (negedge) of a check's clock, 0 if none
   Bounds bounds;       // for checks: minimum = hold/removal, maximum = setup/recovery
   bool hasMinimum = true;

@@ -345,7 +345,7 @@ class Interpreter {
       entry.kind = SdfEntry::Kind::Device;
       values = afterHead(node);
       if (values >= 0 && !_tree[values].list) {
-        entry.to = getPath(instance, values);
+        entry.to = getAtom(values);  // a pin of this cell
         values = _tree[values].next;
       }
     } else {
