@@ -112,9 +112,11 @@ endmodule
 const char* kHierarchyDelays = R"((DELAYFILE (SDFVERSION "3.0") (DIVIDER /) (TIMESCALE 10ps)
  (CELL (CELLTYPE "INV") (INSTANCE s1/u) (DELAY (ABSOLUTE (IOPATH A Y (1:2:3) (4:5:6)))))
  (CELL (CELLTYPE "AND2") (INSTANCE g)
-  (DELAY (ABSOLUTE (COND A (IOPATH B Y (2))) (IOPATH (posedge A) Y (::7) (-1::)))
+  (DELAY (ABSOLUTE (COND A (IOPATH B Y (2))) (IOPATH (posedge A) Y (::7) (-1::)) (PORT A (1:1:2))
+                   (DEVICE Y (3)))
          (INCREMENT (IOPATH A Y (1)))))
- (CELL (CELLTYPE "top") (INSTANCE) (DELAY (ABSOLUTE (INTERCONNECT s1/u/Y g/A (0.5:1:1.5)))))
+ (CELL (CELLTYPE "top") (INSTANCE)
+  (DELAY (ABSOLUTE (NETDELAY n (0.2:0.3:0.4)) (INTERCONNECT s1/u/Y g/A (0.5:1:1.5)))))
 )
 )";
 
@@ -125,13 +127,15 @@ TEST_F(ImportTest, VerilogAndSdfConstructs) {
   Support::ConsoleCapture console;
   import({netlist, delays});
   using P = Morva::Purpose;
-  // 10ps units; (::7) and (-1::) take their one field for both bounds; the
-  // increment adds 10ps to both; the constant input B has no wire.
+  // 10ps units; (::7) and (-1::) take their one field for both bounds;
+  // entries on one arc (PORT, DEVICE, NETDELAY, INTERCONNECT) keep the worst
+  // of each bound; the increment adds 10ps to both; the constant input B
+  // has no wire.
   expectEdges({{"s1/u/A", "s1/u/Y", P::IOPath, 10, 60},
                {"g/A", "g/Y", P::IOPath, 0, 80},
-               {"g/B", "g/Y", P::IOPath, 20, 20},
-               {"s1/u/Y", "g/A", P::Interconnect, 5, 15},
-               {"s1/u/Y", "esc[0]", P::Interconnect, 0, 0},
+               {"g/B", "g/Y", P::IOPath, 20, 30},
+               {"s1/u/Y", "g/A", P::Interconnect, 2, 20},
+               {"s1/u/Y", "esc[0]", P::Interconnect, 2, 4},
                {"in[1]", "s1/u/A", P::Interconnect, 0, 0},
                {"in[0]", "out[0]", P::Interconnect, 0, 0},
                {"g/Y", "out[1]", P::Interconnect, 0, 0}});
