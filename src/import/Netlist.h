@@ -63,7 +63,7 @@ struct Module {
   std::string file;
   std::size_t line = 0;
   std::vector<std::string> ports;  // in the header's order
-  std::map<std::string, NetDecl> nets;
+  std::unordered_map<std::string, NetDecl> nets;
   std::vector<Instance> instances;
   std::vector<Assign> assigns;
 };

@@ -38,16 +38,16 @@ class Lexer {
     const char c = _text[_at];
     if (c == '\\') {
       ++_at;
-      while (_at < _text.size() && !std::isspace(static_cast<unsigned char>(_text[_at]))) ++_at;
+      while (_at < _text.size() && !isBlank(_text[_at]) && _text[_at] != '\n') ++_at;
       token.kind = Kind::Name;
       token.text = _text.substr(start, _at - start);
       token.escaped = std::string(_text.substr(start + 1, _at - start - 1));
       if (token.escaped.empty()) error(_line, "empty escaped identifier");
-    } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '$') {
+    } else if (isLetter(c) || c == '_' || c == '$') {
       while (_at < _text.size() && isNameChar(_text[_at])) ++_at;
       token.kind = Kind::Name;
       token.text = _text.substr(start, _at - start);
-    } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '\'') {
+    } else if (isDigit(c) || c == '\'') {
       while (_at < _text.size() && (isNameChar(_text[_at]) || _text[_at] == '\'')) ++_at;
       token.kind = Kind::Number;
       token.text = _text.substr(start, _at - start);
@@ -64,9 +64,12 @@ class Lexer {
   }
 
  private:
-  static bool isNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+  static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+  static bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
   }
+  static bool isNameChar(char c) { return isLetter(c) || isDigit(c) || c == '_' || c == '$'; }
 
   void skip() {
     while (_at < _text.size()) {
@@ -74,11 +77,12 @@ class Lexer {
       if (c == '\n') {
         ++_line;
         ++_at;
-      } else if (std::isspace(static_cast<unsigned char>(c))) {
+      } else if (isBlank(c)) {
         ++_at;
-      } else if (_text.compare(_at, 2, "//") == 0 || c == '`') {
+      } else if (c == '`' || (c == '/' && _text.compare(_at, 2, "//") == 0)) {
         while (_at < _text.size() && _text[_at] != '\n') ++_at;
-      } else if (_text.compare(_at, 2, "/*") == 0 || _text.compare(_at, 2, "(*") == 0) {
+      } else if ((c == '/' || c == '(') &&
+                 (_text.compare(_at, 2, "/*") == 0 || _text.compare(_at, 2, "(*") == 0)) {
         const std::string_view close = _text[_at] == '/' ? "*/" : "*)";
         const std::size_t line = _line;
         const std::size_t end = _text.find(close, _at + 2);
