@@ -12,6 +12,8 @@ namespace MorvaImport {
 namespace {
 
 constexpr const char* kSource = "import/Flattener";
+// Buses and expressions wider than this are taken for garbage.
+constexpr std::size_t kMaximumWidth = 1 << 20;
 
 // Net bits joined by assigns and port connections.
 class NetUnion {
@@ -97,7 +99,7 @@ class Flattening {
   void expand(const Work& work, bool isTop, std::vector<Work>& stack) {
     const Module& module = *work.module;
     _local.clear();
-    for (const auto& [name, net] : module.nets) declare(work.prefix, net);
+    for (const auto& [name, net] : module.nets) declare(work.prefix, module, net);
     for (const std::string& port : module.ports) {
       const auto found = module.nets.find(port);
       if (found == module.nets.end() || found->second.direction == Direction::None)
@@ -173,9 +175,13 @@ class Flattening {
     return net.msb + step * static_cast<int>(position);
   }
 
-  void declare(const std::string& prefix, const NetDecl& net) {
+  void declare(const std::string& prefix, const Module& module, const NetDecl& net) {
     Bits& bits = _local[net.name];
-    const std::size_t width = static_cast<std::size_t>(std::abs(net.msb - net.lsb)) + 1;
+    const std::size_t width =
+        static_cast<std::size_t>(std::abs(static_cast<long long>(net.msb) - net.lsb)) + 1;
+    if (width > kMaximumWidth)
+      error(module, net.line,
+            "\"" + net.name + "\" is wider than " + std::to_string(kMaximumWidth) + " bits");
     for (std::size_t i = 0; i < (net.bus ? width : 1); ++i) {
       const std::string name = prefix + bitName(net.name, net.bus, indexOf(net, i));
       bits.push_back(_nets.add(name, 0));
@@ -199,7 +205,7 @@ class Flattening {
         // An undeclared name is an implicit one-bit wire.
         if (part.select) error(module, line, "\"" + part.name + "\" is not declared");
         if (!_local.count(part.name))
-          declare(prefix, NetDecl{part.name, Direction::None, false, 0, 0, line});
+          declare(prefix, module, NetDecl{part.name, Direction::None, false, 0, 0, line});
         bits.push_back(_local[part.name].front());
         continue;
       }
@@ -223,6 +229,8 @@ class Flattening {
         if (i == last) break;
       }
     }
+    if (bits.size() > kMaximumWidth)
+      error(module, line, "expression wider than " + std::to_string(kMaximumWidth) + " bits");
     return bits;
   }
 

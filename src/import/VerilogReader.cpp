@@ -393,6 +393,8 @@ class Parser {
         open.pop_back();
         const Expression once(expression.begin() + static_cast<long>(top.start), expression.end());
         expression.resize(top.start);
+        if (once.size() * static_cast<std::size_t>(top.repeat) > 4096)
+          _lexer.error(_token.line, "replication too large");
         for (int copy = 0; copy < top.repeat; ++copy)
           expression.insert(expression.end(), once.begin(), once.end());
       }
