@@ -331,6 +331,7 @@ class Parser {
 
   void parseConnections(Instance& instance) {
     if (isSymbol(')')) return;
+    instance.connections.reserve(4);
     for (;;) {
       Connection connection;
       if (isSymbol('.')) {
