@@ -59,6 +59,7 @@ class Bench {
 
   GraphSpec build() {
     GraphSpec spec;
+    if (_drivers.empty()) error(1, "no INPUT and no gate");
     for (const Gate& gate : _gates) _gateOf.emplace(gate.output, &gate);
     for (const auto& [signal, line] : _outputs)
       if (!_drivers.count(signal)) error(line, "output \"" + signal + "\" is never driven");

@@ -93,6 +93,8 @@ void Importer::build() {
   if (_verilogFiles.empty() && !_sdfFiles.empty())
     fail(kSource, "build", _sdfFiles.front(), 0,
          "an SDF file needs the Verilog netlist it annotates");
+  if (!_verilogFiles.empty() && _netlist.modules.empty())
+    fail(kSource, "build", _verilogFiles.front(), 0, "no module in the Verilog files");
   if (!_verilogFiles.empty())
     buildDesign(flatten(_netlist, _options.top, _sdf.divider), _sdf).commit();
   for (const GraphSpec& bench : _benches) bench.commit();
