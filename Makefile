@@ -99,7 +99,9 @@ bench: $(BENCH_BUILD)/build.ninja
 
 # Analyses the example and prints its reports, for instance
 # make run EXAMPLE=examples/two_clocks.morva MORVA_ARGS="--compact --detail".
-run: build
+# Builds only the command line and the libraries it links.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target morva
 	$(BUILD)/src/tools/morva $(MORVA_ARGS) $(EXAMPLE)
 
 # docs/report.png: the HTML report of the example, 1280 pixels wide, as

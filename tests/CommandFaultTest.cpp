@@ -25,12 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream input(path, std::ios::binary);
-  std::ostringstream text;
-  text << input.rdbuf();
-  return text.str();
-}
+using Support::readFile;
 
 // A register-to-register path through a chain of `length` poles: about 60
 // bytes per pole, and an analysis long enough to be caught in the middle.
@@ -158,6 +153,11 @@ class CommandFaultTest : public ::testing::Test {
 
 fs::path CommandFaultTest::_chain;
 
+// morva reads the first 64 KiB of an archive (zlib adds one 8 KiB buffer)
+// to check it before the loader opens it again: a descriptor that has read
+// further is the loader's.
+constexpr long kChecked = 65536 + 8192;
+
 TEST_F(CommandFaultTest, ArchiveCutShortOrRemovedWhileItIsRead) {
   // Cut short: the child is stopped while it reads, the file emptied, and
   // the load must fail rather than analyse the part it had read.
@@ -168,7 +168,7 @@ TEST_F(CommandFaultTest, ArchiveCutShortOrRemovedWhileItIsRead) {
     ASSERT_TRUE(child.await([&] {
       const auto found = child.findDescriptor(design);
       if (found) descriptor = *found;
-      return found && child.getPosition(descriptor) > 0;
+      return found && child.getPosition(descriptor) > kChecked;
     })) << child.err();
     child.signal(SIGSTOP);
     const long position = child.getPosition(descriptor);
@@ -181,9 +181,11 @@ TEST_F(CommandFaultTest, ArchiveCutShortOrRemovedWhileItIsRead) {
     const int status = child.wait();
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_NE(child.err().find("morva: " + design.string() + ": Cannot read file " +
-                               design.string() + " (at lib/Morva/Archive:load:"),
-              std::string::npos)
+    EXPECT_NE(child.err().find("morva: " + design.string() + ":"), std::string::npos)
+        << child.err();
+    EXPECT_NE(
+        child.err().find(": Cannot read file " + design.string() + " (at lib/Morva/Archive:load:"),
+        std::string::npos)
         << child.err();
     EXPECT_NE(child.out().find("Loading archive failed in"), std::string::npos);
     EXPECT_EQ(child.out().find("Reporting domains"), std::string::npos);
@@ -192,7 +194,10 @@ TEST_F(CommandFaultTest, ArchiveCutShortOrRemovedWhileItIsRead) {
   {
     const fs::path design = copyChain("removed.morva");
     Child child(_directory.path(), {"--quiet", "--no-routes", design.string()});
-    ASSERT_TRUE(child.await([&] { return child.findDescriptor(design).has_value(); }));
+    ASSERT_TRUE(child.await([&] {
+      const auto found = child.findDescriptor(design);
+      return found && child.getPosition(*found) > kChecked;
+    }));
     fs::remove(design);
     const int status = child.wait();
     ASSERT_TRUE(WIFEXITED(status)) << status;

@@ -20,25 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using Support::contains;
+using Support::Outcome;
+using Support::readFile;
 
 using Row = std::vector<std::string>;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-  std::ifstream input(path, std::ios::binary);
-  std::ostringstream text;
-  text << input.rdbuf();
-  return text.str();
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The cells of the table rows of `output`, blanks trimmed; rule lines are
 // left out.
@@ -111,18 +97,8 @@ class CommandLineTest : public ::testing::Test {
   }
 
   Outcome run(const std::string& arguments) const {
-    const fs::path out = _directory.path() / "stdout.txt";
-    const fs::path err = _directory.path() / "stderr.txt";
-    const std::string command = std::string("'") + MORVA_TOOL + "' " + arguments + " >'" +
-                                out.string() + "' 2>'" + err.string() + "' </dev/null";
-    Outcome result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readFile(out);
-    result.err = readFile(err);
-    fs::remove(out);
-    fs::remove(err);
-    return result;
+    return Support::runShell(std::string("'") + MORVA_TOOL + "' " + arguments + " </dev/null",
+                             _directory.path());
   }
 
   // Runs the tool with its standard output on a pipe whose reading end is
@@ -222,7 +198,8 @@ TEST_F(CommandLineTest, StatsSummariseTheArchivesBeforeTheAnalysis) {
   const Outcome result = run("--stats '" + poles + "' '" + edges + "'");
   EXPECT_EQ(result.status, 2);
   EXPECT_TRUE(contains(result.err,
-                       "morva: analysis: Abnormal period (at lib/Morva/Domain:calculatePeriod:"))
+                       "morva: analysis of domain sys to sys: Abnormal period (at "
+                       "lib/Morva/Domain:calculatePeriod:"))
       << result.err;
   EXPECT_TRUE(contains(result.out, "Loading archive " + poles + "\n"));
   EXPECT_TRUE(contains(result.out, "Loading archive " + edges + "\n"));
@@ -279,7 +256,7 @@ TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwoAndStopThere) {
   const Outcome failed = run("'" + good + "' '" + bad + "' '" + good + "'");
   EXPECT_EQ(failed.status, 2);
   EXPECT_TRUE(
-      contains(failed.err, "morva: " + bad + ": Null name! (at lib/Morva/Analyzer:createClock:"))
+      contains(failed.err, "morva: " + bad + ":1: Null name! (at lib/Morva/Analyzer:createClock:"))
       << failed.err;
   // The archive's own failure report ends the output: no later archive, no
   // analysis, no report.
@@ -292,19 +269,21 @@ TEST_F(CommandLineTest, LoadFailuresExitWithStatusTwoAndStopThere) {
   const std::string missing = (_directory.path() / "missing.morva").string();
   const Outcome absent = run("'" + missing + "'");
   EXPECT_EQ(absent.status, 2);
-  EXPECT_TRUE(
-      contains(absent.err, "morva: " + missing + ": Invalid archive (at lib/Morva/Archive:load:"));
+  EXPECT_EQ(absent.err, "morva: " + missing + ": no such file\n");
   EXPECT_EQ(absent.out, "");
 
   const Outcome folder = run("'" + _directory.path().string() + "'");
   EXPECT_EQ(folder.status, 2);
-  EXPECT_TRUE(contains(folder.err, "Invalid archive"));
+  EXPECT_TRUE(contains(folder.err, "is a directory"));
 
-  // Console errors alone do not fail the load.
-  const Outcome warned = run("'" + write("odd.morva", "POLE a\nNOTHING here\n") + "'");
+  // Console errors do not stop the load: with --lenient, they do not fail
+  // the run either, and they are shown with the archive's name.
+  const std::string odd = write("odd.morva", "POLE a\nNOTHING here\n");
+  const Outcome warned = run("--lenient '" + odd + "'");
   EXPECT_EQ(warned.status, 0);
-  EXPECT_TRUE(contains(warned.out, "Error: Syntax error (line 1)"));
-  EXPECT_TRUE(contains(warned.out, "Error: Unrecognized token NOTHING (line 2)"));
+  EXPECT_TRUE(contains(warned.err, odd + ":1: Syntax error: POLE with 2 words\n"));
+  EXPECT_TRUE(contains(warned.err, odd + ":2: Unrecognized token NOTHING\n"));
+  EXPECT_FALSE(contains(warned.out, "Error:"));
   EXPECT_TRUE(contains(warned.out, "Reporting domains"));
 }
 
@@ -313,7 +292,9 @@ TEST_F(CommandLineTest, AnalysisFailureStopsTheOutputAndLeavesNoJson) {
   const std::string output = (_directory.path() / "result.json").string();
   const Outcome failed = run("--json '" + output + "' '" + archive + "'");
   EXPECT_EQ(failed.status, 2);
-  EXPECT_TRUE(contains(failed.err, "morva: analysis: Delay overflow (at lib/Morva/Delay:"))
+  EXPECT_TRUE(contains(failed.err,
+                       "morva: analysis of domain sys to sys: Delay overflow (at "
+                       "lib/Morva/Delay:"))
       << failed.err;
   EXPECT_FALSE(contains(failed.out, "Reporting"));
   EXPECT_TRUE(failed.out.ends_with("Creating domains\n")) << failed.out;
@@ -372,17 +353,26 @@ TEST_F(CommandLineTest, ReportsOfTheExampleFollowTheOptions) {
   EXPECT_TRUE(contains(none.out, "Reporting domains"));
   EXPECT_FALSE(contains(none.out, "paths for domain"));
 
-  // Quiet: the same tables, no progress lines.
+  // Quiet: the same tables, no progress lines, one title line per table.
   const Outcome quiet = run("-q " + pipeline);
   EXPECT_EQ(quiet.status, 0);
   EXPECT_FALSE(contains(quiet.out, "Loading archive"));
   EXPECT_FALSE(contains(quiet.out, "Reporting"));
   std::istringstream quietLines(quiet.out);
   std::vector<std::string> lines;
+  std::vector<std::string> titles;
   for (std::string line; std::getline(quietLines, line);) {
-    EXPECT_TRUE(line[0] == '|' || line[0] == '+') << line;
-    lines.push_back(line);
+    if (line[0] == '|' || line[0] == '+')
+      lines.push_back(line);
+    else
+      titles.push_back(line);
   }
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{
+                "Domains", "Longest paths for domain Input to clk",
+                "Shortest paths for domain Input to clk", "Longest paths for domain clk to clk",
+                "Shortest paths for domain clk to clk", "Longest paths for domain clk to Output",
+                "Shortest paths for domain clk to Output"}));
   std::istringstream fullLines(full.out);
   std::vector<std::string> tables;
   for (std::string line; std::getline(fullLines, line);)
@@ -625,3 +615,37 @@ TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {
 }
 
 }  // namespace
+
+TEST_F(CommandLineTest, ConventionsChooseTheRulesAndLiteralRunsNoteTheDifference) {
+  const std::string design = "'" + std::string(MORVA_TEST_DATA) + "/cross_clocks.morva'";
+  const auto firstRoute = [](const json& document, const char* kind) {
+    return document.at("domains").at(0).at("subdomains").at(0).at(kind).at(0).at("slack");
+  };
+  const Outcome literal = run("--fail-on-violation --setup-only --json - " + design);
+  EXPECT_EQ(literal.status, 0) << literal.err;
+  const json plain = json::parse(literal.out);
+  EXPECT_EQ(firstRoute(plain, "longestRoutes"), 1120);
+  EXPECT_EQ(plain.at("settings").at("conventions"), "literal");
+  const std::string note =
+      "1 subdomain between clocks uses a setup relationship other than its closest edges (worst: "
+      "clkA (Falling) to clkB (Rising): 2.200ns, closest 200ps); --conventions sdc times them "
+      "against the closest edges";
+  EXPECT_EQ(plain.at("notes"), json::array({note}));
+  EXPECT_TRUE(contains(literal.err, "note: " + note + "\n")) << literal.err;
+  // The literal hold check fails (-160ps): its path and its row.
+  const Outcome hold = run("--fail-on-violation --hold-only --json - " + design);
+  EXPECT_EQ(hold.status, 1);
+  EXPECT_EQ(json::parse(hold.out).at("wns"), (json{{"setup", 0}, {"hold", -160}}));
+
+  const Outcome sdc = run("--conventions sdc --fail-on-violation --json - " + design);
+  EXPECT_EQ(sdc.status, 1) << sdc.err;
+  const json timed = json::parse(sdc.out);
+  EXPECT_EQ(firstRoute(timed, "longestRoutes"), -880);
+  EXPECT_EQ(firstRoute(timed, "shortestRoutes"), 1840);
+  EXPECT_EQ(timed.at("wns"), (json{{"setup", -880}, {"hold", 0}}));
+  EXPECT_EQ(timed.at("tns"), (json{{"setup", -880}, {"hold", 0}}));
+  EXPECT_EQ(timed.at("notes"), json::array());
+  EXPECT_FALSE(contains(sdc.err, "note:"));
+
+  EXPECT_EQ(run("--conventions tcl " + design).status, 2);
+}

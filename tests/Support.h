@@ -9,7 +9,9 @@
 #include <Orvek/Record.h>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -71,6 +73,43 @@ inline std::vector<std::string> cellsOf(const std::string& line) {
     start = bar + 1;
   }
   return cells;
+}
+
+// The whole content of a file, empty when it cannot be read.
+inline std::string readFile(const std::filesystem::path& path) {
+  std::ifstream input(path, std::ios::binary);
+  std::ostringstream text;
+  text << input.rdbuf();
+  return text.str();
+}
+
+inline bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// What a command did: its exit status (-1 when it did not exit) and what it
+// wrote on standard output and standard error.
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs `command` through the shell, its standard output and error sent to
+// files in `directory` (removed again).
+inline Outcome runShell(const std::string& command, const std::filesystem::path& directory) {
+  const std::filesystem::path out = directory / "stdout.txt";
+  const std::filesystem::path err = directory / "stderr.txt";
+  const std::string redirected =
+      "{ " + command + "; } >'" + out.string() + "' 2>'" + err.string() + "'";
+  Outcome result;
+  const int raw = std::system(redirected.c_str());
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readFile(out);
+  result.err = readFile(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return result;
 }
 
 // Sends the console to a string for the lifetime of the capture.

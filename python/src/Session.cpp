@@ -2,12 +2,14 @@
 
 #include "Errors.h"
 
+#include <InputReport.h>
 #include <JsonWriter.h>
 #include <Notes.h>
 #include <Reports.h>
 
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
+#include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 
 #include <utility>
@@ -86,7 +88,13 @@ void Session::run(const char* operation, bool released, Step step) {
 void Session::load(const std::vector<std::string>& archives) {
   run("load", true, [this, &archives] {
     for (const std::string& archive : archives) {
-      Morva::Archive(archive).load();
+      // Lines rejected or misread are told on the console with their place
+      // and counted for the document, as the command line does.
+      _inputs.push_back(
+          std::make_unique<MorvaTool::InputReport>(archive, Orvek::console.getOutput()));
+      Morva::Archive loader(archive);
+      loader.setListener(_inputs.back().get());
+      loader.load();
       _options.archives.push_back(archive);
     }
   });
@@ -133,6 +141,9 @@ std::string Session::analyze(const AnalysisRequest& request) {
     nlohmann::ordered_json document =
         MorvaTool::getAnalysisJson(_options, MorvaTool::getNotes(_options));
     document["warnings"] = _console->getMessages();
+    nlohmann::ordered_json& input = document["input"] = nlohmann::ordered_json::array();
+    for (const std::unique_ptr<MorvaTool::InputReport>& report : _inputs)
+      input.push_back(report->getJson());
     text = MorvaTool::getJsonText(document);
   });
   return text;

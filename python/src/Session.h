@@ -3,6 +3,7 @@
 #include "ConsoleBridge.h"
 #include "GraphArrays.h"
 
+#include <InputReport.h>
 #include <Options.h>
 
 #include <pybind11/pybind11.h>
@@ -63,6 +64,8 @@ class Session {
   void run(const char* operation, bool released, Step step);
 
   MorvaTool::Options _options;
+  // What each archive's load told of its lines.
+  std::vector<std::unique_ptr<MorvaTool::InputReport>> _inputs;
   std::unique_ptr<ConsoleBridge> _console;
   bool _open = false;
   bool _busy = false;

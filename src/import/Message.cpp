@@ -4,9 +4,13 @@
 
 namespace MorvaImport {
 
+std::string Message::getPlace() const {
+  return line == 0 ? file : file + ":" + std::to_string(line);
+}
+
 std::string Message::str() const {
-  if (line == 0) return (file.empty() ? "" : file + ": ") + text;
-  return file + ":" + std::to_string(line) + ": " + text;
+  const std::string place = getPlace();
+  return place.empty() ? text : place + ": " + text;
 }
 
 void fail(const char* source, const char* operation, const std::string& file, std::size_t line,

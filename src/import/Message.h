@@ -13,6 +13,8 @@ struct Message {
   std::size_t line = 0;
   std::string text;
 
+  // "FILE:LINE", "FILE" when the line is not known, or empty.
+  std::string getPlace() const;
   std::string str() const;
 };
 

@@ -162,27 +162,19 @@ void writeNameCell(std::ostream& out, std::string_view text) {
 }
 
 // A right-aligned cell holding a delay, sortable by its picoseconds and
-// marked when negative.
+// marked when negative. A slack left out (null) belongs to paths no clock
+// edge times.
 void writeDelayCell(std::ostream& out, const json& value, bool slack = false) {
   const auto picoseconds = getPicoseconds(value);
   out << "<td class=\"n" << (slack && picoseconds && *picoseconds < 0 ? " negative" : "") << '"';
   if (picoseconds) out << " data-v=\"" << *picoseconds << "\" data-ps=\"" << *picoseconds << '"';
-  out << '>' << getDelayText(value) << "</td>";
+  out << '>' << (slack && value.is_null() ? "unconstrained" : getDelayText(value)) << "</td>";
 }
 
 // The worst (0 when none is negative) and total negative slack of one kind.
 struct NegativeSlack {
   std::int64_t worst = 0;
   std::int64_t total = 0;
-
-  void add(std::int64_t slack) {
-    worst = std::min(worst, slack);
-    total += std::min<std::int64_t>(slack, 0);
-  }
-  void add(const NegativeSlack& other) {
-    worst = std::min(worst, other.worst);
-    total += other.total;
-  }
 };
 
 struct NegativeSlacks {
@@ -190,26 +182,13 @@ struct NegativeSlacks {
   NegativeSlack hold;
 };
 
-// The figures a domain or the document states ("wns" and "tns"), or else
-// those computed from its parts.
-NegativeSlacks getNegativeSlacks(const json& holder, const NegativeSlacks& computed) {
+// The figures a domain or the document states ("wns" and "tns").
+NegativeSlacks getNegativeSlacks(const json& holder) {
   const json& worst = getMember(holder, "wns");
   const json& total = getMember(holder, "tns");
-  if (!worst.is_object() || !total.is_object()) return computed;
   const auto read = [](const json& value) { return getPicoseconds(value).value_or(0); };
   return {{read(getMember(worst, "setup")), read(getMember(total, "setup"))},
           {read(getMember(worst, "hold")), read(getMember(total, "hold"))}};
-}
-
-NegativeSlacks getDomainNegativeSlacks(const json& domain) {
-  NegativeSlacks computed;
-  for (const json& subdomain : getArray(domain, "subdomains")) {
-    if (const auto slack = getPicoseconds(getMember(getMember(subdomain, "setup"), "slack")))
-      computed.setup.add(*slack);
-    if (const auto slack = getPicoseconds(getMember(getMember(subdomain, "hold"), "slack")))
-      computed.hold.add(*slack);
-  }
-  return getNegativeSlacks(domain, computed);
 }
 
 // How the path tables of a domain show the clock delays of a path.
@@ -362,14 +341,10 @@ void Page::writeNegativeSlacks() {
   _out << "<section id=\"negative-slack\"><h2>Worst and total negative slack</h2>"
           "<table><tr><th>Domain</th><th>Setup WNS</th><th>Setup TNS</th><th>Hold WNS</th>"
           "<th>Hold TNS</th></tr>";
-  NegativeSlacks sum;
-  for (const json& domain : getArray(_document, "domains")) {
-    const NegativeSlacks slacks = getDomainNegativeSlacks(domain);
-    sum.setup.add(slacks.setup);
-    sum.hold.add(slacks.hold);
-    writeNegativeSlackRow(getString(getMember(domain, "name")), slacks, "domain");
-  }
-  writeNegativeSlackRow("Total", getNegativeSlacks(_document, sum), "first total");
+  for (const json& domain : getArray(_document, "domains"))
+    writeNegativeSlackRow(getString(getMember(domain, "name")), getNegativeSlacks(domain),
+                          "domain");
+  writeNegativeSlackRow("Total", getNegativeSlacks(_document), "first total");
   _out << "</table></section>\n";
 }
 

@@ -1,7 +1,5 @@
 #include "JsonWriter.h"
 
-#include "Interruption.h"
-#include "Notes.h"
 #include "Reports.h"
 #include "Verdict.h"
 
@@ -11,17 +9,6 @@
 #include <Morva/MPath.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <vector>
 
 namespace MorvaTool {
 
@@ -156,10 +143,6 @@ json getNegativeSlacks(const Verdict& verdict) {
           {"tns", {{"setup", verdict.setup.total}, {"hold", verdict.hold.total}}}};
 }
 
-std::string getErrorText(const std::string& fileName, int error) {
-  return fileName + ": " + std::strerror(error);
-}
-
 }  // namespace
 
 json getAnalysisJson(const Options& options, const std::vector<std::string>& notes) {
@@ -201,76 +184,8 @@ json getAnalysisJson(const Options& options, const std::vector<std::string>& not
   return document;
 }
 
-JsonFile::~JsonFile() {
-  discard();
-}
-
-void JsonFile::discard() {
-  Interruption::clearRemoval(_removalSlot);
-  _removalSlot = -1;
-  if (_descriptor >= 0) close(_descriptor);
-  _descriptor = -1;
-  if (!_temporaryName.empty()) std::remove(_temporaryName.c_str());
-  _temporaryName.clear();
-}
-
-bool JsonFile::open(const std::string& fileName, std::string& error) {
-  namespace fs = std::filesystem;
-  const fs::path path(fileName);
-  std::error_code status;
-  if (fs::is_directory(path, status)) {
-    error = getErrorText(fileName, EISDIR);
-    return false;
-  }
-  const fs::path directory = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  std::string pattern = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  _descriptor = mkstemp(name.data());
-  if (_descriptor < 0) {
-    error = getErrorText(fileName, errno);
-    return false;
-  }
-  _temporaryName = name.data();
-  _fileName = fileName;
-  _removalSlot = Interruption::setRemoval(_temporaryName.c_str());
-  if (_removalSlot < 0) {
-    error = getErrorText(fileName, ENAMETOOLONG);
-    discard();
-    return false;
-  }
-  // mkstemp makes the file private; the result gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(_descriptor, 0666 & ~mask);
-  return true;
-}
-
 std::string getJsonText(const nlohmann::ordered_json& document) {
   return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
-
-bool JsonFile::commit(const nlohmann::ordered_json& document, std::string& error) {
-  return commit([&document](std::ostream& output) { output << getJsonText(document); }, error);
-}
-
-bool JsonFile::commit(const std::function<void(std::ostream&)>& write, std::string& error) {
-  close(_descriptor);
-  _descriptor = -1;
-  errno = 0;
-  std::ofstream output(_temporaryName, std::ios::binary | std::ios::trunc);
-  if (output) write(output);
-  output.close();
-  if (!output || std::rename(_temporaryName.c_str(), _fileName.c_str()) != 0) {
-    error = getErrorText(_fileName, errno != 0 ? errno : EIO);
-    discard();
-    return false;
-  }
-  // An interruption after the rename finds no temporary file to remove.
-  Interruption::clearRemoval(_removalSlot);
-  _removalSlot = -1;
-  _temporaryName.clear();
-  return true;
 }
 
 }  // namespace MorvaTool

@@ -24,31 +24,4 @@ nlohmann::ordered_json getAnalysisJson(const Options& options,
 // U+FFFD, so that the text stays valid JSON.
 std::string getJsonText(const nlohmann::ordered_json& document);
 
-// An output file (the JSON document, the HTML page) written in full or not
-// at all: the text goes to a temporary file in the same directory, renamed
-// over the final name once complete.
-// The temporary file is made by `open`, so that an unwritable place is known
-// before the analysis runs; it is removed again unless `commit` succeeded.
-class JsonFile {
- public:
-  JsonFile() = default;
-  JsonFile(const JsonFile&) = delete;
-  JsonFile& operator=(const JsonFile&) = delete;
-  ~JsonFile();
-
-  // On failure, false with the reason in `error`.
-  bool open(const std::string& fileName, std::string& error);
-  bool commit(const nlohmann::ordered_json& document, std::string& error);
-  // Completes the file with what `write` puts on the stream.
-  bool commit(const std::function<void(std::ostream&)>& write, std::string& error);
-
- private:
-  void discard();
-
-  std::string _fileName;
-  std::string _temporaryName;
-  int _descriptor = -1;
-  int _removalSlot = -1;
-};
-
 }  // namespace MorvaTool

@@ -22,7 +22,8 @@ const char* kFooter =
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
     "  1  --fail-on-violation and a reported path or a domain report row has a negative slack\n"
-    "  2  bad usage, or an archive, the analysis, a report, the JSON or the HTML output failed\n"
+    "  2  bad usage; an archive could not be read, or (without --lenient) had lines that\n"
+    "     were rejected or misread; the analysis, a report, the JSON or the HTML output failed\n"
     "  130, 143  interrupted by SIGINT or SIGTERM (no JSON or HTML file is left behind)";
 
 }  // namespace
@@ -36,8 +37,8 @@ int parseOptions(int argc, char** argv, Options& options) {
   long long limit = 0;
   long long margin = 0;
   app.add_option("ARCHIVE", options.archives,
-                 "Archive files, loaded in the order given, and design files (.v with its .sdf, "
-                 ".bench), built first")
+                 "Archive files, loaded in the order given (- for standard input), and design "
+                 "files (.v with its .sdf, .bench), read and built first")
       ->required();
   ImportCli importCli;
   importCli.addTo(app);
@@ -89,6 +90,8 @@ int parseOptions(int argc, char** argv, Options& options) {
                  "readings of SDC constraints timing engineers expect)")
       ->check(CLI::IsMember({"literal", "sdc"}))
       ->capture_default_str();
+  app.add_flag("--lenient", options.lenient,
+               "Do not fail on archive lines rejected or misread (still reported)");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
   app.add_flag("-q,--quiet", options.quiet, "Print results only, no progress lines");
   app.add_flag("--stats", options.stats,

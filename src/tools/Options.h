@@ -35,6 +35,9 @@ struct Options {
   bool quiet = false;
   bool stats = false;
   Morva::Conventions conventions = Morva::Conventions::Literal;
+  // Lines that an archive's loader rejected or misread are reported either
+  // way; only without this option do they make the run fail.
+  bool lenient = false;
   // How design files (Verilog, SDF, .bench) among the inputs are read.
   MorvaImport::ImportOptions importOptions;
 

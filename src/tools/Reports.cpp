@@ -74,7 +74,16 @@ void printDetails(const Morva::Subdomain::RouteSet& routes) {
   console.unindent();
 }
 
+// Without progress lines (--quiet) the library's report titles are not
+// shown: each table still gets one title line, so that path tables say
+// which domain they belong to.
+void printTitle(const std::string& title) {
+  if (!console.hasProgress()) console.getOutput() << title << '\n';
+}
+
 void reportRoutes(Morva::Domain& domain, bool longest, const Options& options) {
+  printTitle((longest ? "Longest paths for domain " : "Shortest paths for domain ") +
+             domain.getName());
   if (!options.detail) {
     if (longest)
       domain.reportLongestRoutes(options.compact);
@@ -98,6 +107,7 @@ const Morva::Subdomain::RouteSet& getRoutes(const Morva::Subdomain& subdomain, b
 }
 
 void printReports(const Options& options, const std::function<bool()>& keepGoing) {
+  printTitle("Domains");
   Morva::analyzer->reportDomains(options.compact);
   if (!keepGoing()) return;
   for (Morva::Domain* domain : Morva::analyzer->getDomainSet()) {

@@ -1,14 +1,17 @@
 // morva: loads timing archives into one analyzer, analyses every clock
 // domain and prints the domain report and the path reports; optionally
-// writes the results as JSON. The options and exit statuses are listed by
+// writes the results as JSON and as an HTML page. The options and exit statuses are listed by
 // `morva --help` and described in docs/user-guide.md.
 
+#include "ArchiveInput.h"
 #include "HtmlWriter.h"
+#include "InputReport.h"
 #include "Interruption.h"
 #include "JsonWriter.h"
 #include "MessageRecorder.h"
 #include "Notes.h"
 #include "Options.h"
+#include "OutputFile.h"
 #include "Reports.h"
 #include "Summary.h"
 #include "Verdict.h"
@@ -17,6 +20,7 @@
 #include <Message.h>
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
+#include <Morva/Domain.h>
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>
 #include <Orvek/Exception.h>
@@ -27,8 +31,10 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace MorvaTool {
 
@@ -70,45 +76,108 @@ class Run {
     std::cout.rdbuf(_standardOutput);
   }
 
+  // The status of the run: the steps' own, or Failure when an archive had
+  // lines rejected or misread (unless --lenient), told after the results.
   int execute();
 
  private:
+  int executeSteps();
+  // Runs one step; on an exception, answers its message.
+  template <class Step>
+  static std::optional<std::string> getFailure(Step step);
   // Runs one step; on an exception, reports it on standard error after
   // what the console already holds, and answers false.
   template <class Step>
   bool attempt(const std::string& what, Step step);
+  // Loads one archive, its lines' problems reported with their place.
+  // Like attempt, for design files: a read error is reported at the file
+  // and line it names.
+  template <class Step>
+  bool importDesign(const std::string& what, Step step);
+  bool load(const std::string& archive);
+  bool hasInputProblems() const;
   void fail(const std::string& what, const std::string& message);
   // Whether the console output is still written; a closed pipe stops the
   // run quietly (status Success), any other write error with a message.
   bool isWritable();
-  void analyze() const;
+  bool analyze();
   bool writeJson(const nlohmann::ordered_json& document);
-  bool writeHtmlFile(const nlohmann::ordered_json& document);
+  bool writeHtml(const nlohmann::ordered_json& document);
+  // The verdict, the notes on the rules and, when a file asks for it, the
+  // document of the results; false when that failed.
+  bool conclude(bool& violated, nlohmann::ordered_json& document);
 
   const Options& _options;
   int _descriptor;
   std::streambuf* _standardOutput;
   std::optional<MessageRecorder> _recorder;
-  JsonFile _jsonFile;
-  JsonFile _htmlFile;
+  OutputFile _jsonFile;
+  OutputFile _htmlFile;
+  std::vector<std::unique_ptr<InputReport>> _inputs;
   int _status = Success;
 };
 
 template <class Step>
-bool Run::attempt(const std::string& what, Step step) {
+std::optional<std::string> Run::getFailure(Step step) {
   try {
     step();
-    return true;
-  } catch (const MorvaImport::ReadError& error) {
-    // The message names the file and line itself.
-    std::cout.flush();
-    std::cerr << "morva: " << error.what() << std::endl;
-    _status = Failure;
+    return std::nullopt;
+  } catch (const MorvaImport::ReadError&) {
+    throw;  // design files: reported at their file and line by importDesign
   } catch (const Orvek::Exception& error) {
-    fail(what, error.getMessage() + " (at " + error.getLocation() + ")");
+    return error.getMessage() + " (at " + error.getLocation() + ")";
   } catch (const std::exception& error) {
-    fail(what, error.what());
+    return error.what();
   }
+}
+
+template <class Step>
+bool Run::attempt(const std::string& what, Step step) {
+  const std::optional<std::string> failure = getFailure(step);
+  if (failure) fail(what, *failure);
+  return !failure;
+}
+
+template <class Step>
+bool Run::importDesign(const std::string& what, Step step) {
+  try {
+    return attempt(what, step);
+  } catch (const MorvaImport::ReadError& error) {
+    const MorvaImport::Message& message = error.getRecord();
+    fail(message.getPlace().empty() ? what : message.getPlace(), message.text);
+    return false;
+  }
+}
+
+bool Run::load(const std::string& archive) {
+  ArchiveInput input(archive);
+  std::string error;
+  if (!input.prepare(error)) {
+    fail(input.getName(), error);
+    return false;
+  }
+  // The loader's console messages about lines are shown by the report,
+  // with the archive's name and bounded; the rest of the console passes.
+  ConsoleFilter filter(std::cout);
+  std::ostream filtered(&filter);
+  _inputs.push_back(std::make_unique<InputReport>(input.getName(), std::cerr));
+  InputReport& report = *_inputs.back();
+  report.setFilter(&filter);
+  Morva::Archive loader(input.getLoadName());
+  loader.setListener(&report);
+  Orvek::console.setOutput(filtered);
+  const std::optional<std::string> failure = getFailure([&loader] { loader.load(); });
+  Orvek::console.setOutput(std::cout);
+  report.setFilter(nullptr);
+  if (!failure) return true;
+  const std::string& text = report.getFailureText();
+  fail(report.getFailurePlace(), *failure + (text.empty() ? "" : " in \"" + text + "\""));
+  return false;
+}
+
+bool Run::hasInputProblems() const {
+  for (const std::unique_ptr<InputReport>& input : _inputs)
+    if (input->hasProblems()) return true;
   return false;
 }
 
@@ -129,19 +198,32 @@ bool Run::isWritable() {
   return false;
 }
 
-void Run::analyze() const {
+bool Run::analyze() {
   Morva::Analyzer& analyzer = *Morva::analyzer;
-  analyzer.createDomains();
-  if (!analyzer.cpathsAchieved()) analyzer.achieveConstrainedPaths();
-  analyzer.launch(analyzer.getDomains(), _options.tagSlacks, _options.weights,
-                  _options.searchesLongest(), _options.searchesShortest(), _options.count,
-                  _options.margin, _options.limit);
+  if (!attempt("analysis", [&analyzer] {
+        analyzer.createDomains();
+        if (!analyzer.cpathsAchieved()) analyzer.achieveConstrainedPaths();
+      }))
+    return false;
+  // One domain at a time, so that a failure names its domain; the weights,
+  // which need every domain's slacks, come last.
+  const auto launch = [this, &analyzer](const Morva::Analyzer::DomainSet& domains, bool weights) {
+    analyzer.launch(Orvek::SetCollection<Morva::Domain*, Morva::Analyzer::DomainSetLess>(domains),
+                    _options.tagSlacks, weights, _options.searchesLongest(),
+                    _options.searchesShortest(), _options.count, _options.margin, _options.limit);
+  };
+  for (Morva::Domain* domain : analyzer.getDomainSet())
+    if (!attempt("analysis of domain " + domain->getName(),
+                 [&launch, domain] { launch({domain}, false); }))
+      return false;
+  return !_options.weights || attempt("analysis", [&launch] { launch({}, true); });
 }
 
 bool Run::writeJson(const nlohmann::ordered_json& document) {
   std::string error;
   if (!_options.hasJsonOnStandardOutput()) {
-    if (_jsonFile.commit(document, error)) return true;
+    _jsonFile.getStream() << getJsonText(document);
+    if (_jsonFile.commit(error)) return true;
     fail("JSON output", error);
     return false;
   }
@@ -153,15 +235,38 @@ bool Run::writeJson(const nlohmann::ordered_json& document) {
   return false;
 }
 
-bool Run::writeHtmlFile(const nlohmann::ordered_json& document) {
+bool Run::writeHtml(const nlohmann::ordered_json& document) {
   std::string error;
-  if (_htmlFile.commit([&document](std::ostream& out) { writeHtml(document, out); }, error))
-    return true;
+  MorvaTool::writeHtml(document, _htmlFile.getStream());
+  if (_htmlFile.commit(error)) return true;
   fail("HTML output", error);
   return false;
 }
 
+bool Run::conclude(bool& violated, nlohmann::ordered_json& document) {
+  return attempt("report", [this, &violated, &document] {
+    violated = countViolations(_options) > 0 || getVerdict(_options).isViolated();
+    const std::vector<std::string> notes = getNotes(_options);
+    // After the reports; with -q on standard error, so that standard output
+    // keeps the tables alone.
+    std::ostream& out = _options.quiet ? std::cerr : Orvek::console.getOutput();
+    for (const std::string& note : notes) out << "note: " << note << '\n';
+    if (!_recorder) return;  // neither JSON nor HTML asked for
+    document = getAnalysisJson(_options, notes);
+    document["warnings"] = _recorder->getMessages();
+    nlohmann::ordered_json& input = document["input"] = nlohmann::ordered_json::array();
+    for (const std::unique_ptr<InputReport>& report : _inputs) input.push_back(report->getJson());
+  });
+}
+
 int Run::execute() {
+  const int status = executeSteps();
+  std::cout.flush();
+  for (const std::unique_ptr<InputReport>& input : _inputs) input->printSummary();
+  return !_options.lenient && hasInputProblems() ? Failure : status;
+}
+
+int Run::executeSteps() {
   std::string error;
   if (_options.hasJson() && !_options.hasJsonOnStandardOutput() &&
       !_jsonFile.open(_options.json, error)) {
@@ -176,20 +281,20 @@ int Run::execute() {
   std::vector<std::string> archives;
   MorvaImport::Importer importer(_options.importOptions);
   for (const std::string& file : _options.archives) {
-    const MorvaImport::FileKind kind = MorvaImport::detectKind(file);
+    const MorvaImport::FileKind kind =
+        file == "-" ? MorvaImport::FileKind::Archive : MorvaImport::detectKind(file);
     if (kind == MorvaImport::FileKind::Archive)
       archives.push_back(file);
-    else if (!attempt(file, [&] { importer.read(file, kind); }) || !isWritable())
+    else if (!importDesign(file, [&] { importer.read(file, kind); }) || !isWritable())
       return _status;
   }
   if (!importer.isEmpty() &&
-      (!attempt("design", [&importer] { importer.build(); }) || !isWritable()))
+      (!importDesign("design", [&importer] { importer.build(); }) || !isWritable()))
     return _status;
   for (const std::string& archive : archives)
-    if (!attempt(archive, [&archive] { Morva::Archive(archive).load(); }) || !isWritable())
-      return _status;
+    if (!load(archive) || !isWritable()) return _status;
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
-  if (!attempt("analysis", [this] { analyze(); }) || !isWritable()) return _status;
+  if (!analyze() || !isWritable()) return _status;
   bool stopped = false;
   const auto keepGoing = [this, &stopped] {
     stopped = stopped || !isWritable();
@@ -200,25 +305,9 @@ int Run::execute() {
     return _status;
   bool violated = false;
   nlohmann::ordered_json document;
-  if (!attempt("report",
-               [this, &violated, &document] {
-                 violated = countViolations(_options) > 0 || getVerdict(_options).isViolated();
-                 const std::vector<std::string> notes = getNotes(_options);
-                 // After the reports; with -q on standard error, so that standard
-                 // output keeps the tables alone.
-                 std::ostream& out = _options.quiet ? std::cerr : Orvek::console.getOutput();
-                 for (const std::string& note : notes) out << "note: " << note << '\n';
-                 if (!_recorder) return;  // neither JSON nor HTML asked for
-                 document = getAnalysisJson(_options, notes);
-                 document["warnings"] = _recorder->getMessages();
-               }) ||
-      !isWritable())
-    return _status;
+  if (!conclude(violated, document) || !isWritable()) return _status;
   if (_options.hasJson() && !writeJson(document)) return _status;
-  if (_options.hasHtml() && !attempt("HTML output", [this, &document] {
-        if (!writeHtmlFile(document)) throw std::runtime_error("not written");
-      }))
-    return _status;
+  if (_options.hasHtml() && !writeHtml(document)) return _status;
   return _options.failOnViolation && violated ? Violation : Success;
 }
 

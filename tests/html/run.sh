@@ -23,7 +23,7 @@ expect() {
 expect "--html - is a usage error" test $? = 2 -a ! -s "$work/dash.out"
 "$morva" --html "$work/missing/r.html" "$examples/io_delays.morva" >"$work/missing.out" 2>"$work/missing.err"
 expect "an HTML file in a missing directory fails first" test $? = 2 -a ! -s "$work/missing.out"
-expect "its message" grep -qx "morva: HTML output: $work/missing/r.html: No such file or directory" "$work/missing.err"
+expect "its message" grep -qx "morva: HTML output: $work/missing/r.html: no directory $work/missing" "$work/missing.err"
 echo old >"$work/replaced.html"
 "$morva" -q --html "$work/replaced.html" "$examples/pipeline.morva" >/dev/null
 expect "an existing page is replaced whole" grep -q '</html>' "$work/replaced.html"

@@ -139,22 +139,59 @@ std::int32_t readCount(const std::string& text) {
 // line has more or longer words than any before it.
 class Reader {
  public:
+  explicit Reader(ArchiveListener* listener) : _listener(listener) {}
+
   void read(const char* text);
   void countLine() { ++_line; }
+  std::uint64_t getLine() const { return _line; }
+  // Tells the listener of a piece that continues a longer line, and of the
+  // first line ending in a carriage return; `text` is the piece as read.
+  void notePiece(const char* text);
 
  private:
   enum class PathKind { False, Multicycle, Maximum, Minimum };
 
   void split(const char* text);
   std::string getSuffix() const { return " (line " + Orvek::getLabel(_line) + ")"; }
-  void error(const std::string& text) const { Orvek::console.error(text + getSuffix(), ""); }
+  // A console error, told to the listener first with `detail` added.
+  void error(const char* kind, const std::string& text, const std::string& detail = "") const {
+    if (_listener) _listener->rejected(_line, kind, detail.empty() ? text : text + ": " + detail);
+    Orvek::console.error(text + getSuffix(), "");
+  }
+  void warning(const char* kind, const std::string& text) const {
+    if (_listener) _listener->rejected(_line, kind, text);
+    Orvek::console.warning(text + getSuffix(), "");
+  }
+  void misread(const char* kind, const std::string& message) const {
+    if (_listener) _listener->misread(_line, kind, message);
+  }
   // Prints the syntax error when the word count is outside [least, most].
   void checkCount(std::size_t least, std::size_t most) const {
-    if (_count < least || _count > most) error("Syntax error");
+    if (_count < least || _count > most)
+      error("syntax", "Syntax error",
+            _words[0] + " with " + Orvek::getLabel(static_cast<std::uint64_t>(_count)) + " words");
   }
   [[noreturn]] void refuse(const char* message) const {
-    error("Invalid Request");
+    Orvek::console.error("Invalid Request" + getSuffix(), "");
     Orvek::raise<Orvek::InvalidRequest>(kSource, "load", message);
+  }
+  // Misreads of a word that the record turns into a code or a delay
+  // without a message: the code's default or Undefined.
+  template <class Code>
+  void checkCode(const std::string& text, const char* kind) const {
+    if (!_listener) return;
+    const Code code(text);
+    if (code.getName() != text)
+      misread(kind,
+              "Unknown " + std::string(kind) + " \"" + text + "\", read as " + code.getName());
+  }
+  void checkDelay(const std::string& text, const char* what) const {
+    if (_listener && !text.empty() && Delay(text) == Delay::getUndefined())
+      misread("delay", std::string(what) + " \"" + text +
+                           "\" is not an integer of 32 bits, read as undefined");
+  }
+  void checkName(const std::string& name, const char* what) const {
+    misread("unknown-name", std::string(what) + " " + name + " names no pole");
   }
 
   void readPole();
@@ -164,10 +201,35 @@ class Reader {
   void readClockGroups();
   void readIODelay(bool input);
 
+  ArchiveListener* _listener;
   std::uint64_t _line = 0;
   std::vector<std::string> _words;
   std::size_t _count = 0;
+  // Whether the last piece filled the buffer without a newline, whether
+  // the line it starts was reported as split, and whether a carriage
+  // return line end was reported.
+  bool _continued = false;
+  bool _splitReported = false;
+  bool _carriageReported = false;
 };
+
+void Reader::notePiece(const char* text) {
+  if (!_listener) return;
+  const std::size_t size = std::strlen(text);
+  const bool ended = size > 0 && text[size - 1] == '\n';
+  if (_continued && !_splitReported) {
+    misread("long-line", "Line longer than " + Orvek::getLabel(kLineSize - 1) +
+                             " characters: its rest is read as further lines");
+    _splitReported = true;
+  }
+  _continued = !ended && size == kLineSize - 1;
+  if (!_continued) _splitReported = false;
+  if (!_carriageReported && ended && size > 1 && text[size - 2] == '\r') {
+    misread("carriage-return",
+            "Lines end with a carriage return (CRLF): the last word of each keeps it");
+    _carriageReported = true;
+  }
+}
 
 void Reader::split(const char* text) {
   _count = 0;
@@ -206,13 +268,15 @@ void Reader::read(const char* text) {
   else if (keyword == "SET_OUTPUT_DELAY")
     readIODelay(false);
   else
-    error("Unrecognized token " + keyword);
+    error("unrecognized", "Unrecognized token " + keyword);
 }
 
 // POLE name mode type [report name]
 void Reader::readPole() {
   checkCount(4, 5);
   if (_count < 4) return;
+  checkCode<Mode>(_words[2], "mode");
+  checkCode<Type>(_words[3], "type");
   Pole* pole = Pole::createMain(_words[1]);
   pole->setMode(Mode(_words[2]));
   pole->setType(Type(_words[3]));
@@ -227,13 +291,17 @@ void Reader::readEdge() {
   checkCount(6, 6);
   if (_count < 6) return;
   Pole* source = analyzer->getMainPole(_words[1]);
-  if (!source) error("Null source");
+  if (!source) error("unknown-pole", "Null source", "no pole named " + _words[1]);
   // Timing checks end at the data side of a register, its dual pole.
   const std::string& purpose = _words[3];
-  Pole* target = purpose == "SetupHold" || purpose == "RecoveryRemoval"
-                     ? analyzer->getDualPole(_words[2])
-                     : analyzer->getMainPole(_words[2]);
-  if (!target) error("Null target");
+  const bool check = purpose == "SetupHold" || purpose == "RecoveryRemoval";
+  Pole* target = check ? analyzer->getDualPole(_words[2]) : analyzer->getMainPole(_words[2]);
+  if (!target)
+    error("unknown-pole", "Null target",
+          std::string(check ? "no dual pole named " : "no pole named ") + _words[2]);
+  checkCode<Purpose>(purpose, "purpose");
+  checkDelay(_words[4], "Minimum delay");
+  checkDelay(_words[5], "Maximum delay");
   Edge* edge = Edge::create(source, target, Purpose(purpose));
   edge->setMinimumDelay(Delay(_words[4]));
   edge->setMaximumDelay(Delay(_words[5]));
@@ -263,7 +331,13 @@ void Reader::readClock() {
     else
       *current = word;
   }
-  analyzer->createClock(root, name, Delay(period), Delay(rising), Delay(falling));
+  checkDelay(period, "Period");
+  checkDelay(rising, "Rising instant");
+  checkDelay(falling, "Falling instant");
+  const Delay cycle(period);
+  if (cycle != Delay::getUndefined() && cycle < Delay(1))
+    misread("period", "Clock period " + period + " is not above 0");
+  analyzer->createClock(root, name, cycle, Delay(rising), Delay(falling));
 }
 
 // FALSE_PATH options
@@ -291,12 +365,14 @@ void Reader::readPath(PathKind kind) {
       if (current == &targets && !isFalse && pole->isClock()) {
         Pole* dual = pole->getDual();
         if (!dual) {
-          Orvek::console.warning("Clock pole " + word + " has no dual pole" + getSuffix(), "");
+          warning("no-dual-pole", "Clock pole " + word + " has no dual pole");
           continue;
         }
         pole = dual;
       }
       current->insert(pole);
+    } else {
+      checkName(word, _words[0].c_str());
     }
   }
   const PoleView sourceView(sources);
@@ -308,7 +384,7 @@ void Reader::readPath(PathKind kind) {
       break;
     case PathKind::Multicycle: {
       const std::int32_t count = readCount(_words[1]);
-      if (count < 2) error("Invalid cycle count");
+      if (count < 2) error("cycle-count", "Invalid cycle count", _words[1]);
       if (count < 0) return;
       MPath::create(sourceView, bridgeView, targetView, static_cast<unsigned long>(count));
       break;
@@ -316,7 +392,7 @@ void Reader::readPath(PathKind kind) {
     case PathKind::Maximum:
     case PathKind::Minimum: {
       const Delay delay(_words[1]);
-      if (delay == Delay::getUndefined()) error("Invalid delay");
+      if (delay == Delay::getUndefined()) error("invalid-delay", "Invalid delay", _words[1]);
       if (kind == PathKind::Maximum)
         DPath::createMaximum(sourceView, bridgeView, targetView, delay);
       else
@@ -344,6 +420,7 @@ void Reader::readClockGroups() {
     } else {
       Pole* root = analyzer->getClockRoot(word);
       if (!root) {
+        if (_listener) _listener->rejected(_line, "unknown-clock", "No clock named " + word);
         Orvek::console.warning("\"" + word + "\" could not be matched with a clock", "");
         continue;
       }
@@ -387,6 +464,7 @@ void Reader::readIODelay(bool input) {
       switch (current) {
         case Option::Clock:
           clock = analyzer->getMainPole(word);
+          if (!clock) checkName(word, "Clock");
           break;
         case Option::Minimum:
           minimum = word;
@@ -395,12 +473,17 @@ void Reader::readIODelay(bool input) {
           maximum = word;
           break;
         case Option::Port:
-          if (Pole* port = analyzer->getMainPole(word)) ports.insert(port);
+          if (Pole* port = analyzer->getMainPole(word))
+            ports.insert(port);
+          else
+            checkName(word, "Port");
           break;
       }
     }
   }
   if (!clock) refuse("Null clock");
+  checkDelay(minimum, "Minimum delay");
+  checkDelay(maximum, "Maximum delay");
   const IOConstraint constraint(clock, mode, Delay(minimum), Delay(maximum));
   for (Pole* port : ports) {
     if (input)
@@ -436,10 +519,11 @@ void Archive::load() {
   Orvek::console.print("Loading archive " + _fileName, "");
   Orvek::console.indent();
   Orvek::console.openTimer("");
+  Reader reader(_listener);
   try {
-    Reader reader;
     while (file.getLine()) {
       reader.countLine();
+      reader.notePiece(lineBuffer);
       if (clean(lineBuffer) == 0) continue;
       reader.read(lineBuffer);
     }
@@ -449,6 +533,7 @@ void Archive::load() {
     if (!file.isComplete())
       Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
   } catch (...) {
+    if (_listener) _listener->stopped(reader.getLine(), lineBuffer);
     Orvek::console.closeTimer("Loading archive failed in %");
     Orvek::console.unindent();
     // The dump only helps to understand the failure: a failing dump must not

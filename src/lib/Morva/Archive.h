@@ -2,9 +2,29 @@
 
 #include <Morva/Export.h>
 
+#include <cstdint>
 #include <string>
 
 namespace Morva {
+
+// What a program that loads archives learns of their lines beyond the
+// console: every line the loader reports on the console (`rejected`), every
+// line it builds from although its words do not mean what they say
+// (`misread`: a purpose, mode or type that is no such name, a delay that is
+// no integer, a name that finds no pole, a period below 1, a line split
+// because it is longer than the line buffer, a carriage return before the
+// newline), and the line at which an exception ended the load (`stopped`,
+// with the cleaned words of that line). `kind` is a short fixed word naming
+// the sort of problem; `line` counts as the console's "(line N)" does.
+// Listening changes nothing that the loader builds or prints.
+class MORVA_API ArchiveListener {
+ public:
+  virtual ~ArchiveListener() = default;
+  virtual void rejected(std::uint64_t line, const std::string& kind,
+                        const std::string& message) = 0;
+  virtual void misread(std::uint64_t line, const std::string& kind, const std::string& message) = 0;
+  virtual void stopped(std::uint64_t line, const std::string& text) = 0;
+};
 
 // A timing description stored in a text file, plain or gzip-compressed, and
 // the loader that builds it into the one analyzer.
@@ -44,6 +64,9 @@ class MORVA_API Archive {
   explicit Archive(const std::string& fileName);
 
   const std::string& getFileName() const { return _fileName; }
+  // The listener told of the lines of the next loads (none by default); it
+  // must outlive them.
+  void setListener(ArchiveListener* listener) { _listener = listener; }
 
   // Whether the name is not empty and names a regular file that zlib can
   // open for reading (it is closed again at once).
@@ -56,6 +79,7 @@ class MORVA_API Archive {
 
  private:
   std::string _fileName;
+  ArchiveListener* _listener = nullptr;
 };
 
 }  // namespace Morva

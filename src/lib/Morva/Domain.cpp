@@ -196,6 +196,9 @@ Delay Domain::calculatePeriod() {
     }
   }
   if (period == Delay::getUndefined() || period == Delay::getMinimum()) {
+    // Under SDC conventions a clock whose every path false paths cut has
+    // no period to require, which is no error.
+    if (analyzer->isSdc()) return Delay::getUndefined();
     Orvek::console.error("Abnormal period: " + period._getLabel(), "");
     Orvek::raise<Orvek::Fatal>(kSource, "calculatePeriod", "Abnormal period");
   }

@@ -317,9 +317,7 @@ class RouteSearch {
   // recorded for it.
   void recordUnconstrained(Pole* pole) {
     if (_edges->empty()) return;
-    Pole* capture = pole->getClock();
-    if (!capture && analyzer->isSdc() && pole->isOutput()) capture = pole;
-    record(getLatchDelay(capture), getLaunchDelay(true), Delay(0));
+    record(getLatchDelay(Scanner::getCapture(pole)), getLaunchDelay(true), Delay(0));
   }
 
   void recordConstrained(Pole* pole, const Mask& mask) {
@@ -884,6 +882,15 @@ struct ArrivalPass {
   }
 };
 
+// The capture point of an end point: its clock pole, or under SDC
+// conventions an output port itself (its output delay times it).
+uint32_t getCaptureIndex(const GraphImage& image, uint32_t end) {
+  const uint32_t clock = image.getClock(end);
+  if (clock == GraphImage::none && analyzer->isSdc() && image.hasFact(end, GraphImage::Output))
+    return end;
+  return clock;
+}
+
 // Required times, travelling forward from a pole to the capture side.
 struct RequirePass {
   static constexpr bool fromLower = false;
@@ -922,12 +929,7 @@ struct RequirePass {
   // With a latch root, an end point whose clock is a latch leaf gets a
   // required time; without, an end point that is a latch leaf.
   void handleEnd(const GraphImage& image, uint32_t index) {
-    uint32_t captured = latchRoot ? image.getClock(index) : index;
-    // Under SDC conventions an output port with an output delay captures
-    // its own data.
-    if (captured == GraphImage::none && latchRoot && analyzer->isSdc() &&
-        image.hasFact(index, GraphImage::Output))
-      captured = index;
+    const uint32_t captured = latchRoot ? getCaptureIndex(image, index) : index;
     if (captured != GraphImage::none && latchLeaves[captured]) (scanner.*end)(image, index);
   }
   static unsigned long getCutMask(const GraphImage& image, uint32_t pole) {
@@ -1084,11 +1086,7 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
   const Delay hold = _subdomain->getHoldRelation();
   TimingMap map;
   if (_subdomain->getLatchRoot()) {
-    // Under SDC conventions an output port with an output delay is a
-    // capture point of its own, timed by the clock of its delay.
-    const uint32_t clock = image.getClock(index) == GraphImage::none && analyzer->isSdc()
-                               ? index
-                               : image.getClock(index);
+    const uint32_t clock = getCaptureIndex(image, index);
     const std::size_t latch = _latchMap.findPositionByNumber(image.getNumber(clock));
     if (latch == PoleTimingMap::npos) return;
     TimingMap holder;
@@ -1219,6 +1217,11 @@ double Scanner::getCycleFactor() const {
   return static_cast<double>(100 / phase);
 }
 
+Pole* Scanner::getCapture(Pole* end) {
+  Pole* clock = end->getClock();
+  return !clock && analyzer->isSdc() && end->isOutput() ? end : clock;
+}
+
 Delay Scanner::getCycleExtension(unsigned long cycles) const {
   Pole* latchRoot = _subdomain->getLatchRoot();
   if (!latchRoot || cycles < 2) return Delay(0);
@@ -1267,6 +1270,10 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const
                                    CPath* path, bool longest) const {
   const Delay setup = _subdomain->getSetupRelation();
   if (longest) {
+    // A setup relationship held as a code (no unconstrained path reached the
+    // subdomain's ends) is no time: the required times built on it are none
+    // either, so, as with an Undefined required time, there is no slack.
+    if (setup == Delay::getMinimum() || setup == Delay::getMaximum()) return Delay::getUndefined();
     Delay result = time - (arrival + edge->getMaximumDelay());
     if (auto* delayPath = dynamic_cast<DPath*>(path)) {
       if (delayPath->isMaximum()) result = delayPath->getMaxdelay() - (setup - result);
@@ -1401,8 +1408,7 @@ void Scanner::searchRoutes(bool longest, Delay limit, unsigned long count) {
   const auto getCaptures = [this](CPath* path) {
     std::vector<Pole*> captures;
     for (Pole* target : path->getTargetSet()) {
-      Pole* clock = target->getClock();
-      if (!clock && analyzer->isSdc() && target->isOutput()) clock = target;
+      Pole* clock = getCapture(target);
       if (!clock || !_subdomain->getLatchLeafSet().count(clock) || !_latchMap.contains(clock))
         continue;
       if (std::find(captures.begin(), captures.end(), clock) == captures.end())

@@ -149,6 +149,9 @@ class MORVA_API Scanner : public Object {
   // cycles moves the setup capture edge: cycles - 1 periods of the latch
   // clock (0 without a latch period).
   Delay getCycleExtension(unsigned long cycles) const;
+  // The capture point of a route's end: its clock pole, or under SDC
+  // conventions an output port itself (its output delay times it).
+  static Pole* getCapture(Pole* end);
   // Under SDC conventions, the external delay a port's IO constraint adds
   // to a route: the input delay of a start port, the output delay of an
   // end port (maximum for the longest routes, minimum for the shortest),

@@ -1,0 +1,583 @@
+// The two rule sets side by side: every case is worked out by hand under
+// the literal rules and under SDC conventions; then random small designs
+// under SDC conventions against a reference that enumerates every path and
+// every pair of clock edges over the common period.
+
+#include <Morva/Analyzer.h>
+#include <Morva/Archive.h>
+#include <Morva/Domain.h>
+#include <Morva/Edge.h>
+#include <Morva/Route.h>
+#include <Morva/Subdomain.h>
+#include <gtest/gtest.h>
+
+#include "Support.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <numeric>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace Morva;
+
+namespace {
+
+// A listed path: "subdomain|source>endpoint|slack", the endpoint being the
+// data pin of a register's check or an output port.
+std::string describe(const Route& route, const std::string& slack) {
+  const Pole* target = route.getTarget();
+  const Pole* end = target->isDual() ? route.getEdgeList().back()->getSource() : target;
+  return route.getSubdomain()->getName() + "|" + route.getSource()->getName() + ">" +
+         end->getName() + "|" + slack;
+}
+
+class ConventionsTest : public Support::AnalyzerFixture {
+ protected:
+  // Analyses `text` afresh under `conventions` and lists every path of the
+  // kind asked for, sorted.
+  std::vector<std::string> analyze(const std::string& text, Conventions conventions, bool longest,
+                                   unsigned long count = 1000, Delay limit = Delay::getMaximum()) {
+    load(text, conventions);
+    analyzer->launch(analyzer->getDomains(), false, false, true, true, count, Delay::getMaximum(),
+                     limit);
+    std::vector<std::string> lines;
+    for (Domain* domain : analyzer->getDomainSet())
+      for (Subdomain* subdomain : domain->getSubdomainSet())
+        for (Route* route :
+             longest ? subdomain->getLongestRoutes() : subdomain->getShortestRoutes())
+          lines.push_back(describe(*route, subdomain->getSlackLabel(*route)));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+
+  // A fresh analyzer under `conventions` with the design and its domains.
+  void load(const std::string& text, Conventions conventions) {
+    analyzer->destroy();
+    Analyzer::create();
+    analyzer->setConventions(conventions);
+    Archive(_directory.writeFile("design.morva", text)).load();
+    analyzer->createDomains();
+    analyzer->achieveConstrainedPaths();
+  }
+
+  Support::TempDir _directory{"conventions"};
+  Support::ConsoleCapture _console;
+};
+
+TEST(ClosestRelationship, TheSmallestPositiveDistanceOverTheCommonPeriod) {
+  struct Row {
+    int launchPeriod, latchPeriod, launchEdge, latchEdge;
+    int literalSetup, literalHold, setup, hold;
+  };
+  const Row rows[] = {
+      // A 12 ns clock falling at 4.8 ns into a 5 ns clock: the literal walk
+      // stops at 2.2 ns; the closest later latch edge is 200 ps away.
+      {12000, 5000, 4800, 0, 2200, 1200, 200, -800},
+      {10, 10, 0, 3, 3, -7, 3, -7},
+      {10, 5, 3, 0, 2, -3, 2, -3},
+      {10, 4, 0, 7, 1, -1, 1, -1},
+      {10, 4, 0, 2, 2, 0, 2, 0},
+      {6000, 4000, 0, 0, 2000, 0, 2000, 0},
+      {4000, 6000, 1000, 3000, 2000, 0, 2000, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.launchPeriod << "/" << row.latchPeriod << " edges "
+                                    << row.launchEdge << "," << row.latchEdge);
+    Delay setup, hold;
+    ASSERT_TRUE(Domain::calculateRelationship(setup, hold, Delay(row.launchPeriod),
+                                              Delay(row.latchPeriod), Delay(row.launchEdge),
+                                              Delay(row.latchEdge)));
+    EXPECT_EQ(setup.getValue(), row.literalSetup);
+    EXPECT_EQ(hold.getValue(), row.literalHold);
+    ASSERT_TRUE(Domain::calculateClosestRelationship(setup, hold, Delay(row.launchPeriod),
+                                                     Delay(row.latchPeriod), Delay(row.launchEdge),
+                                                     Delay(row.latchEdge)));
+    EXPECT_EQ(setup.getValue(), row.setup);
+    EXPECT_EQ(hold.getValue(), row.hold);
+  }
+  Delay setup, hold;
+  EXPECT_FALSE(
+      Domain::calculateClosestRelationship(setup, hold, Delay(0), Delay(10), Delay(0), Delay(0)));
+  EXPECT_EQ(setup, Delay::getUndefined());
+}
+
+// Three registers in a row on one 2 ns clock (unit clock arcs), an input
+// with an input delay into r1 and an output with an output delay from r3.
+const std::string kPipeline = R"(
+POLE clk None Primary
+POLE in None Primary
+POLE out None Primary
+POLE r1/CK Rising None
+POLE r1/D None None
+POLE r1/Q None None
+POLE r2/CK Rising None
+POLE r2/D None None
+POLE r2/Q None None
+POLE r3/CK Rising None
+POLE r3/D None None
+POLE r3/Q None None
+EDGE clk r1/CK Interconnect 0 0
+EDGE clk r2/CK Interconnect 0 0
+EDGE clk r3/CK Interconnect 0 0
+EDGE r1/D r1/CK SetupHold 10 40
+EDGE r2/D r2/CK SetupHold 10 40
+EDGE r3/D r3/CK SetupHold 10 40
+EDGE r1/CK r1/Q IOPath 100 100
+EDGE r2/CK r2/Q IOPath 100 100
+EDGE r3/CK r3/Q IOPath 100 100
+EDGE in r1/D Interconnect 50 60
+EDGE r1/Q r2/D Interconnect 500 2500
+EDGE r2/Q r3/D Interconnect 300 400
+EDGE r3/Q out Interconnect 20 30
+CREATE_CLOCK clk -name clk -period 2000 -rising 0 -falling 1000
+SET_INPUT_DELAY -clock clk -min 100 -max 300 -port in
+SET_OUTPUT_DELAY -clock clk -min 50 -max 500 -port out
+)";
+
+TEST_F(ConventionsTest, EachRuleLiteralAndSdcSideBySide) {
+  const std::string same = "clk:Rising to clk:Rising|";
+  struct Case {
+    const char* name;
+    std::string constraints;
+    bool longest;
+    std::vector<std::string> literal, sdc;
+  };
+  const Case cases[] = {
+      // Input delay: setup 2000 - (60 + 40) = 1900 literal, less the input
+      // delay's 300 under SDC; hold 50 - 10 = 40, plus 100. The output
+      // path r3 > out is listed under SDC only: 2000 - 500 - 130 = 1370,
+      // and for hold 120 - 0 + 50 = 170.
+      {"io setup",
+       "",
+       true,
+       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|-640ps", same + "r2/CK>r3/D|1.460ns"},
+       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|-640ps", same + "r2/CK>r3/D|1.460ns",
+        same + "r3/CK>out|1.370ns"}},
+      {"io hold",
+       "",
+       false,
+       {same + "in>r1/D|40ps", same + "r1/CK>r2/D|590ps", same + "r2/CK>r3/D|390ps"},
+       {same + "in>r1/D|140ps", same + "r1/CK>r2/D|590ps", same + "r2/CK>r3/D|390ps",
+        same + "r3/CK>out|170ps"}},
+      // Two cycles for r1 > r2 (2640 long): the literal rules add the
+      // subdomain's longest arrival after division (1320) to -640, SDC one
+      // period of 2000.
+      {"multicycle",
+       "MULTICYCLE_PATH 2 -from r1/CK -to r2/CK\n",
+       true,
+       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|680ps", same + "r2/CK>r3/D|1.460ns"},
+       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|1.360ns", same + "r2/CK>r3/D|1.460ns",
+        same + "r3/CK>out|1.370ns"}},
+      // -from a clock pin: the literal rules cut the pin out of the graph,
+      // and r2 captures nothing either; SDC cuts the paths r2 launches.
+      {"false from",
+       "FALSE_PATH -from r2/CK\n",
+       true,
+       {same + "in>r1/D|1.900ns"},
+       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|-640ps", same + "r3/CK>out|1.370ns"}},
+      // -to a clock pin alone: the same cut under the literal rules; under
+      // SDC the paths r2 captures.
+      {"false to clock pin",
+       "FALSE_PATH -to r2/CK\n",
+       true,
+       {same + "in>r1/D|1.900ns"},
+       {same + "in>r1/D|1.600ns", same + "r2/CK>r3/D|1.460ns", same + "r3/CK>out|1.370ns"}},
+      // With a source: the literal rules match nothing at a clock pin.
+      {"false from to",
+       "FALSE_PATH -from r1/CK -to r2/CK\n",
+       true,
+       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|-640ps", same + "r2/CK>r3/D|1.460ns"},
+       {same + "in>r1/D|1.600ns", same + "r2/CK>r3/D|1.460ns", same + "r3/CK>out|1.370ns"}},
+      // -to a data pin cuts its checks only; -through a pin what passes it.
+      {"false to data pin",
+       "FALSE_PATH -to r3/D\n",
+       true,
+       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|-640ps"},
+       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|-640ps", same + "r3/CK>out|1.370ns"}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    EXPECT_EQ(analyze(kPipeline + test.constraints, Conventions::Literal, test.longest),
+              test.literal);
+    EXPECT_EQ(analyze(kPipeline + test.constraints, Conventions::Sdc, test.longest), test.sdc);
+  }
+}
+
+TEST_F(ConventionsTest, PathsNoClockEdgeTimesAreUnconstrained) {
+  // A port without IO delay into r1, and two asynchronous clocks.
+  const std::string design = R"(
+POLE ckA None Primary
+POLE ckB None Primary
+POLE in None Primary
+POLE a/CK Rising None
+POLE a/D None None
+POLE a/Q None None
+POLE b/CK Rising None
+POLE b/D None None
+EDGE ckA a/CK Interconnect 0 0
+EDGE ckB b/CK Interconnect 0 0
+EDGE in a/D Interconnect 70 80
+EDGE a/D a/CK SetupHold 10 20
+EDGE a/CK a/Q IOPath 100 100
+EDGE a/Q b/D Interconnect 300 300
+EDGE b/D b/CK SetupHold 10 20
+CREATE_CLOCK ckA -name A -period 1000 -rising 0 -falling 500
+CREATE_CLOCK ckB -name B -period 3000 -rising 0 -falling 1500
+CREATE_CLOCK_GROUPS -asynchronous -group A -group B
+)";
+  EXPECT_EQ(analyze(design, Conventions::Literal, false),
+            (std::vector<std::string>{"A:Rising to B:Rising|a/CK>b/D|390ps",
+                                      "Input to A:Rising|in>a/D|60ps"}));
+  EXPECT_EQ(analyze(design, Conventions::Sdc, false),
+            (std::vector<std::string>{"A:Rising to B:Rising|a/CK>b/D|unconstrained",
+                                      "Input to A:Rising|in>a/D|unconstrained"}));
+  for (Domain* domain : analyzer->getDomainSet()) EXPECT_FALSE(domain->isTimed());
+  _console.clear();
+  analyzer->reportDomains(false);
+  EXPECT_NE(_console.text().find("unconstrained"), std::string::npos) << _console.text();
+  // With a limit they have no slack to compare: nothing is searched.
+  for (const Delay& limit : {Delay(5000), Delay::getMaximum()}) {
+    load(design, Conventions::Sdc);
+    Domain* crossing = analyzer->getDomain("A", "B");
+    ASSERT_NE(crossing, nullptr);
+    crossing->clockAnalyze();
+    crossing->arrivalAnalyze();
+    crossing->requireAnalyze();
+    crossing->searchShortestRoutes(Delay::getMaximum(), limit, 5);
+    std::size_t found = 0;
+    for (Subdomain* subdomain : crossing->getSubdomainSet())
+      found += subdomain->getShortestRouteSet().size();
+    EXPECT_EQ(found, limit == Delay::getMaximum() ? 1u : 0u);
+  }
+}
+
+TEST_F(ConventionsTest, HalfPeriodPathsUseExactDutyFactorsAndTheReportedHoldSlack) {
+  // A clock of 40% duty: rising 0, falling 1600 of 4000. r1 (Rising) into
+  // r2 (Falling), 900 long, 700 short; hold relation -2400.
+  const std::string design = R"(
+POLE clk None Primary
+POLE r1/CK Rising None
+POLE r1/Q None None
+POLE r2/CK Falling None
+POLE r2/D None None
+EDGE clk r1/CK Interconnect 0 0
+EDGE clk r2/CK Interconnect 0 0
+EDGE r1/CK r1/Q IOPath 100 100
+EDGE r1/Q r2/D Interconnect 600 780
+EDGE r2/D r2/CK SetupHold 0 20
+CREATE_CLOCK clk -name clk -period 4000 -rising 0 -falling 1600
+)";
+  const std::string name = "clk:Rising to clk:Falling|r1/CK>r2/D|";
+  EXPECT_EQ(analyze(design, Conventions::Literal, true), std::vector<std::string>{name + "700ps"});
+  // The required period scales the 900 arrival by 100 / 40 = 2 (literal)
+  // or 4000 / 1600 = 2.5 (SDC).
+  EXPECT_EQ(analyzer->getPeriod(analyzer->getMainPole("clk")).getValue(), 1800);
+  EXPECT_EQ(analyze(design, Conventions::Sdc, true), std::vector<std::string>{name + "700ps"});
+  EXPECT_EQ(analyzer->getPeriod(analyzer->getMainPole("clk")).getValue(), 2250);
+  // The hold slack is 700 - (-2400) = 3.100ns either way; the compact
+  // report's first column shows it under SDC only (the literal rules show
+  // the 700 short delay).
+  for (const auto& [conventions, column] :
+       {std::pair{Conventions::Literal, "700ps"}, std::pair{Conventions::Sdc, "3.100ns"}}) {
+    analyze(design, conventions, false);
+    Subdomain* subdomain =
+        analyzer->getDomain("clk", "clk")->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling));
+    ASSERT_NE(subdomain, nullptr);
+    _console.clear();
+    subdomain->reportShortestRoutes(true);
+    EXPECT_NE(_console.text().find("| " + std::string(column) + " |"), std::string::npos)
+        << _console.text();
+  }
+}
+
+TEST_F(ConventionsTest, TheHoldSearchUsesTheSlackItReports) {
+  // The cross_clocks design: literal relations 2.2 ns and 1.2 ns, SDC 200 ps
+  // and -800 ps.
+  std::ifstream file(std::string(MORVA_TEST_DATA) + "/cross_clocks.morva");
+  const std::string design((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+  const std::string name = "clkA:Falling to clkB:Rising|r1/CK>r2/D|";
+  EXPECT_EQ(analyze(design, Conventions::Literal, true),
+            std::vector<std::string>{name + "1.120ns"});
+  EXPECT_EQ(analyze(design, Conventions::Literal, false),
+            std::vector<std::string>{name + "-160ps"});
+  EXPECT_EQ(analyze(design, Conventions::Sdc, true), std::vector<std::string>{name + "-880ps"});
+  EXPECT_EQ(analyze(design, Conventions::Sdc, false), std::vector<std::string>{name + "1.840ns"});
+  // Under a limit of 1.840ns the literal search weighs the path at
+  // 1.040ns + 1.2ns and drops it, although its slack is -160ps; the SDC
+  // search weighs it at its slack and keeps it.
+  EXPECT_EQ(analyze(design, Conventions::Literal, false, 50, Delay(1840)),
+            std::vector<std::string>{});
+  EXPECT_EQ(analyze(design, Conventions::Sdc, false, 50, Delay(1840)),
+            std::vector<std::string>{name + "1.840ns"});
+}
+
+// ---- Random designs under SDC conventions against a brute-force reference ----
+
+// A small random design: clocks of unequal periods, registers on either
+// edge, input and output ports with IO delays, a combinational DAG between
+// them, a multicycle path and a false path. `text` is its archive, and the
+// reference lists every path with its setup and hold slack, computed from
+// every pair of clock edges over the common period.
+class RandomDesign {
+ public:
+  explicit RandomDesign(unsigned seed) : _random(seed) { make(); }
+
+  const std::string& text() const { return _text; }
+  // Every path of one kind as `describe` writes it, sorted.
+  std::vector<std::string> reference(bool longest) const {
+    std::vector<std::string> lines;
+    for (const Path& path : _paths)
+      if (!path.cut)
+        lines.push_back(path.subdomain + "|" + path.source + ">" + path.end + "|" +
+                        Delay(longest ? path.setup : path.hold)._getLabel());
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+  // The `count` worst slacks of one kind per subdomain, sorted.
+  std::vector<std::string> worst(bool longest, std::size_t count) const {
+    std::map<std::string, std::vector<int>> slacks;
+    for (const Path& path : _paths)
+      if (!path.cut) slacks[path.subdomain].push_back(longest ? path.setup : path.hold);
+    std::vector<std::string> lines;
+    for (auto& [subdomain, values] : slacks) {
+      std::sort(values.begin(), values.end());
+      for (std::size_t at = 0; at < std::min(count, values.size()); ++at)
+        lines.push_back(subdomain + "|" + Delay(values[at])._getLabel());
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+
+ private:
+  struct Clock {
+    std::string name;
+    int period, falling;
+  };
+  // A start or end point: its clock, edge and the (min, max) time its
+  // clock arc or IO delay adds.
+  struct Point {
+    std::string name;
+    int clock;
+    bool falling;
+    int minimum, maximum;
+  };
+  struct Arc {
+    int target;
+    int minimum, maximum;
+  };
+  struct Path {
+    std::string subdomain, source, end;
+    int setup, hold;
+    bool cut;
+  };
+
+  int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(_random); }
+
+  void edge(const std::string& from, const std::string& to, const char* purpose, int minimum,
+            int maximum) {
+    _text += "EDGE " + from + " " + to + " " + purpose + " " + std::to_string(minimum) + " " +
+             std::to_string(maximum) + "\n";
+  }
+
+  void make() {
+    const int periods[] = {4000, 5000, 6000, 10000, 12000};
+    const int clocks = pick(1, 3);
+    for (int index = 0; index < clocks; ++index) {
+      const int period = periods[pick(0, 4)];
+      _clocks.push_back({"c" + std::to_string(index), period, period / 10 * pick(3, 6)});
+      _text += "POLE ck" + std::to_string(index) + " None Primary\n";
+    }
+    // Nodes of the data graph: starts (register outputs, inputs), then
+    // gates, then ends (register data pins, outputs), each a pole.
+    const int registers = pick(2, 5);
+    const int inputs = pick(1, 2);
+    const int outputs = pick(1, 2);
+    const int gates = pick(2, 6);
+    std::vector<Point> launches, captures;
+    std::vector<std::string> nodes;
+    for (int index = 0; index < registers; ++index) {
+      const std::string name = "r" + std::to_string(index);
+      const bool falling = pick(0, 3) == 0;
+      const int clock = pick(0, clocks - 1);
+      const int minimum = pick(0, 60);
+      const int maximum = minimum + pick(0, 40);
+      _text += "POLE " + name + "/CK " + (falling ? "Falling" : "Rising") + " None\nPOLE " + name +
+               "/D None None\nPOLE " + name + "/Q None None\n";
+      edge("ck" + std::to_string(clock), name + "/CK", "Interconnect", minimum, maximum);
+      const int hold = pick(0, 30);
+      _checks.push_back({hold, hold + pick(0, 50)});
+      edge(name + "/D", name + "/CK", "SetupHold", _checks.back().first, _checks.back().second);
+      const int clockToOutput = pick(50, 150);
+      _clockToOutput.push_back({clockToOutput, clockToOutput + pick(0, 50)});
+      edge(name + "/CK", name + "/Q", "IOPath", _clockToOutput.back().first,
+           _clockToOutput.back().second);
+      launches.push_back({name, clock, falling, minimum, maximum});
+      captures.push_back({name, clock, falling, minimum, maximum});
+      nodes.push_back(name + "/Q");
+    }
+    for (int index = 0; index < inputs; ++index) {
+      const std::string name = "in" + std::to_string(index);
+      const int clock = pick(0, clocks - 1);
+      const int minimum = pick(0, 500);
+      const int maximum = minimum + pick(0, 800);
+      _text += "POLE " + name + " None Primary\n";
+      _delays += "SET_INPUT_DELAY -clock ck" + std::to_string(clock) + " -min " +
+                 std::to_string(minimum) + " -max " + std::to_string(maximum) + " -port " + name +
+                 "\n";
+      launches.push_back({name, clock, false, minimum, maximum});
+      nodes.push_back(name);
+    }
+    for (int index = 0; index < gates; ++index) {
+      nodes.push_back("g" + std::to_string(index));
+      _text += "POLE " + nodes.back() + " None None\n";
+    }
+    const std::size_t firstEnd = nodes.size();
+    for (int index = 0; index < registers; ++index)
+      nodes.push_back("r" + std::to_string(index) + "/D");
+    for (int index = 0; index < outputs; ++index) {
+      const std::string name = "out" + std::to_string(index);
+      const int clock = pick(0, clocks - 1);
+      const int minimum = pick(-100, 300);
+      const int maximum = minimum + pick(0, 900);
+      _text += "POLE " + name + " None Primary\n";
+      _delays += "SET_OUTPUT_DELAY -clock ck" + std::to_string(clock) + " -min " +
+                 std::to_string(minimum) + " -max " + std::to_string(maximum) + " -port " + name +
+                 "\n";
+      captures.push_back({name, clock, false, minimum, maximum});
+      nodes.push_back(name);
+    }
+    // Arcs only from a node to a later one: a DAG, every end driven once
+    // or twice, every gate driving something later.
+    const std::size_t firstGate = registers + inputs;
+    _arcs.assign(nodes.size(), {});
+    for (std::size_t target = firstGate; target < nodes.size(); ++target) {
+      const std::size_t drivers = target < firstEnd ? pick(1, 2) : pick(1, 2);
+      for (std::size_t count = 0; count < drivers; ++count) {
+        const std::size_t limit = std::min(target, firstEnd) - 1;
+        const std::size_t source = pick(0, static_cast<int>(limit));
+        const bool known = std::any_of(_arcs[source].begin(), _arcs[source].end(),
+                                       [&](const Arc& arc) { return arc.target == int(target); });
+        if (known) continue;
+        const int minimum = pick(10, 400);
+        const int maximum = minimum + pick(0, 1500);
+        _arcs[source].push_back({static_cast<int>(target), minimum, maximum});
+        edge(nodes[source], nodes[target], "Interconnect", minimum, maximum);
+      }
+    }
+    for (int index = 0; index < clocks; ++index)
+      _text += "CREATE_CLOCK ck" + std::to_string(index) + " -name c" + std::to_string(index) +
+               " -period " + std::to_string(_clocks[index].period) + " -rising 0 -falling " +
+               std::to_string(_clocks[index].falling) + "\n";
+    // The IO delays need the ports' edges.
+    _text += _delays;
+    // Exceptions between registers: a multicycle path and a false path in
+    // one of the SDC forms.
+    const int cycles = pick(2, 3);
+    const int fromCycle = pick(0, registers - 1), toCycle = pick(0, registers - 1);
+    _text += "MULTICYCLE_PATH " + std::to_string(cycles) + " -from r" + std::to_string(fromCycle) +
+             "/CK -to r" + std::to_string(toCycle) + "/CK\n";
+    const int form = pick(0, 4);
+    const int fromCut = pick(0, registers - 1), toCut = pick(0, registers - 1);
+    const std::string cutFrom = "r" + std::to_string(fromCut) + "/CK";
+    const std::string cutTo = "r" + std::to_string(toCut);
+    const std::string forms[] = {"-from " + cutFrom, "-to " + cutTo + "/CK", "-to " + cutTo + "/D",
+                                 "-from " + cutFrom + " -to " + cutTo + "/CK", "-from in0"};
+    _text += "FALSE_PATH " + forms[form] + "\n";
+
+    // Every path from every start to every end, depth first.
+    for (std::size_t start = 0; start < launches.size(); ++start) {
+      const bool isRegister = int(start) < registers;
+      std::vector<std::tuple<int, int, int>> stack{{static_cast<int>(start),
+                                                    isRegister ? _clockToOutput[start].first : 0,
+                                                    isRegister ? _clockToOutput[start].second : 0}};
+      while (!stack.empty()) {
+        const auto [node, minimum, maximum] = stack.back();
+        stack.pop_back();
+        if (node >= int(firstEnd)) {
+          const int end = node - int(firstEnd);
+          const bool cut = (form == 0 && isRegister && int(start) == fromCut) ||
+                           ((form == 1 || form == 2) && end == toCut) ||
+                           (form == 3 && isRegister && int(start) == fromCut && end == toCut) ||
+                           (form == 4 && int(start) == registers);
+          const bool multicycle = isRegister && int(start) == fromCycle && end == toCycle;
+          addPath(launches[start], captures[end], end < registers, minimum, maximum,
+                  multicycle ? cycles : 1, cut, end < registers ? _checks[end] : std::pair{0, 0});
+          continue;
+        }
+        for (const Arc& arc : _arcs[node])
+          stack.emplace_back(arc.target, minimum + arc.minimum, maximum + arc.maximum);
+      }
+    }
+  }
+
+  // The slacks of one path from `launch` to `capture` with data delays
+  // (minimum, maximum), against the closest edges over the common period.
+  void addPath(const Point& launch, const Point& capture, bool toRegister, int minimum, int maximum,
+               int cycles, bool cut, std::pair<int, int> check) {
+    const Clock& from = _clocks[launch.clock];
+    const Clock& to = _clocks[capture.clock];
+    const int common = std::gcd(from.period, to.period);
+    const int distance = (capture.falling ? to.falling : 0) - (launch.falling ? from.falling : 0);
+    // The smallest positive distance from a launch edge to a latch edge:
+    // the edges of one clock repeat with its period, so distances between
+    // the two repeat with the gcd; walk them all over the common period.
+    int setup = 0;
+    const long common_period =
+        std::lcm(static_cast<long>(from.period), static_cast<long>(to.period));
+    long best = common_period + 1;
+    for (long launchAt = 0; launchAt < common_period; launchAt += from.period)
+      for (long latchAt = 0; latchAt < 2 * common_period; latchAt += to.period) {
+        const long gap = latchAt + distance + (launch.falling ? 0 : 0) - launchAt;
+        if (gap > 0 && gap < best) best = gap;
+      }
+    setup = static_cast<int>(best);
+    const int hold = setup - common;
+    // A register's clock arc frames the data; a port's IO delay does it
+    // for a port (an output delay is required before the capture edge).
+    const bool outputPort = !toRegister;
+    const int captureEarly = outputPort ? -capture.maximum : capture.minimum;
+    const int captureLate = outputPort ? -capture.minimum : capture.maximum;
+    const int setupSlack =
+        setup + (cycles - 1) * to.period + captureEarly - (launch.maximum + maximum) - check.second;
+    const int holdSlack = (launch.minimum + minimum) - captureLate - check.first - hold;
+    const std::string edge = launch.falling ? "Falling" : "Rising";
+    const std::string latch = capture.falling ? "Falling" : "Rising";
+    const std::string end = toRegister ? capture.name + "/D" : capture.name;
+    _paths.push_back({from.name + ":" + edge + " to " + to.name + ":" + latch,
+                      launch.name.starts_with("in") ? launch.name : launch.name + "/CK", end,
+                      setupSlack, holdSlack, cut});
+  }
+
+  std::mt19937 _random;
+  std::string _text;
+  std::string _delays;
+  std::vector<Clock> _clocks;
+  std::vector<std::pair<int, int>> _checks;
+  std::vector<std::pair<int, int>> _clockToOutput;
+  std::vector<std::vector<Arc>> _arcs;
+  std::vector<Path> _paths;
+};
+
+TEST_F(ConventionsTest, RandomDesignsMatchEveryPathAndEveryEdgePair) {
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    const RandomDesign design(seed);
+    SCOPED_TRACE(testing::Message() << "seed " << seed << "\n" << design.text());
+    for (const bool longest : {true, false}) {
+      ASSERT_EQ(analyze(design.text(), Conventions::Sdc, longest), design.reference(longest));
+      // The N worst of each subdomain are the N worst there are.
+      std::vector<std::string> kept;
+      for (const std::string& line : analyze(design.text(), Conventions::Sdc, longest, 2))
+        kept.push_back(line.substr(0, line.find('|')) + line.substr(line.rfind('|')));
+      std::sort(kept.begin(), kept.end());
+      EXPECT_EQ(kept, design.worst(longest, 2));
+    }
+  }
+}
+
+}  // namespace
