@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <filesystem>
 #include <memory>
 
 namespace MorvaImport {
@@ -59,6 +60,10 @@ FileKind detectKind(const std::string& fileName) {
   if (endsWith(name, ".sdc")) return FileKind::Sdc;
   if (endsWith(name, ".bench")) return FileKind::Bench;
   if (endsWith(name, ".morva")) return FileKind::Archive;
+  // Only regular files are looked into: reading a FIFO or a device would
+  // take what the archive loader is to read (or wait for it).
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(fileName, error)) return FileKind::Archive;
   const std::string word = getFirstWord(fileName);
   if (word == "(DELAYFILE") return FileKind::Sdf;
   if (word == "module") return FileKind::Verilog;

@@ -12,8 +12,8 @@ namespace MorvaImport {
 enum class FileKind { Archive, Verilog, Sdf, Sdc, Bench };
 
 // The kind of an input file: by its extension (.v, .vg, .sdf, .sdc, .bench,
-// each possibly followed by .gz), otherwise by its first word; anything
-// else is an archive.
+// each possibly followed by .gz), otherwise, for a regular file, by its
+// first word; anything else is an archive.
 FileKind detectKind(const std::string& fileName);
 
 struct ImportOptions {

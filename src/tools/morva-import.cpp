@@ -4,6 +4,7 @@
 // the same results as analysing the design files directly.
 
 #include "ImportCli.h"
+#include "OutputFile.h"
 
 #include <ArchiveWriter.h>
 #include <Importer.h>
@@ -14,10 +15,9 @@
 
 #include <zlib.h>
 
-#include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -25,23 +25,33 @@ bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Writes the text to the file, compressed when its name ends in .gz.
-bool writeFile(const std::string& fileName, const std::string& text) {
-  if (endsWith(fileName, ".gz")) {
-    gzFile file = gzopen(fileName.c_str(), "wb");
-    if (!file) return false;
-    const bool written =
-        text.empty() || gzwrite(file, text.data(), static_cast<unsigned>(text.size())) > 0;
-    return gzclose(file) == Z_OK && written;
-  }
-  std::ofstream file(fileName, std::ios::binary);
-  file << text;
-  file.close();
-  return static_cast<bool>(file);
+// The text in the gzip format.
+std::string getGzipped(const std::string& text) {
+  z_stream stream{};
+  if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
+      Z_OK)
+    throw std::runtime_error("cannot compress");
+  std::string compressed(deflateBound(&stream, text.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(compressed.data());
+  stream.avail_out = static_cast<uInt>(compressed.size());
+  const int result = deflate(&stream, Z_FINISH);
+  compressed.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END) throw std::runtime_error("cannot compress");
+  return compressed;
 }
 
 int run(const std::vector<std::string>& inputs, const std::string& output,
         const MorvaImport::ImportOptions& options) {
+  // The output's place is checked before any reading.
+  MorvaTool::OutputFile file;
+  std::string error;
+  if (!file.open(output, error)) {
+    std::cerr << "morva-import: " << error << std::endl;
+    return 2;
+  }
   MorvaImport::Importer importer(options);
   for (const std::string& input : inputs) importer.read(input, MorvaImport::detectKind(input));
   importer.build();
@@ -50,8 +60,9 @@ int run(const std::vector<std::string>& inputs, const std::string& output,
   for (const std::string& input : inputs) text << ' ' << input;
   text << '\n';
   MorvaImport::writeArchive(text);
-  if (!writeFile(output, text.str())) {
-    std::cerr << "morva-import: cannot write " << output << std::endl;
+  file.getStream() << (endsWith(output, ".gz") ? getGzipped(text.str()) : text.str());
+  if (!file.commit(error)) {
+    std::cerr << "morva-import: " << error << std::endl;
     return 2;
   }
   return 0;
