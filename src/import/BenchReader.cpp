@@ -57,8 +57,8 @@ class Bench {
     }
   }
 
-  GraphSpec build() {
-    GraphSpec spec;
+  GraphPlan build() {
+    GraphPlan plan;
     if (_drivers.empty()) error(1, "no INPUT and no gate");
     for (const Gate& gate : _gates) _gateOf.emplace(gate.output, &gate);
     for (const auto& [signal, line] : _outputs)
@@ -77,46 +77,46 @@ class Bench {
       if (_drivers.count(_options.clock))
         error(_drivers.at(_options.clock),
               "a signal is named like the clock port \"" + _options.clock + "\"");
-      clock = spec.addPole(_options.clock);
-      spec.getPole(clock).primary = true;
-      spec.addClock({clock, _options.clock, _options.period, 0, _options.period / 2});
+      clock = plan.addPole(_options.clock);
+      plan.getPole(clock).primary = true;
+      plan.addClock({clock, _options.clock, _options.period, 0, _options.period / 2});
     }
-    for (const std::string& input : _inputs) spec.getPole(spec.addPole(input)).primary = true;
-    for (const auto& [signal, line] : _outputs) spec.getPole(spec.addPole(signal)).primary = true;
+    for (const std::string& input : _inputs) plan.getPole(plan.addPole(input)).primary = true;
+    for (const auto& [signal, line] : _outputs) plan.getPole(plan.addPole(signal)).primary = true;
     // The pole that drives each signal.
-    const auto driverOf = [this, &spec](const std::string& signal) {
+    const auto driverOf = [this, &plan](const std::string& signal) {
       const Gate* gate = _gateOf.count(signal) ? _gateOf.at(signal) : nullptr;
-      if (!gate) return spec.findPole(signal);
-      return spec.addPole(signal + (gate->kind == "DFF" ? "/Q" : "/Y"));
+      if (!gate) return plan.findPole(signal);
+      return plan.addPole(signal + (gate->kind == "DFF" ? "/Q" : "/Y"));
     };
     for (const Gate& gate : _gates) {
       const Bounds delay{getDelay(fanout[gate.output]), getDelay(fanout[gate.output])};
       if (gate.kind == "DFF") {
-        const int data = spec.addPole(gate.output + "/D");
-        const int pin = spec.addPole(gate.output + "/CK");
-        spec.getPole(pin).mode = 'r';
-        const int output = spec.addPole(gate.output + "/Q");
-        spec.addArc(clock, pin, Morva::Purpose::Interconnect);
-        spec.addArc(data, pin, Morva::Purpose::SetupHold);
-        spec.addArc(pin, output, Morva::Purpose::IOPath).bounds = delay;
+        const int data = plan.addPole(gate.output + "/D");
+        const int pin = plan.addPole(gate.output + "/CK");
+        plan.getPole(pin).mode = 'r';
+        const int output = plan.addPole(gate.output + "/Q");
+        plan.addArc(clock, pin, Morva::Purpose::Interconnect);
+        plan.addArc(data, pin, Morva::Purpose::SetupHold);
+        plan.addArc(pin, output, Morva::Purpose::IOPath).bounds = delay;
         continue;
       }
       std::vector<int> pins;
       for (std::size_t i = 0; i < gate.inputs.size(); ++i)
-        pins.push_back(spec.addPole(gate.output + "/A" + std::to_string(i)));
-      const int output = spec.addPole(gate.output + "/Y");
-      for (int pin : pins) spec.addArc(pin, output, Morva::Purpose::IOPath).bounds = delay;
+        pins.push_back(plan.addPole(gate.output + "/A" + std::to_string(i)));
+      const int output = plan.addPole(gate.output + "/Y");
+      for (int pin : pins) plan.addArc(pin, output, Morva::Purpose::IOPath).bounds = delay;
     }
     for (const Gate& gate : _gates)
       for (std::size_t i = 0; i < gate.inputs.size(); ++i) {
         const std::string pin =
             gate.output + (gate.kind == "DFF" ? "/D" : "/A" + std::to_string(i));
-        spec.addArc(driverOf(gate.inputs[i]), spec.findPole(pin), Morva::Purpose::Interconnect);
+        plan.addArc(driverOf(gate.inputs[i]), plan.findPole(pin), Morva::Purpose::Interconnect);
       }
     for (const auto& [signal, line] : _outputs)
       if (!_inputSet.count(signal))
-        spec.addArc(driverOf(signal), spec.findPole(signal), Morva::Purpose::Interconnect);
-    return spec;
+        plan.addArc(driverOf(signal), plan.findPole(signal), Morva::Purpose::Interconnect);
+    return plan;
   }
 
  private:
@@ -203,7 +203,7 @@ class Bench {
 
 }  // namespace
 
-GraphSpec readBench(const std::string& fileName, const std::string& text,
+GraphPlan readBench(const std::string& fileName, const std::string& text,
                     const BenchOptions& options) {
   Bench bench(fileName, options);
   bench.parse(text);

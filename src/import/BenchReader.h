@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GraphSpec.h"
+#include "GraphPlan.h"
 
 #include <string>
 
@@ -22,7 +22,7 @@ struct BenchOptions {
 // NAND, OR, NOR, XOR, XNOR, NOT, BUF) into poles and edges: a gate driving
 // signal S is the instance S with input pins A0, A1, ... and output pin Y;
 // a flip-flop has the pins D, CK and Q.
-GraphSpec readBench(const std::string& fileName, const std::string& text,
+GraphPlan readBench(const std::string& fileName, const std::string& text,
                     const BenchOptions& options);
 
 }  // namespace MorvaImport

@@ -16,7 +16,7 @@ class Builder {
  public:
   Builder(const FlatNetlist& netlist, const SdfData& sdf) : _netlist(netlist), _sdf(sdf) {}
 
-  GraphSpec run() {
+  GraphPlan run() {
     learnDirections();
     addPoles();
     addNets();
@@ -36,7 +36,7 @@ class Builder {
       warn({_netlist.instances.empty() ? "" : _netlist.instances.front().file, 0,
             std::to_string(_unknownDirections) +
                 " cell pins have no direction in the SDF; they are taken as inputs"});
-    return std::move(_spec);
+    return std::move(_plan);
   }
 
  private:
@@ -88,11 +88,11 @@ class Builder {
 
   void addPoles() {
     for (const FlatPort& port : _netlist.ports)
-      _spec.getPole(_spec.addPole(port.name)).primary = true;
+      _plan.getPole(_plan.addPole(port.name)).primary = true;
     for (const FlatInstance& instance : _netlist.instances) {
       _instances.emplace(instance.name, &instance);
       for (const FlatPin& pin : instance.pins)
-        _spec.addPole(instance.name + _sdf.divider + pin.pin);
+        _plan.addPole(instance.name + _sdf.divider + pin.pin);
     }
   }
 
@@ -102,7 +102,7 @@ class Builder {
     std::vector<std::vector<int>> drivers(_netlist.netNames.size()),
         loads(_netlist.netNames.size());
     for (const FlatPort& port : _netlist.ports) {
-      const int pole = _spec.findPole(port.name);
+      const int pole = _plan.findPole(port.name);
       if (port.direction != Direction::Output)
         drivers[static_cast<std::size_t>(port.net)].push_back(pole);
       if (port.direction != Direction::Input)
@@ -111,7 +111,7 @@ class Builder {
     for (const FlatInstance& instance : _netlist.instances)
       for (const FlatPin& pin : instance.pins) {
         const std::string name = instance.name + _sdf.divider + pin.pin;
-        const int pole = _spec.findPole(name);
+        const int pole = _plan.findPole(name);
         (getRole(instance, pin.pin, name) == 'o' ? drivers
                                                  : loads)[static_cast<std::size_t>(pin.net)]
             .push_back(pole);
@@ -121,13 +121,13 @@ class Builder {
       for (int driver : drivers[net])
         for (int load : loads[net])
           if (driver != load) {
-            _spec.addArc(driver, load, Morva::Purpose::Interconnect);
-            _netArcs[static_cast<int>(net)].push_back(_spec.getArcs().size() - 1);
+            _plan.addArc(driver, load, Morva::Purpose::Interconnect);
+            _netArcs[static_cast<int>(net)].push_back(_plan.getArcs().size() - 1);
           }
     }
   }
 
-  static void setBounds(GraphSpec::Arc& arc, const SdfEntry& entry) {
+  static void setBounds(GraphPlan::Arc& arc, const SdfEntry& entry) {
     if (entry.increment) {
       arc.bounds.minimum += entry.bounds.minimum;
       arc.bounds.maximum += entry.bounds.maximum;
@@ -142,7 +142,7 @@ class Builder {
   }
 
   int findPin(const SdfEntry& entry, const std::string& name) {
-    const int pole = _spec.findPole(name);
+    const int pole = _plan.findPole(name);
     if (pole < 0)
       warn({entry.place.file, entry.place.line,
             "no pin or port \"" + name + "\" in the netlist; entry ignored"});
@@ -152,7 +152,7 @@ class Builder {
   // The pole of a cell's pin, made when the netlist leaves the pin
   // unconnected; -1 when the instance is unknown.
   int findCellPin(const SdfEntry& entry, const std::string& prefix, const std::string& pin) {
-    return hasInstance(entry, prefix) ? _spec.addPole(prefix + pin) : -1;
+    return hasInstance(entry, prefix) ? _plan.addPole(prefix + pin) : -1;
   }
 
   bool hasInstance(const SdfEntry& entry, const std::string& prefix) {
@@ -168,19 +168,19 @@ class Builder {
       case Kind::IOPath: {
         const int from = findCellPin(entry, prefix, entry.from);
         const int to = from < 0 ? -1 : findCellPin(entry, prefix, entry.to);
-        if (to >= 0 && from != to) setBounds(_spec.addArc(from, to, Morva::Purpose::IOPath), entry);
+        if (to >= 0 && from != to) setBounds(_plan.addArc(from, to, Morva::Purpose::IOPath), entry);
         break;
       }
       case Kind::Interconnect: {
         const int from = findPin(entry, entry.from);
         const int to = from < 0 ? -1 : findPin(entry, entry.to);
         if (to >= 0 && from != to)
-          setBounds(_spec.addArc(from, to, Morva::Purpose::Interconnect), entry);
+          setBounds(_plan.addArc(from, to, Morva::Purpose::Interconnect), entry);
         break;
       }
       case Kind::Port: {
         const int to = findPin(entry, entry.to);
-        for (GraphSpec::Arc& arc : _spec.getArcs())
+        for (GraphPlan::Arc& arc : _plan.getArcs())
           if (to >= 0 && arc.target == to && arc.purpose == Morva::Purpose::Interconnect)
             setBounds(arc, entry);
         break;
@@ -192,13 +192,13 @@ class Builder {
                 "no net \"" + entry.to + "\" in the netlist; entry ignored"});
           break;
         }
-        for (std::size_t arc : _netArcs[net->second]) setBounds(_spec.getArcs()[arc], entry);
+        for (std::size_t arc : _netArcs[net->second]) setBounds(_plan.getArcs()[arc], entry);
         break;
       }
       case Kind::Device: {
         if (!hasInstance(entry, prefix)) break;
-        for (GraphSpec::Arc& arc : _spec.getArcs()) {
-          const std::string& target = _spec.getPoles()[static_cast<std::size_t>(arc.target)].name;
+        for (GraphPlan::Arc& arc : _plan.getArcs()) {
+          const std::string& target = _plan.getPoles()[static_cast<std::size_t>(arc.target)].name;
           const bool ofCell = target.size() > prefix.size() &&
                               target.compare(0, prefix.size(), prefix) == 0 &&
                               target.find(_sdf.divider, prefix.size()) == std::string::npos;
@@ -219,15 +219,15 @@ class Builder {
     const int data = findCellPin(entry, prefix, entry.from);
     const int clock = data < 0 ? -1 : findCellPin(entry, prefix, entry.to);
     if (clock < 0 || data == clock) return;
-    GraphSpec::Pole& pole = _spec.getPole(clock);
+    GraphPlan::Pole& pole = _plan.getPole(clock);
     const char mode = entry.clockEdge ? entry.clockEdge : 'r';
     if (!pole.mode)
       pole.mode = mode;
     else if (pole.mode != mode)
       warn({entry.place.file, entry.place.line,
             "checks at \"" + pole.name + "\" on both clock edges; the first one read is kept"});
-    GraphSpec::Arc& arc =
-        _spec.addArc(data, clock,
+    GraphPlan::Arc& arc =
+        _plan.addArc(data, clock,
                      entry.kind == Kind::SetupHold ? Morva::Purpose::SetupHold
                                                    : Morva::Purpose::RecoveryRemoval);
     // A check given on one side only has 0 on the other.
@@ -243,7 +243,7 @@ class Builder {
 
   const FlatNetlist& _netlist;
   const SdfData& _sdf;
-  GraphSpec _spec;
+  GraphPlan _plan;
   std::unordered_map<std::string, std::unordered_map<std::string, char>> _roles;
   std::unordered_map<std::string, char> _pinRoles;
   std::unordered_map<std::string, const FlatInstance*> _instances;
@@ -253,7 +253,7 @@ class Builder {
 
 }  // namespace
 
-GraphSpec buildDesign(const FlatNetlist& netlist, const SdfData& sdf) {
+GraphPlan buildDesign(const FlatNetlist& netlist, const SdfData& sdf) {
   return Builder(netlist, sdf).run();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GraphSpec.h"
+#include "GraphPlan.h"
 #include "Netlist.h"
 #include "SdfData.h"
 
@@ -11,6 +11,6 @@ namespace MorvaImport {
 // entries are IOPath edges, nets and INTERCONNECT entries Interconnect
 // edges, and timing checks SetupHold or RecoveryRemoval edges into the dual
 // pole of the clock pin, which takes the Mode of the check's clock edge.
-GraphSpec buildDesign(const FlatNetlist& netlist, const SdfData& sdf);
+GraphPlan buildDesign(const FlatNetlist& netlist, const SdfData& sdf);
 
 }  // namespace MorvaImport

@@ -102,7 +102,7 @@ void Importer::build() {
     fail(kSource, "build", _verilogFiles.front(), 0, "no module in the Verilog files");
   if (!_verilogFiles.empty())
     buildDesign(flatten(_netlist, _options.top, _sdf.divider), _sdf).commit();
-  for (const GraphSpec& bench : _benches) bench.commit();
+  for (const GraphPlan& bench : _benches) bench.commit();
 }
 
 }  // namespace MorvaImport

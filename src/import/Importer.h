@@ -42,7 +42,7 @@ class Importer {
   SdfData _sdf;
   std::vector<std::string> _verilogFiles;
   std::vector<std::string> _sdfFiles;
-  std::vector<GraphSpec> _benches;
+  std::vector<GraphPlan> _benches;
 };
 
 }  // namespace MorvaImport

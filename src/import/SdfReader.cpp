@@ -262,7 +262,7 @@ class Interpreter {
     return instance.empty() || instance == "*" ? name : instance + _data.divider + name;
   }
 
-  // A port specification: a name, or "(posedge NAME)" / "(negedge NAME)",
+  // A port: a name, or "(posedge NAME)" / "(negedge NAME)",
   // possibly under "(COND expression ...)" in a timing check.
   std::string getPort(int node, char& edge) const {
     edge = 0;

@@ -16,7 +16,7 @@ namespace MorvaImport {
 // analyzer in one go by `commit`: the poles first (each clock pole followed
 // by its dual pole, as the archive loader makes them), then the edges, then
 // the clocks. Control edges end at the dual pole of their target's name.
-class GraphSpec {
+class GraphPlan {
  public:
   struct Pole {
     std::string name;

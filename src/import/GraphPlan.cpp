@@ -1,4 +1,4 @@
-#include "GraphSpec.h"
+#include "GraphPlan.h"
 
 #include <Morva/Analyzer.h>
 #include <Morva/Edge.h>
@@ -11,7 +11,7 @@ namespace MorvaImport {
 
 namespace {
 
-constexpr const char* kSource = "import/GraphSpec";
+constexpr const char* kSource = "import/GraphPlan";
 
 Morva::Delay toDelay(long long value) {
   // Delays beyond a few milliseconds are beyond what the codes allow.
@@ -22,35 +22,35 @@ Morva::Delay toDelay(long long value) {
 
 }  // namespace
 
-int GraphSpec::addPole(const std::string& name) {
+int GraphPlan::addPole(const std::string& name) {
   const auto [found, added] = _poleIndex.emplace(name, static_cast<int>(_poles.size()));
   if (added) _poles.push_back(Pole{name, false, 0});
   return found->second;
 }
 
-int GraphSpec::findPole(const std::string& name) const {
+int GraphPlan::findPole(const std::string& name) const {
   const auto found = _poleIndex.find(name);
   return found == _poleIndex.end() ? -1 : found->second;
 }
 
-GraphSpec::Arc& GraphSpec::addArc(int source, int target, Morva::Purpose::Code purpose) {
+GraphPlan::Arc& GraphPlan::addArc(int source, int target, Morva::Purpose::Code purpose) {
   const auto [found, added] =
       _arcIndex.emplace(std::make_tuple(source, target, static_cast<int>(purpose)), _arcs.size());
   if (added) _arcs.push_back(Arc{source, target, purpose, {}, false, 0});
   return _arcs[found->second];
 }
 
-void GraphSpec::commit() const {
+void GraphPlan::commit() const {
   std::vector<Morva::Pole*> mains;
   std::vector<Morva::Pole*> duals(_poles.size(), nullptr);
   mains.reserve(_poles.size());
   for (std::size_t i = 0; i < _poles.size(); ++i) {
-    const Pole& spec = _poles[i];
-    Morva::Pole* pole = Morva::Pole::createMain(spec.name);
-    if (spec.mode)
-      pole->setMode(Morva::Mode(spec.mode == 'r' ? Morva::Mode::Rising : Morva::Mode::Falling));
-    if (spec.primary) pole->setType(Morva::Type(Morva::Type::Primary));
-    if (spec.mode) duals[i] = Morva::Pole::createDual(spec.name);
+    const Pole& plan = _poles[i];
+    Morva::Pole* pole = Morva::Pole::createMain(plan.name);
+    if (plan.mode)
+      pole->setMode(Morva::Mode(plan.mode == 'r' ? Morva::Mode::Rising : Morva::Mode::Falling));
+    if (plan.primary) pole->setType(Morva::Type(Morva::Type::Primary));
+    if (plan.mode) duals[i] = Morva::Pole::createDual(plan.name);
     mains.push_back(pole);
   }
   for (const Arc& arc : _arcs) {
