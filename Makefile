@@ -21,7 +21,8 @@ FUZZ_CXX ?= clang++-16
 FUZZ_PACKAGES := clang-16 libclang-rt-16-dev
 
 # `make bench`: the stage benchmark (bench/morva-bench) on generated designs
-# of 10^4, 10^5 and 10^6 edges, in an optimised build of its own. Other
+# of 10^4, 10^5 and 10^6 edges, then the reading speed of the design readers
+# (bench/ImportBench), in an optimised build of its own. Other
 # sizes or runs: make bench BENCH_ARGS="--sizes 20000,200000 --repetitions 5".
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
@@ -92,8 +93,9 @@ $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVA_TESTS=OFF -DMORVA_BENCH=ON
 
 bench: $(BENCH_BUILD)/build.ninja
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morva-bench morva-gen morva
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morva-bench morva-gen morva ImportBench
 	$(BENCH_BUILD)/bench/morva-bench $(BENCH_ARGS)
+	$(BENCH_BUILD)/bench/ImportBench
 
 # `make mutate`: mutation testing of src/lib and src/host (tests/mutate.py)
 # in a build of its own: MUTANTS mutants drawn with SEED, or MUTANTS=all.

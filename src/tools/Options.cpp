@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "ImportCli.h"
+
 #include <CLI/CLI.hpp>
 
 #include <string>
@@ -35,8 +37,11 @@ int parseOptions(int argc, char** argv, Options& options) {
   long long limit = 0;
   long long margin = 0;
   app.add_option("ARCHIVE", options.archives,
-                 "Archive files, loaded in the order given (- for standard input)")
+                 "Archive files, loaded in the order given (- for standard input), and design "
+                 "files (.v with its .sdf, .bench), read and built first")
       ->required();
+  ImportCli importCli;
+  importCli.addTo(app);
   app.add_flag("-c,--compact", options.compact, "Print the compact forms of the reports");
   app.add_option("-n,--count", options.count, "Paths kept per subdomain and kind")
       ->check(CLI::Range(1UL, 1000000000UL))
@@ -102,6 +107,7 @@ int parseOptions(int argc, char** argv, Options& options) {
     return app.exit(error) == 0 ? Success : Failure;
   }
   options.conventions = *Morva::findConventions(conventions);
+  options.importOptions = importCli.getOptions();
   if (limitOption->count() > 0) options.limit = Morva::Delay(static_cast<int>(limit));
   if (marginOption->count() > 0) options.margin = Morva::Delay(static_cast<int>(margin));
   return -1;

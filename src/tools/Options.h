@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Importer.h>
 #include <Morva/Conventions.h>
 #include <Morva/Delay.h>
 
@@ -37,6 +38,8 @@ struct Options {
   // Lines that an archive's loader rejected or misread are reported either
   // way; only without this option do they make the run fail.
   bool lenient = false;
+  // How design files (Verilog, SDF, .bench) among the inputs are read.
+  MorvaImport::ImportOptions importOptions;
 
   bool searchesLongest() const { return !noRoutes && !holdOnly; }
   bool searchesShortest() const { return !noRoutes && !setupOnly; }

@@ -16,6 +16,8 @@
 #include "Summary.h"
 #include "Verdict.h"
 
+#include <Importer.h>
+#include <Message.h>
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
@@ -88,6 +90,10 @@ class Run {
   template <class Step>
   bool attempt(const std::string& what, Step step);
   // Loads one archive, its lines' problems reported with their place.
+  // Like attempt, for design files: a read error is reported at the file
+  // and line it names.
+  template <class Step>
+  bool importDesign(const std::string& what, Step step);
   bool load(const std::string& archive);
   bool hasInputProblems() const;
   void fail(const std::string& what, const std::string& message);
@@ -116,6 +122,8 @@ std::optional<std::string> Run::getFailure(Step step) {
   try {
     step();
     return std::nullopt;
+  } catch (const MorvaImport::ReadError&) {
+    throw;  // design files: reported at their file and line by importDesign
   } catch (const Orvek::Exception& error) {
     return error.getMessage() + " (at " + error.getLocation() + ")";
   } catch (const std::exception& error) {
@@ -128,6 +136,17 @@ bool Run::attempt(const std::string& what, Step step) {
   const std::optional<std::string> failure = getFailure(step);
   if (failure) fail(what, *failure);
   return !failure;
+}
+
+template <class Step>
+bool Run::importDesign(const std::string& what, Step step) {
+  try {
+    return attempt(what, step);
+  } catch (const MorvaImport::ReadError& error) {
+    const MorvaImport::Message& message = error.getRecord();
+    fail(message.getPlace().empty() ? what : message.getPlace(), message.text);
+    return false;
+  }
 }
 
 bool Run::load(const std::string& archive) {
@@ -258,7 +277,21 @@ int Run::executeSteps() {
     fail("HTML output", error);
     return _status;
   }
-  for (const std::string& archive : _options.archives)
+  // Design files are read and built first; the archives may then add to them.
+  std::vector<std::string> archives;
+  MorvaImport::Importer importer(_options.importOptions);
+  for (const std::string& file : _options.archives) {
+    const MorvaImport::FileKind kind =
+        file == "-" ? MorvaImport::FileKind::Archive : MorvaImport::detectKind(file);
+    if (kind == MorvaImport::FileKind::Archive)
+      archives.push_back(file);
+    else if (!importDesign(file, [&] { importer.read(file, kind); }) || !isWritable())
+      return _status;
+  }
+  if (!importer.isEmpty() &&
+      (!importDesign("design", [&importer] { importer.build(); }) || !isWritable()))
+    return _status;
+  for (const std::string& archive : archives)
     if (!load(archive) || !isWritable()) return _status;
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
   if (!analyze() || !isWritable()) return _status;

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "BenchReader.h"
+#include "Netlist.h"
+#include "SdfData.h"
+
+#include <string>
+#include <vector>
+
+namespace MorvaImport {
+
+enum class FileKind { Archive, Verilog, Sdf, Sdc, Bench };
+
+// The kind of an input file: by its extension (.v, .vg, .sdf, .sdc, .bench,
+// each possibly followed by .gz), otherwise, for a regular file, by its
+// first word; anything else is an archive.
+FileKind detectKind(const std::string& fileName);
+
+struct ImportOptions {
+  std::string top;  // the top module; empty to find it
+  Corner corner = Corner::MinMax;
+  BenchOptions bench;
+};
+
+// Reads design files and builds them into the analyzer: the Verilog
+// netlist with its SDF delays as one design, each `.bench` netlist as
+// another.
+class Importer {
+ public:
+  explicit Importer(const ImportOptions& options) : _options(options) {}
+
+  // Reads one file of the given kind (not an archive); raises a read error
+  // on a problem.
+  void read(const std::string& fileName, FileKind kind);
+  bool isEmpty() const { return _verilogFiles.empty() && _sdfFiles.empty() && _benches.empty(); }
+  // Creates the designs read in the analyzer.
+  void build();
+
+ private:
+  const ImportOptions& _options;
+  Netlist _netlist;
+  SdfData _sdf;
+  std::vector<std::string> _verilogFiles;
+  std::vector<std::string> _sdfFiles;
+  std::vector<GraphPlan> _benches;
+};
+
+}  // namespace MorvaImport
