@@ -5,6 +5,7 @@
 #include "SdfData.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace MorvaImport {
@@ -27,7 +28,7 @@ struct ImportOptions {
 // another.
 class Importer {
  public:
-  explicit Importer(const ImportOptions& options) : _options(options) {}
+  explicit Importer(ImportOptions options) : _options(std::move(options)) {}
 
   // Reads one file of the given kind (not an archive); raises a read error
   // on a problem.
@@ -37,7 +38,8 @@ class Importer {
   void build();
 
  private:
-  const ImportOptions& _options;
+  // A copy: callers may hand a temporary.
+  const ImportOptions _options;
   Netlist _netlist;
   SdfData _sdf;
   std::vector<std::string> _verilogFiles;
