@@ -157,15 +157,8 @@ TEST_F(ImportTest, TypicalCornerTakesTheTypicalFields) {
   EXPECT_EQ(edge->getMaximumDelay().getValue(), 50);
 }
 
-const char* kRegisters = R"(module pipe (clk, rn, d, q);
-  input clk, rn, d;
-  output q;
-  wire q1, n;
-  DFFR r1 (.CK(clk), .RN(rn), .D(d), .Q(q1));
-  INV u1 (.A(q1), .Y(n));
-  DFFR r2 (.CK(clk), .RN(rn), .D(n), .Q(q));
-endmodule
-)";
+// The netlist of examples/import: two registers and an inverter.
+const std::string kRegisters = std::string(MORVA_EXAMPLES) + "/import/pipe.v";
 
 const char* kRegisterDelays = R"((DELAYFILE (TIMESCALE 1ps)
  (CELL (CELLTYPE "DFFR") (INSTANCE *)
@@ -180,7 +173,7 @@ TEST_F(ImportTest, TimingChecksMakeRegisters) {
   const TempDir folder("import");
   const std::string delays = folder.writeFile("pipe.sdf", kRegisterDelays);
   Support::ConsoleCapture console;
-  import({folder.writeFile("pipe.v", kRegisters), delays});
+  import({kRegisters, delays});
   for (const char* clock : {"r1/CK", "r2/CK"}) {
     EXPECT_EQ(Morva::analyzer->getMainPole(clock)->getMode().getCode(), Morva::Mode::Falling)
         << clock;
@@ -444,7 +437,7 @@ TEST_F(ImportTest, TruncatedFilesNeverCrash) {
 TEST_F(ImportTest, ArchiveWrittenGivesTheSameGraph) {
   const TempDir folder("import");
   Support::ConsoleCapture console;
-  import({folder.writeFile("pipe.v", kRegisters), folder.writeFile("pipe.sdf", kRegisterDelays)});
+  import({kRegisters, folder.writeFile("pipe.sdf", kRegisterDelays)});
   Morva::analyzer->createClock(Morva::analyzer->getMainPole("clk"), "clk", 1000, 0, 500);
   std::ostringstream first;
   MorvaImport::writeArchive(first);
