@@ -1348,9 +1348,11 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const
   return result;
 }
 
+// An edge keeps the least slack it is given, so the poles may come in any
+// order: the table is walked as it stands, not sorted by creation.
 void Scanner::tagSlacks() {
   const Mask constrainedMask = analyzer->getMaxdelayPathMask() | analyzer->getMulticyclePathMask();
-  for (const auto& [pole, arrivals] : _arrivalMap) {
+  _arrivalMap.visitUnordered([&](Pole* pole, const TimingMap& arrivals) {
     for (Edge* edge : pole->getOutgoingEdgeSet()) {
       Delay best = Delay::getMaximum();
       for (const auto& [key, timing] : arrivals) {
@@ -1372,7 +1374,7 @@ void Scanner::tagSlacks() {
         edge->setSlack(best);
       }
     }
-  }
+  });
 }
 
 // ---- Route search ----------------------------------------------------------------
