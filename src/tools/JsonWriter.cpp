@@ -1,5 +1,6 @@
 #include "JsonWriter.h"
 
+#include "JsonText.h"
 #include "Reports.h"
 #include "Verdict.h"
 
@@ -10,6 +11,8 @@
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
 
+#include <sstream>
+
 namespace MorvaTool {
 
 namespace {
@@ -17,22 +20,33 @@ namespace {
 using json = nlohmann::ordered_json;
 
 // A delay is its number of picoseconds, or the name of its code.
-json getDelay(const Morva::Delay& delay) {
-  if (delay == Morva::Delay::getUndefined()) return "undefined";
-  if (delay == Morva::Delay::getMinimum()) return "minimum";
-  if (delay == Morva::Delay::getMaximum()) return "maximum";
-  return delay.getValue();
+template <class Out>
+void writeDelay(Out& out, const Morva::Delay& delay) {
+  if (delay == Morva::Delay::getUndefined())
+    out.value("undefined");
+  else if (delay == Morva::Delay::getMinimum())
+    out.value("minimum");
+  else if (delay == Morva::Delay::getMaximum())
+    out.value("maximum");
+  else
+    out.value(delay.getValue());
 }
 
 // A frequency is its number of hertz, or null where it is not known.
-json getFrequency(const Morva::Frequency& frequency) {
-  if (frequency == Morva::Frequency::getUndefined()) return nullptr;
-  return static_cast<unsigned long>(frequency);
+template <class Out>
+void writeFrequency(Out& out, const Morva::Frequency& frequency) {
+  if (frequency == Morva::Frequency::getUndefined())
+    out.null();
+  else
+    out.value(static_cast<unsigned long>(frequency));
 }
 
-json getName(const Morva::Pole* root) {
-  if (!root) return nullptr;
-  return root->getReportName();
+template <class Out>
+void writeName(Out& out, const Morva::Pole* root) {
+  if (root)
+    out.value(root->getReportName());
+  else
+    out.null();
 }
 
 // The note of the full route report.
@@ -53,139 +67,275 @@ std::string getNote(const Morva::Route& route) {
   return "";
 }
 
-json getEdge(const Morva::Edge& edge, bool longest, const Options& options) {
-  json result = {{"source", edge.getSource()->getName()},
-                 {"target", edge.getTarget()->getName()},
-                 {"purpose", edge.getPurpose().getName()},
-                 {"minimum", getDelay(edge.getMinimumDelay())},
-                 {"maximum", getDelay(edge.getMaximumDelay())},
-                 {"delay", getDelay(longest ? edge.getMaximumDelay() : edge.getMinimumDelay())}};
-  if (options.tagSlacks) result["slack"] = getDelay(edge.getSlack());
-  if (options.tagSlacks && options.weights) result["weight"] = edge.getWeight();
-  return result;
+template <class Out>
+void writeEdge(Out& out, const Morva::Edge& edge, bool longest, const Options& options) {
+  out.beginObject();
+  out.key("source");
+  out.value(edge.getSource()->getName());
+  out.key("target");
+  out.value(edge.getTarget()->getName());
+  out.key("purpose");
+  out.value(edge.getPurpose().getName());
+  out.key("minimum");
+  writeDelay(out, edge.getMinimumDelay());
+  out.key("maximum");
+  writeDelay(out, edge.getMaximumDelay());
+  out.key("delay");
+  writeDelay(out, longest ? edge.getMaximumDelay() : edge.getMinimumDelay());
+  if (options.tagSlacks) {
+    out.key("slack");
+    writeDelay(out, edge.getSlack());
+  }
+  if (options.tagSlacks && options.weights) {
+    out.key("weight");
+    out.value(edge.getWeight());
+  }
+  out.end();
 }
 
-json getRoute(const Morva::Route& route, const Options& options) {
+template <class Out>
+void writeRoute(Out& out, const Morva::Route& route, const Options& options) {
   // Target and check value as the full route report shows them: a register
   // is named by its data pin, with the setup or hold time of its check arc.
   const Morva::Edge* last = route.getEdgeList().back();
   const bool check = route.getTarget()->isDual();
-  json edges = json::array();
-  for (const Morva::Edge* edge : route.getEdgeList())
-    edges.push_back(getEdge(*edge, route.isLongest(), options));
   const bool timed = route.getSubdomain()->getDomain()->isTimed();
-  json result = {{"source", route.getSource()->getName()},
-                 {"target", check ? last->getSource()->getName() : route.getTarget()->getName()},
-                 {"slack", timed ? getDelay(route.getSlack()) : json(nullptr)},
-                 {"adjustedDelay", getDelay(route.getAdjustedDelay())},
-                 {"dataDelay", getDelay(route.getDataDelay())},
-                 {"skew", getDelay(route.getSkew())},
-                 {"launchClockDelay", getDelay(route.getLaunchDelay())},
-                 {"latchClockDelay", getDelay(route.getLatchDelay())},
-                 {"check", check ? getDelay(route.isLongest() ? last->getMaximumDelay()
-                                                              : last->getMinimumDelay())
-                                 : json(nullptr)},
-                 {"depth", route.getDepth()},
-                 {"note", getNote(route)},
-                 {"edges", edges}};
-  if (!timed) result["constrained"] = false;
-  return result;
+  out.beginObject();
+  out.key("source");
+  out.value(route.getSource()->getName());
+  out.key("target");
+  out.value(check ? last->getSource()->getName() : route.getTarget()->getName());
+  out.key("slack");
+  if (timed)
+    writeDelay(out, route.getSlack());
+  else
+    out.null();
+  out.key("adjustedDelay");
+  writeDelay(out, route.getAdjustedDelay());
+  out.key("dataDelay");
+  writeDelay(out, route.getDataDelay());
+  out.key("skew");
+  writeDelay(out, route.getSkew());
+  out.key("launchClockDelay");
+  writeDelay(out, route.getLaunchDelay());
+  out.key("latchClockDelay");
+  writeDelay(out, route.getLatchDelay());
+  out.key("check");
+  if (check)
+    writeDelay(out, route.isLongest() ? last->getMaximumDelay() : last->getMinimumDelay());
+  else
+    out.null();
+  out.key("depth");
+  out.value(route.getDepth());
+  out.key("note");
+  out.value(getNote(route));
+  out.key("edges");
+  out.beginArray();
+  for (const Morva::Edge* edge : route.getEdgeList())
+    writeEdge(out, *edge, route.isLongest(), options);
+  out.end();
+  if (!timed) {
+    out.key("constrained");
+    out.value(false);
+  }
+  out.end();
 }
 
-json getRouteArray(const Morva::Subdomain& subdomain, bool longest, const Options& options) {
-  json routes = json::array();
+template <class Out>
+void writeRoutes(Out& out, const Morva::Subdomain& subdomain, bool longest,
+                 const Options& options) {
+  out.beginArray();
   if (longest ? options.searchesLongest() : options.searchesShortest())
     for (const Morva::Route* route : getRoutes(subdomain, longest))
-      routes.push_back(getRoute(*route, options));
-  return routes;
+      writeRoute(out, *route, options);
+  out.end();
 }
 
-json getSubdomain(const Morva::Subdomain& subdomain, const Options& options) {
+// The slack, arrival time and relationship of one kind of a subdomain.
+template <class Out>
+void writeRelation(Out& out, bool timed, const Morva::Delay& slack, const Morva::Delay& arrival,
+                   const Morva::Delay& relationship) {
+  out.beginObject();
+  out.key("slack");
+  if (timed)
+    writeDelay(out, slack);
+  else
+    out.null();
+  out.key("arrivalTime");
+  writeDelay(out, arrival);
+  out.key("relationship");
+  writeDelay(out, relationship);
+  out.end();
+}
+
+template <class Out>
+void writeSubdomain(Out& out, const Morva::Subdomain& subdomain, const Options& options) {
   const Morva::Analyzer& analyzer = *Morva::analyzer;
   Morva::Pole* launchRoot = subdomain.getLaunchRoot();
-  json required = nullptr;
-  json maximum = nullptr;
+  const bool timed = subdomain.getDomain()->isTimed();
+  out.beginObject();
+  out.key("name");
+  out.value(subdomain.getName());
+  out.key("source");
+  out.value(subdomain.getSourceName());
+  out.key("target");
+  out.value(subdomain.getTargetName());
+  out.key("launchEdge");
+  out.value(subdomain.getLaunchMode().getName());
+  out.key("latchEdge");
+  out.value(subdomain.getLatchMode().getName());
   // Only the subdomain that set its pure clock domain's period has
   // frequencies, as in the domain report.
-  if (subdomain.isDecisive() && launchRoot) {
-    const Morva::Delay period = analyzer.getRequiredPeriod(launchRoot);
-    if (period != Morva::Delay::getUndefined()) required = getFrequency(period.getFrequency());
-    maximum = getFrequency(analyzer.getPeriod(launchRoot).getFrequency());
+  const bool decisive = subdomain.isDecisive() && launchRoot;
+  const Morva::Delay period =
+      decisive ? analyzer.getRequiredPeriod(launchRoot) : Morva::Delay::getUndefined();
+  out.key("requiredFrequency");
+  if (period != Morva::Delay::getUndefined())
+    writeFrequency(out, period.getFrequency());
+  else
+    out.null();
+  out.key("maximumFrequency");
+  if (decisive)
+    writeFrequency(out, analyzer.getPeriod(launchRoot).getFrequency());
+  else
+    out.null();
+  out.key("hold");
+  writeRelation(out, timed, getHoldSlack(subdomain), subdomain.getSAT(),
+                subdomain.getHoldRelation());
+  out.key("setup");
+  writeRelation(out, timed, getSetupSlack(subdomain), subdomain.getLAT(),
+                subdomain.getSetupRelation());
+  out.key("longestRoutes");
+  writeRoutes(out, subdomain, true, options);
+  out.key("shortestRoutes");
+  writeRoutes(out, subdomain, false, options);
+  if (!timed) {
+    out.key("constrained");
+    out.value(false);
   }
-  const Morva::Delay shortest = subdomain.getSAT();
-  const Morva::Delay longest = subdomain.getLAT();
-  const Morva::Delay hold = subdomain.getHoldRelation();
-  const Morva::Delay setup = subdomain.getSetupRelation();
-  const bool timed = subdomain.getDomain()->isTimed();
-  json result = {{"name", subdomain.getName()},
-                 {"source", subdomain.getSourceName()},
-                 {"target", subdomain.getTargetName()},
-                 {"launchEdge", subdomain.getLaunchMode().getName()},
-                 {"latchEdge", subdomain.getLatchMode().getName()},
-                 {"requiredFrequency", required},
-                 {"maximumFrequency", maximum},
-                 {"hold",
-                  {{"slack", timed ? getDelay(getHoldSlack(subdomain)) : json(nullptr)},
-                   {"arrivalTime", getDelay(shortest)},
-                   {"relationship", getDelay(hold)}}},
-                 {"setup",
-                  {{"slack", timed ? getDelay(getSetupSlack(subdomain)) : json(nullptr)},
-                   {"arrivalTime", getDelay(longest)},
-                   {"relationship", getDelay(setup)}}},
-                 {"longestRoutes", getRouteArray(subdomain, true, options)},
-                 {"shortestRoutes", getRouteArray(subdomain, false, options)}};
-  if (!timed) result["constrained"] = false;
-  return result;
+  out.end();
 }
 
-json getNegativeSlacks(const Verdict& verdict) {
-  return {{"wns", {{"setup", verdict.setup.worst}, {"hold", verdict.hold.worst}}},
-          {"tns", {{"setup", verdict.setup.total}, {"hold", verdict.hold.total}}}};
+// The worst and total negative slacks, setup and hold, as two members.
+template <class Out>
+void writeNegativeSlacks(Out& out, const Verdict& verdict) {
+  for (const bool worst : {true, false}) {
+    out.key(worst ? "wns" : "tns");
+    out.beginObject();
+    out.key("setup");
+    out.value(worst ? verdict.setup.worst : verdict.setup.total);
+    out.key("hold");
+    out.value(worst ? verdict.hold.worst : verdict.hold.total);
+    out.end();
+  }
+}
+
+template <class Out>
+void writeStrings(Out& out, const std::vector<std::string>& texts) {
+  out.beginArray();
+  for (const std::string& text : texts) out.value(text);
+  out.end();
+}
+
+// The whole document; the members of `tail` (an object) close it.
+template <class Out>
+void writeAnalysis(Out& out, const Options& options, const std::vector<std::string>& notes,
+                   const json& tail) {
+  Verdict total;
+  for (const Morva::Domain* domain : Morva::analyzer->getDomainSet())
+    total.add(getVerdict(*domain, options));
+  out.beginObject();
+  out.key("format");
+  out.value("morva-analysis");
+  out.key("formatVersion");
+  out.value(1);
+  out.key("tool");
+  out.value(std::string("morva ") + MORVA_VERSION);
+  out.key("archives");
+  writeStrings(out, options.archives);
+  out.key("settings");
+  out.beginObject();
+  out.key("longest");
+  out.value(options.searchesLongest());
+  out.key("shortest");
+  out.value(options.searchesShortest());
+  out.key("count");
+  out.value(options.count);
+  out.key("limit");
+  writeDelay(out, options.limit);
+  out.key("margin");
+  writeDelay(out, options.margin);
+  out.key("tagSlacks");
+  out.value(options.tagSlacks);
+  out.key("weights");
+  out.value(options.weights);
+  out.key("conventions");
+  out.value(Morva::getName(options.conventions));
+  out.end();
+  out.key("violations");
+  out.value(countViolations(options));
+  writeNegativeSlacks(out, total);
+  out.key("notes");
+  writeStrings(out, notes);
+  out.key("domains");
+  out.beginArray();
+  for (const Morva::Domain* domain : Morva::analyzer->getDomainSet()) {
+    out.beginObject();
+    out.key("name");
+    out.value(domain->getName());
+    out.key("launchClock");
+    writeName(out, domain->getLaunchRoot());
+    out.key("latchClock");
+    writeName(out, domain->getLatchRoot());
+    out.key("pureClock");
+    out.value(domain->isPureClock());
+    out.key("asynchronous");
+    out.value(domain->isAsynchronous());
+    if (!domain->isTimed()) {
+      out.key("constrained");
+      out.value(false);
+    }
+    writeNegativeSlacks(out, getVerdict(*domain, options));
+    out.key("subdomains");
+    out.beginArray();
+    for (const Morva::Subdomain* subdomain : domain->getSubdomainSet())
+      writeSubdomain(out, *subdomain, options);
+    out.end();
+    out.end();
+  }
+  out.end();
+  for (const auto& [name, member] : tail.items()) {
+    out.key(name);
+    out.value(member);
+  }
+  out.end();
 }
 
 }  // namespace
 
-json getAnalysisJson(const Options& options, const std::vector<std::string>& notes) {
-  json domains = json::array();
-  Verdict total;
-  for (const Morva::Domain* domain : Morva::analyzer->getDomainSet()) {
-    json subdomains = json::array();
-    for (const Morva::Subdomain* subdomain : domain->getSubdomainSet())
-      subdomains.push_back(getSubdomain(*subdomain, options));
-    const Verdict verdict = getVerdict(*domain, options);
-    total.add(verdict);
-    json entry = {{"name", domain->getName()},
-                  {"launchClock", getName(domain->getLaunchRoot())},
-                  {"latchClock", getName(domain->getLatchRoot())},
-                  {"pureClock", domain->isPureClock()},
-                  {"asynchronous", domain->isAsynchronous()}};
-    if (!domain->isTimed()) entry["constrained"] = false;
-    entry.update(getNegativeSlacks(verdict));
-    entry["subdomains"] = subdomains;
-    domains.push_back(entry);
-  }
-  json document = {{"format", "morva-analysis"},
-                   {"formatVersion", 1},
-                   {"tool", std::string("morva ") + MORVA_VERSION},
-                   {"archives", options.archives},
-                   {"settings",
-                    {{"longest", options.searchesLongest()},
-                     {"shortest", options.searchesShortest()},
-                     {"count", options.count},
-                     {"limit", getDelay(options.limit)},
-                     {"margin", getDelay(options.margin)},
-                     {"tagSlacks", options.tagSlacks},
-                     {"weights", options.weights},
-                     {"conventions", Morva::getName(options.conventions)}}},
-                   {"violations", countViolations(options)}};
-  document.update(getNegativeSlacks(total));
-  document["notes"] = notes;
-  document["domains"] = domains;
-  return document;
+json getAnalysisJson(const Options& options, const std::vector<std::string>& notes,
+                     const json& tail) {
+  JsonTree tree;
+  writeAnalysis(tree, options, notes, tail);
+  return std::move(tree.getTree());
+}
+
+void writeAnalysisJson(std::ostream& output, const Options& options,
+                       const std::vector<std::string>& notes, const json& tail) {
+  JsonText text(output);
+  writeAnalysis(text, options, notes, tail);
+  text.flush();
+  output << '\n';
 }
 
 std::string getJsonText(const nlohmann::ordered_json& document) {
-  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  std::ostringstream output;
+  {
+    JsonText text(output);
+    text.value(document);
+  }
+  output << '\n';
+  return output.str();
 }
 
 }  // namespace MorvaTool

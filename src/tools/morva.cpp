@@ -101,11 +101,11 @@ class Run {
   // run quietly (status Success), any other write error with a message.
   bool isWritable();
   bool analyze();
-  bool writeJson(const nlohmann::ordered_json& document);
-  bool writeHtml(const nlohmann::ordered_json& document);
-  // The verdict, the notes on the rules and, when a file asks for it, the
-  // document of the results; false when that failed.
-  bool conclude(bool& violated, nlohmann::ordered_json& document);
+  bool writeJson();
+  bool writeHtml();
+  // The verdict, the notes on the rules and, when a file asks for the
+  // document of the results, its closing members; false when that failed.
+  bool conclude(bool& violated);
 
   const Options& _options;
   int _descriptor;
@@ -114,6 +114,9 @@ class Run {
   OutputFile _jsonFile;
   OutputFile _htmlFile;
   std::vector<std::unique_ptr<InputReport>> _inputs;
+  std::vector<std::string> _notes;
+  // The members that close the document: the run's messages and inputs.
+  nlohmann::ordered_json _tail = nlohmann::ordered_json::object();
   int _status = Success;
 };
 
@@ -219,42 +222,48 @@ bool Run::analyze() {
   return !_options.weights || attempt("analysis", [&launch] { launch({}, true); });
 }
 
-bool Run::writeJson(const nlohmann::ordered_json& document) {
+bool Run::writeJson() {
   std::string error;
+  const auto write = [this](std::ostream& output) {
+    return attempt("report", [&] { writeAnalysisJson(output, _options, _notes, _tail); });
+  };
   if (!_options.hasJsonOnStandardOutput()) {
-    _jsonFile.getStream() << getJsonText(document);
+    if (!write(_jsonFile.getStream())) return false;
     if (_jsonFile.commit(error)) return true;
     fail("JSON output", error);
     return false;
   }
   std::ostream output(_standardOutput);
-  output << getJsonText(document);
+  if (!write(output)) return false;
   if (output.flush()) return true;
   if (isClosedPipe(STDOUT_FILENO)) return false;
   fail("JSON output", "cannot write to standard output");
   return false;
 }
 
-bool Run::writeHtml(const nlohmann::ordered_json& document) {
+bool Run::writeHtml() {
   std::string error;
-  MorvaTool::writeHtml(document, _htmlFile.getStream());
+  if (!attempt("report", [this] {
+        MorvaTool::writeHtml(getAnalysisJson(_options, _notes, _tail), _htmlFile.getStream());
+      }))
+    return false;
   if (_htmlFile.commit(error)) return true;
   fail("HTML output", error);
   return false;
 }
 
-bool Run::conclude(bool& violated, nlohmann::ordered_json& document) {
-  return attempt("report", [this, &violated, &document] {
+bool Run::conclude(bool& violated) {
+  return attempt("report", [this, &violated] {
     violated = countViolations(_options) > 0 || getVerdict(_options).isViolated();
-    const std::vector<std::string> notes = getNotes(_options);
+    _notes = getNotes(_options);
     // After the reports; with -q on standard error, so that standard output
     // keeps the tables alone.
     std::ostream& out = _options.quiet ? std::cerr : Orvek::console.getOutput();
-    for (const std::string& note : notes) out << "note: " << note << '\n';
+    for (const std::string& note : _notes) out << "note: " << note << '\n';
     if (!_recorder) return;  // neither JSON nor HTML asked for
-    document = getAnalysisJson(_options, notes);
-    document["warnings"] = _recorder->getMessages();
-    nlohmann::ordered_json& input = document["input"] = nlohmann::ordered_json::array();
+    // The messages as they stand now: writing the documents adds none.
+    _tail["warnings"] = _recorder->getMessages();
+    nlohmann::ordered_json& input = _tail["input"] = nlohmann::ordered_json::array();
     for (const std::unique_ptr<InputReport>& report : _inputs) input.push_back(report->getJson());
   });
 }
@@ -304,10 +313,9 @@ int Run::executeSteps() {
       !isWritable())
     return _status;
   bool violated = false;
-  nlohmann::ordered_json document;
-  if (!conclude(violated, document) || !isWritable()) return _status;
-  if (_options.hasJson() && !writeJson(document)) return _status;
-  if (_options.hasHtml() && !writeHtml(document)) return _status;
+  if (!conclude(violated) || !isWritable()) return _status;
+  if (_options.hasJson() && !writeJson()) return _status;
+  if (_options.hasHtml() && !writeHtml()) return _status;
   return _options.failOnViolation && violated ? Violation : Success;
 }
 
