@@ -22,6 +22,8 @@
 #include "FlatGraph.h"
 #include "Subprocess.h"
 
+#include "../src/tools/JsonWriter.h"
+
 #include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
@@ -39,6 +41,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -51,6 +54,7 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <unordered_map>
@@ -71,6 +75,44 @@ class NullBuffer : public std::streambuf {
   int overflow(int c) override { return traits_type::not_eof(c); }
   std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
+
+// A stream buffer that counts what it is given and drops it.
+class CountingBuffer : public NullBuffer {
+ public:
+  std::uint64_t getCount() const { return _count; }
+
+ protected:
+  int overflow(int c) override {
+    ++_count;
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char*, std::streamsize count) override {
+    _count += static_cast<std::uint64_t>(count);
+    return count;
+  }
+
+ private:
+  std::uint64_t _count = 0;
+};
+
+// Writes the archive `from` again as `to` with every POLE line first, then
+// the EDGE lines in a random order, then the other lines: each EDGE line
+// names poles declared anywhere before, as in a netlist written from a
+// real design.
+void writeShuffled(const std::string& from, const std::string& to, std::uint64_t seed) {
+  std::ifstream input(from);
+  std::vector<std::string> poles, edges, others;
+  for (std::string line; std::getline(input, line);)
+    (line.starts_with("POLE ")   ? poles
+     : line.starts_with("EDGE ") ? edges
+                                 : others)
+        .push_back(std::move(line));
+  std::mt19937_64 random(seed);
+  std::shuffle(edges.begin(), edges.end(), random);
+  std::ofstream output(to);
+  for (const auto* lines : {&poles, &edges, &others})
+    for (const std::string& line : *lines) output << line << '\n';
+}
 
 // ---- Results -----------------------------------------------------------------------------
 
@@ -126,6 +168,7 @@ struct Settings {
 // Stage names, in table order.
 const char* const kLoadPlain = "load plain";
 const char* const kLoadGzip = "load gzip";
+const char* const kLoadShuffled = "load plain, EDGE lines shuffled";
 const char* const kCreateDomains = "createDomains";
 const char* const kAchieve = "achieveConstrainedPaths";
 const char* const kImage = "graph image";
@@ -144,6 +187,7 @@ const char* const kForward = "baseline forward";
 const char* const kBackward = "baseline backward";
 const char* const kMorva = "morva run (subprocess)";
 const char* const kMorvaJson = "morva --json run (subprocess)";
+const char* const kJson = "JSON document";
 
 // ---- Measurement ---------------------------------------------------------------------------
 
@@ -287,6 +331,7 @@ SizeResult runSize(const Settings& settings, std::uint64_t target, const fs::pat
   const std::string name = "design-" + std::to_string(target) + ".morva";
   const std::string plain = (directory / name).string();
   const std::string gzip = plain + ".gz";
+  const std::string shuffled = (directory / ("shuffled-" + name)).string();
   progress("writing " + plain + " and " + gzip);
   result.design = writer.writeFile(plain, false);
   result.gzipBytes = writer.writeFile(gzip, true).fileBytes;
@@ -305,10 +350,17 @@ SizeResult runSize(const Settings& settings, std::uint64_t target, const fs::pat
                             [&plain] { Morva::Archive(plain).load(); });
     loadPlain.megabytes = megabytes;
     add(loadPlain);
+    // Measured before the gzip file, which stays loaded for the stages
+    // after: the shuffled file creates the edges in another order.
+    writeShuffled(plain, shuffled, settings.design.seed);
+    Row loadShuffled = measure(kLoadShuffled, edges, repetitions, freshAnalyzer,
+                               [&shuffled] { Morva::Archive(shuffled).load(); });
+    loadShuffled.megabytes = megabytes;
     Row loadGzip = measure(kLoadGzip, edges, repetitions, freshAnalyzer,
                            [&gzip] { Morva::Archive(gzip).load(); });
     loadGzip.megabytes = megabytes;
     add(loadGzip);
+    add(loadShuffled);
     for (const Morva::Pole* pole : Morva::analyzer->getPoles()) {
       ++result.loadedPoles;
       for ([[maybe_unused]] const Morva::Edge* edge : pole->getOutgoingEdgeSet())
@@ -395,6 +447,21 @@ SizeResult runSize(const Settings& settings, std::uint64_t target, const fs::pat
           }
         }));
     Orvek::console.setOutput(diagnostics);
+    // The JSON document of the command line, with edge slacks, its size
+    // in the MB/s column.
+    MorvaTool::Options jsonOptions;
+    jsonOptions.tagSlacks = true;
+    std::uint64_t jsonBytes = 0;
+    Row json = measure(
+        kJson, edges, repetitions, [] {},
+        [&] {
+          CountingBuffer counter;
+          std::ostream output(&counter);
+          MorvaTool::writeAnalysisJson(output, jsonOptions, {}, nlohmann::ordered_json::object());
+          jsonBytes = counter.getCount();
+        });
+    json.megabytes = static_cast<double>(jsonBytes) / 1e6;
+    add(json);
 
     // The largest subdomain alone, each pass on a fresh scanner.
     Morva::Subdomain* largest = nullptr;
@@ -486,6 +553,7 @@ SizeResult runSize(const Settings& settings, std::uint64_t target, const fs::pat
       fs::remove(directory / file, ignored);
     fs::remove(plain, ignored);
     fs::remove(gzip, ignored);
+    fs::remove(shuffled, ignored);
   }
   return result;
 }
@@ -624,6 +692,62 @@ std::string findMorva() {
 #endif
 }
 
+// ---- A workload that is not the generator's ---------------------------------------------
+
+// Copies of the largest ISCAS'89 circuit, each with its signals renamed
+// (prefix "cN_"), joined into one netlist that morva reads with its unit
+// gate delays and one clock of 10 ns for all flip-flops. Gives the line to
+// print, or why there is none.
+std::string runCircuitCopies(const Settings& settings, const fs::path& directory) {
+  constexpr int kCopies = 14;
+  const fs::path source = fs::path(MORVA_BENCHMARK_DATA) / "iscas89" / "s38584.bench";
+  std::ifstream input(source);
+  if (!input) return "ISCAS'89 workload skipped: cannot read " + source.string();
+  // The circuit's lines cut into pieces, each marked when it names a
+  // signal: a word not followed by "(" (gate types and INPUT/OUTPUT are).
+  std::vector<std::pair<std::string, bool>> pieces;
+  for (std::string line; std::getline(input, line);) {
+    if (line.starts_with('#')) continue;
+    for (std::size_t at = 0; at < line.size();) {
+      std::size_t end = at;
+      while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) ||
+                                   line[end] == '_' || line[end] == '.'))
+        ++end;
+      if (end == at) {
+        pieces.emplace_back(std::string(1, line[at]), false);
+        ++at;
+        continue;
+      }
+      std::size_t next = end;
+      while (next < line.size() && line[next] == ' ') ++next;
+      pieces.emplace_back(line.substr(at, end - at), next >= line.size() || line[next] != '(');
+      at = end;
+    }
+    pieces.emplace_back("\n", false);
+  }
+  const std::string netlist = (directory / "s38584-copies.bench").string();
+  {
+    std::ofstream output(netlist);
+    for (int copy = 0; copy < kCopies; ++copy) {
+      const std::string prefix = "c" + std::to_string(copy) + "_";
+      for (const auto& [text, signal] : pieces) output << (signal ? prefix : "") << text;
+    }
+  }
+  progress("ISCAS'89 workload: morva run");
+  const std::string err = (directory / "copies.err").string();
+  const MorvaBench::Measured measured =
+      MorvaBench::runMeasured({settings.morva, "--period", "10000", netlist}, "/dev/null", err);
+  std::error_code ignored;
+  fs::remove(err, ignored);
+  if (!settings.keep) fs::remove(netlist, ignored);
+  std::ostringstream line;
+  line << kCopies << " renamed copies of ISCAS'89 s38584 as one .bench netlist (unit delays, "
+       << "--period 10000): morva run " << formatTime(measured.seconds) << ", peak RSS "
+       << formatNumber(static_cast<double>(measured.peakBytes) / (1 << 20), 1) << " MiB";
+  if (measured.status != 0) line << ", exit status " << measured.status;
+  return line.str();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -700,6 +824,8 @@ int main(int argc, char** argv) {
     status = 2;
   }
   printTable(results, settings);
+  if (settings.subprocess && status != 2)
+    std::cout << '\n' << runCircuitCopies(settings, directory) << '\n';
   std::cout << "\nTotal " << formatTime(secondsSince(start)) << "; designs in "
             << directory.string() << (settings.keep ? " (kept)" : " (removed)") << '\n';
   if (!settings.keep) {
