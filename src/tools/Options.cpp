@@ -85,11 +85,12 @@ int parseOptions(int argc, char** argv, Options& options) {
                "Exit with status 1 when a reported path or a domain report row has a negative "
                "slack");
   std::string conventions = "literal";
-  app.add_option("--conventions", conventions,
-                 "Rules of the analysis: literal (the library's own, the default) or sdc (the "
-                 "readings of SDC constraints timing engineers expect)")
-      ->check(CLI::IsMember({"literal", "sdc"}))
-      ->capture_default_str();
+  CLI::Option* conventionsOption =
+      app.add_option("--conventions", conventions,
+                     "Rules of the analysis: literal (the library's own, the default) or sdc (the "
+                     "readings of SDC constraints timing engineers expect)")
+          ->check(CLI::IsMember({"literal", "sdc"}))
+          ->capture_default_str();
   app.add_flag("--lenient", options.lenient,
                "Do not fail on archive lines rejected or misread (still reported)");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
@@ -108,6 +109,15 @@ int parseOptions(int argc, char** argv, Options& options) {
   }
   options.conventions = *Morva::findConventions(conventions);
   options.importOptions = importCli.getOptions();
+  options.importOptions.lenient = options.lenient;
+  // Constraints written in SDC are read under the SDC rules unless the
+  // command line names the rules.
+  if (conventionsOption->count() == 0)
+    for (const std::string& input : options.archives)
+      if (input != "-" && MorvaImport::detectKind(input) == MorvaImport::FileKind::Sdc) {
+        options.conventions = Morva::Conventions::Sdc;
+        options.conventionsFromSdc = true;
+      }
   if (limitOption->count() > 0) options.limit = Morva::Delay(static_cast<int>(limit));
   if (marginOption->count() > 0) options.margin = Morva::Delay(static_cast<int>(margin));
   return -1;

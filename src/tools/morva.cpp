@@ -293,6 +293,14 @@ int Run::executeSteps() {
     return _status;
   for (const std::string& archive : archives)
     if (!load(archive) || !isWritable()) return _status;
+  if (importer.hasConstraints() &&
+      (!importDesign("constraints", [&importer] { importer.constrain(); }) || !isWritable()))
+    return _status;
+  if (_options.conventionsFromSdc)
+    Orvek::console.print(
+        "Rules: sdc (SDC constraints read; --conventions literal for the "
+        "library's own)",
+        "");
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
   if (!analyze() || !isWritable()) return _status;
   bool stopped = false;
