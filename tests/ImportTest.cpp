@@ -474,7 +474,9 @@ TEST(ImportCommandTest, DirectAndThroughAnArchiveAgree) {
   EXPECT_EQ(readAll(err), "morva: " + bad + ":3: expected \";\", found \"endmodule\"\n");
   const std::string sdc = folder.writeFile("c.sdc", "create_clock -period 1 clk\n");
   EXPECT_EQ(run(std::string(MORVA_TOOL) + " -q " + sdc + " >" + out + " 2>" + err), 2);
-  EXPECT_EQ(readAll(err), "morva: " + sdc + ": SDC files are not read yet\n");
+  EXPECT_EQ(readAll(err), "morva: " + sdc +
+                              ": SDC constraints need a design: a Verilog netlist with its SDF, a "
+                              ".bench netlist or an archive\n");
 
   const std::string base = kShared + "/iscas85-sdf/c880_synth";
   const std::string archive = (folder.path() / "c880.morva.gz").string();

@@ -8,6 +8,7 @@
 #include <Morva/FPath.h>
 #include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
+#include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 
 #include <tcl.h>
@@ -25,8 +26,10 @@ namespace MorvaImport {
 namespace {
 
 constexpr const char* kSource = "import/SdcReader";
-// Commands a script may run before it is taken for one that never ends.
+// Commands a script may run, and seconds it may take, before it is taken
+// for one that never ends (a loop without commands runs into the time).
 constexpr int kCommandLimit = 20000000;
+constexpr long kSecondLimit = 10;
 // Times beyond a millisecond are beyond what the delay codes allow.
 constexpr double kTimeLimit = 1e9;
 
@@ -234,6 +237,7 @@ class SdcSession {
   void setDelayPath(const Arguments& arguments, PathKind kind);
   void setMaxDelay(const Arguments& arguments) { setDelayPath(arguments, PathKind::Maximum); }
   void setMinDelay(const Arguments& arguments) { setDelayPath(arguments, PathKind::Minimum); }
+  void print(const Arguments& arguments);
   void ignore(const Arguments& arguments);
   void unknown(const Arguments& arguments);
 
@@ -298,6 +302,8 @@ SdcSession::SdcSession(SdcDesign& design, bool lenient) : _design(design), _leni
       ends);
   add("set_max_delay", &SdcSession::setMaxDelay, {}, ends);
   add("set_min_delay", &SdcSession::setMinDelay, {}, ends);
+  // The script sees no channels: its messages go to the console.
+  add("puts", &SdcSession::print);
   for (const std::string& name : kIgnored) add(name.c_str(), &SdcSession::ignore);
   add("unknown", &SdcSession::unknown);
 }
@@ -320,8 +326,9 @@ int SdcSession::run(const Command& command, int count, Tcl_Obj* const words[]) {
   try {
     _line = findLine();
     Tcl_ResetResult(_interp);
-    const bool raw =
-        command.handler == &SdcSession::ignore || command.handler == &SdcSession::unknown;
+    const bool raw = command.handler == &SdcSession::ignore ||
+                     command.handler == &SdcSession::unknown ||
+                     command.handler == &SdcSession::print;
     (this->*command.handler)(Arguments(count, words, command.flags, command.valued, raw));
     return TCL_OK;
   } catch (const ReadError& error) {
@@ -378,16 +385,21 @@ void SdcSession::warn(const std::string& text) const {
 void SdcSession::readFile(const std::string& fileName) {
   _file = fileName;
   const std::string text = readTextFile(fileName);
+  Tcl_Time limit;
+  Tcl_GetTime(&limit);
+  limit.sec += kSecondLimit;
+  Tcl_LimitTypeSet(_interp, TCL_LIMIT_TIME);
+  Tcl_LimitSetTime(_interp, &limit);
+  Tcl_LimitSetGranularity(_interp, TCL_LIMIT_TIME, 1);
   Tcl_Obj* script = Tcl_NewStringObj(text.data(), static_cast<int>(text.size()));
   Tcl_IncrRefCount(script);
   const int status = Tcl_EvalObjEx(_interp, script, TCL_EVAL_GLOBAL);
   Tcl_DecrRefCount(script);
   if (_failure) throw *_failure;
-  if (status == TCL_ERROR || status == TCL_BREAK || status == TCL_CONTINUE) {
+  if (status != TCL_OK) {
     const int line = Tcl_GetErrorLine(_interp);
     _line = line > 0 ? static_cast<std::size_t>(line) : 0;
-    fail(status == TCL_ERROR ? std::string(Tcl_GetStringResult(_interp))
-                             : "break or continue outside a loop");
+    fail(Tcl_GetStringResult(_interp));
   }
   if (_unknownCount > 0) {
     _line = 0;
@@ -702,6 +714,11 @@ void SdcSession::setMulticyclePath(const Arguments& arguments) {
     return;
   }
   setException(arguments, PathKind::Multicycle, count);
+}
+
+void SdcSession::print(const Arguments& arguments) {
+  if (arguments.getPositionals().empty()) fail("puts: nothing to print");
+  Orvek::console.print(getText(arguments.getPositionals().back()));
 }
 
 void SdcSession::ignore(const Arguments& arguments) {
