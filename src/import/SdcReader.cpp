@@ -165,7 +165,7 @@ class SdcSession {
   SdcSession(const SdcSession&) = delete;
   SdcSession& operator=(const SdcSession&) = delete;
 
-  void readFile(const std::string& fileName);
+  void readText(const std::string& fileName, const std::string& text);
   void commit();
 
  private:
@@ -382,9 +382,8 @@ void SdcSession::warn(const std::string& text) const {
   MorvaImport::warn(Message{_file, _line, text});
 }
 
-void SdcSession::readFile(const std::string& fileName) {
+void SdcSession::readText(const std::string& fileName, const std::string& text) {
   _file = fileName;
-  const std::string text = readTextFile(fileName);
   Tcl_Time limit;
   Tcl_GetTime(&limit);
   limit.sec += kSecondLimit;
@@ -879,7 +878,11 @@ SdcReader::SdcReader(SdcDesign& design, bool lenient)
 SdcReader::~SdcReader() = default;
 
 void SdcReader::readFile(const std::string& fileName) {
-  _session->readFile(fileName);
+  _session->readText(fileName, readTextFile(fileName));
+}
+
+void SdcReader::readText(const std::string& fileName, const std::string& text) {
+  _session->readText(fileName, text);
 }
 
 void SdcReader::commit() {

@@ -24,6 +24,8 @@ class SdcReader {
   // Evaluates one file: clocks and clock groups are created at once, the
   // rest is kept for `commit`.
   void readFile(const std::string& fileName);
+  // The same for a script's text, reported as `fileName`.
+  void readText(const std::string& fileName, const std::string& text);
   // Creates the input and output delays and the path exceptions read.
   void commit();
 
