@@ -107,7 +107,11 @@ void Importer::build() {
   if (!_verilogFiles.empty() && _netlist.modules.empty())
     fail(kSource, "build", _verilogFiles.front(), 0, "no module in the Verilog files");
   if (!_verilogFiles.empty()) {
-    _flat = flatten(_netlist, _options.top, _sdf.divider);
+    const PinOrder pins =
+        _options.pinOrderFile.empty()
+            ? PinOrder()
+            : readPinOrder(_options.pinOrderFile, readTextFile(_options.pinOrderFile));
+    _flat = flatten(_netlist, _options.top, _sdf.divider, pins);
     buildDesign(*_flat, _sdf).commit();
   }
   for (const GraphPlan& bench : _benches) bench.commit();

@@ -20,6 +20,8 @@ FileKind detectKind(const std::string& fileName);
 
 struct ImportOptions {
   std::string top;  // the top module; empty to find it
+  // The pin order file for positional connections to cells; empty for none.
+  std::string pinOrderFile;
   Corner corner = Corner::MinMax;
   BenchOptions bench;
   // Unknown SDC commands are skipped with a warning instead of failing.
