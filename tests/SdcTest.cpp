@@ -144,6 +144,7 @@ TEST_F(SdcTest, ErrorsGiveFileAndLine) {
       {"create_clock -period 1 clka\nset_input_delay 1 -clock clka [get_pins ra1/D]", 2,
        "set_input_delay: delays are given to ports, not to the pin \"ra1/D\""},
       {"set_input_delay 1 -clock nope din", 1, "no clock named \"nope\""},
+      {"set_false_path -from nowhere", 1, "no port, pin, cell, clock or net named \"nowhere\""},
       {"set_false_path -from [get_nets a1]", 1,
        "set_false_path: the net \"a1\" is only understood with -through"},
       {"set_false_path -to u1", 1, "set_false_path: the cell \"u1\" has no timing check to end at"},
@@ -237,6 +238,18 @@ TEST(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
                 " >/dev/null 2>" + error),
             2);
   EXPECT_EQ(readAll(error), "morva: " + bad + ":2: unknown command \"foo\"\n");
+  // What a reader skips counts as a misread line: the run fails unless
+  // --lenient, which gives the analysis's own status.
+  const std::string skipped =
+      folder.writeFile("skipped.sdc", "\nset_false_path -to [get_cells nothing*]\n");
+  for (const auto& [option, status] : {std::pair{"", 2}, std::pair{"--lenient", 0}}) {
+    EXPECT_EQ(run(std::string(MORVA_TOOL) + " -q --no-routes " + option + " " + kExample + ".v " +
+                  kExample + ".sdf " + skipped + " >/dev/null 2>" + error),
+              status);
+    EXPECT_EQ(readAll(error), skipped + ":2: get_cells: nothing matches \"nothing*\"\n" + skipped +
+                                  ":2: set_false_path: its lists name no object; skipped\n" +
+                                  skipped + ": 0 lines rejected, 1 line misread\n");
+  }
 }
 
 }  // namespace

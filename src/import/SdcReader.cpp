@@ -401,8 +401,7 @@ void SdcSession::readText(const std::string& fileName, const std::string& text) 
     fail(Tcl_GetStringResult(_interp));
   }
   if (_unknownCount > 0) {
-    _line = 0;
-    warn(std::to_string(_unknownCount) + " unknown commands skipped");
+    noteIgnored(Message{_file, 0, std::to_string(_unknownCount) + " unknown commands skipped"});
     _unknownCount = 0;
   }
 }
@@ -446,8 +445,11 @@ std::vector<SdcObject> SdcSession::getObjects(Tcl_Obj* value,
       if (found.empty()) found = _design.find(kind, name);
     if (found.empty()) {
       std::string names;
-      for (ObjectKind kind : kinds)
-        names += std::string(names.empty() ? "" : " or ") + getKindName(kind);
+      for (std::size_t index = 0; index < kinds.size(); ++index)
+        names += std::string(index == 0                  ? ""
+                             : index + 1 == kinds.size() ? " or "
+                                                         : ", ") +
+                 getKindName(kinds[index]);
       fail("no " + names + " named \"" + name + "\"");
     }
     objects.insert(objects.end(), found.begin(), found.end());
@@ -722,7 +724,8 @@ void SdcSession::print(const Arguments& arguments) {
 
 void SdcSession::ignore(const Arguments& arguments) {
   if (_ignored.insert(arguments.getCommand()).second)
-    warn(arguments.getCommand() + " ignored (not part of the timing model)");
+    noteIgnored(
+        Message{_file, _line, arguments.getCommand() + " ignored (not part of the timing model)"});
 }
 
 void SdcSession::unknown(const Arguments& arguments) {

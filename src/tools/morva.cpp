@@ -114,6 +114,7 @@ class Run {
   OutputFile _jsonFile;
   OutputFile _htmlFile;
   std::vector<std::unique_ptr<InputReport>> _inputs;
+  DesignWarnings _designWarnings{_inputs, std::cerr};
   int _status = Success;
 };
 
@@ -140,6 +141,11 @@ bool Run::attempt(const std::string& what, Step step) {
 
 template <class Step>
 bool Run::importDesign(const std::string& what, Step step) {
+  // The readers' warnings are counted like an archive's misread lines.
+  struct Listening {
+    MorvaImport::WarningListener* previous;
+    ~Listening() { MorvaImport::setWarningListener(previous); }
+  } listening{MorvaImport::setWarningListener(&_designWarnings)};
   try {
     return attempt(what, step);
   } catch (const MorvaImport::ReadError& error) {
