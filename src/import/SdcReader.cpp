@@ -1,13 +1,11 @@
 #include "SdcReader.h"
 
 #include "Message.h"
+#include "SdcConstraints.h"
+#include "SdcTcl.h"
 #include "TextFile.h"
 
 #include <Morva/Analyzer.h>
-#include <Morva/DPath.h>
-#include <Morva/FPath.h>
-#include <Morva/IOConstraint.h>
-#include <Morva/MPath.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 
@@ -20,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sstream>
 
 namespace MorvaImport {
 
@@ -34,125 +33,15 @@ constexpr long kSecondLimit = 10;
 constexpr double kTimeLimit = 1e9;
 
 // Commands whose constraints the timing model has no place for.
-const std::set<std::string> kIgnored = {"set_clock_uncertainty",
-                                        "set_clock_latency",
-                                        "set_clock_transition",
-                                        "set_propagated_clock",
-                                        "set_load",
-                                        "set_driving_cell",
-                                        "set_input_transition",
-                                        "set_max_fanout",
-                                        "set_max_transition",
-                                        "set_max_capacitance",
-                                        "set_min_capacitance",
-                                        "set_fanout_load",
-                                        "set_timing_derate",
-                                        "set_max_area",
-                                        "set_operating_conditions",
-                                        "set_wire_load_model",
-                                        "set_wire_load_mode",
-                                        "set_dont_touch",
-                                        "set_dont_touch_network",
-                                        "set_ideal_network",
-                                        "set_case_analysis",
-                                        "set_disable_timing",
-                                        "set_clock_sense",
-                                        "set_resistance",
-                                        "set_sense",
-                                        "current_design",
-                                        "set_ideal_latency",
-                                        "set_ideal_transition",
-                                        "set_clock_gating_check",
-                                        "set_data_check",
-                                        "set_max_time_borrow",
-                                        "set_port_fanout_number",
-                                        "set_logic_zero",
-                                        "set_logic_one",
-                                        "set_logic_dc",
-                                        "group_path"};
-
-// Query results keep the kind of each object: a list element of this type
-// is a design object whose name is its string.
-const Tcl_ObjType kObjectType = {"morva-sdc-object", nullptr, nullptr, nullptr, nullptr};
-
-Tcl_Obj* newObject(const SdcObject& object) {
-  Tcl_Obj* value = Tcl_NewStringObj(object.name.data(), static_cast<int>(object.name.size()));
-  value->typePtr = &kObjectType;
-  value->internalRep.longValue = static_cast<long>(object.kind);
-  return value;
-}
-
-std::string getText(Tcl_Obj* value) {
-  int length = 0;
-  const char* text = Tcl_GetStringFromObj(value, &length);
-  return std::string(text, static_cast<std::size_t>(length));
-}
-
-bool isNumber(Tcl_Obj* value) {
-  double number = 0;
-  return Tcl_GetDoubleFromObj(nullptr, value, &number) == TCL_OK;
-}
-
-// A command's words: its options (each with the values given, in order)
-// and its other words.
-class Arguments {
- public:
-  // `flags` take no value, `valued` one; any other word starting with "-"
-  // that is not a number is an unknown option.
-  // With `raw`, every word counts as an argument.
-  Arguments(int count, Tcl_Obj* const words[], const std::set<std::string>& flags,
-            const std::set<std::string>& valued, bool raw) {
-    const std::string command = getText(words[0]);
-    for (int index = 1; index < count; ++index) {
-      Tcl_Obj* word = words[index];
-      const std::string text = getText(word);
-      if (!raw && text.size() > 1 && text[0] == '-' && word->typePtr != &kObjectType &&
-          !isNumber(word)) {
-        if (flags.count(text)) {
-          _options[text];
-        } else if (valued.count(text)) {
-          if (++index == count)
-            throw std::invalid_argument(command + ": " + text + " needs a value");
-          _options[text].push_back(words[index]);
-        } else {
-          throw std::invalid_argument(command + ": unknown option " + text);
-        }
-      } else {
-        _positionals.push_back(word);
-      }
-    }
-    _command = command;
-  }
-
-  const std::string& getCommand() const { return _command; }
-  bool has(const std::string& option) const { return _options.count(option) > 0; }
-  Tcl_Obj* get(const std::string& option) const {
-    const auto found = _options.find(option);
-    return found == _options.end() || found->second.empty() ? nullptr : found->second.back();
-  }
-  const std::vector<Tcl_Obj*>& getAll(const std::string& option) const {
-    static const std::vector<Tcl_Obj*> kNone;
-    const auto found = _options.find(option);
-    return found == _options.end() ? kNone : found->second;
-  }
-  const std::vector<Tcl_Obj*>& getPositionals() const { return _positionals; }
-  // The only word that is no option; `what` names it in the error.
-  Tcl_Obj* getPositional(std::size_t index, const char* what) const {
-    if (index >= _positionals.size())
-      throw std::invalid_argument(_command + ": " + what + " missing");
-    return _positionals[index];
-  }
-  void expectPositionals(std::size_t count) const {
-    if (_positionals.size() > count)
-      throw std::invalid_argument(_command + ": unexpected argument \"" +
-                                  getText(_positionals[count]) + "\"");
-  }
-
- private:
-  std::string _command;
-  std::map<std::string, std::vector<Tcl_Obj*>> _options;
-  std::vector<Tcl_Obj*> _positionals;
-};
+constexpr const char* kIgnored =
+    "set_clock_uncertainty set_clock_latency set_clock_transition set_propagated_clock set_load "
+    "set_driving_cell set_input_transition set_max_fanout set_max_transition set_max_capacitance "
+    "set_min_capacitance set_fanout_load set_timing_derate set_max_area set_operating_conditions "
+    "set_wire_load_model set_wire_load_mode set_dont_touch set_dont_touch_network "
+    "set_ideal_network set_case_analysis set_disable_timing set_clock_sense set_resistance "
+    "set_sense current_design set_ideal_latency set_ideal_transition set_clock_gating_check "
+    "set_data_check set_max_time_borrow set_port_fanout_number set_logic_zero set_logic_one "
+    "set_logic_dc group_path";
 
 }  // namespace
 
@@ -176,25 +65,8 @@ class SdcSession {
     std::set<std::string> flags;
     std::set<std::string> valued;
   };
-  struct IODelay {
-    Morva::Pole* root = nullptr;
-    bool falling = false;
-    std::optional<long long> minimum;
-    std::optional<long long> maximum;
-    Message place;
-  };
-  enum class PathKind { False, Multicycle, Maximum, Minimum };
-  struct Exception {
-    PathKind kind = PathKind::False;
-    long long value = 0;
-    // Of a multicycle path: a -hold of one cycle less was given with it.
-    bool holdMatched = false;
-    std::vector<SdcObject> from;
-    std::vector<SdcObject> through;
-    std::vector<SdcObject> to;
-    Message place;
-  };
-  using PoleSet = Morva::PoleSet;
+  using PathKind = SdcConstraints::PathKind;
+  using Exception = SdcConstraints::Exception;
 
   static int dispatch(ClientData data, Tcl_Interp* interp, int count, Tcl_Obj* const words[]);
   int run(const Command& command, int count, Tcl_Obj* const words[]);
@@ -227,10 +99,9 @@ class SdcSession {
   void setUnits(const Arguments& arguments);
   void createClock(const Arguments& arguments);
   void setClockGroups(const Arguments& arguments);
-  void setIODelay(const Arguments& arguments, std::map<Morva::Pole*, IODelay>& delays,
-                  std::vector<Morva::Pole*>& order);
-  void setInputDelay(const Arguments& arguments) { setIODelay(arguments, _inputs, _inputOrder); }
-  void setOutputDelay(const Arguments& arguments) { setIODelay(arguments, _outputs, _outputOrder); }
+  void setIODelay(const Arguments& arguments, bool input);
+  void setInputDelay(const Arguments& arguments) { setIODelay(arguments, true); }
+  void setOutputDelay(const Arguments& arguments) { setIODelay(arguments, false); }
   void setException(const Arguments& arguments, PathKind kind, long long value);
   void setFalsePath(const Arguments& arguments);
   void setMulticyclePath(const Arguments& arguments);
@@ -240,12 +111,6 @@ class SdcSession {
   void print(const Arguments& arguments);
   void ignore(const Arguments& arguments);
   void unknown(const Arguments& arguments);
-
-  void commitDelays(const std::map<Morva::Pole*, IODelay>& delays,
-                    const std::vector<Morva::Pole*>& order, bool input);
-  void commitException(const Exception& exception);
-  void addPoles(const SdcObject& object, PoleSet& poles, int role, bool timed,
-                const Exception& exception) const;
 
   SdcDesign& _design;
   const bool _lenient;
@@ -258,14 +123,11 @@ class SdcSession {
   double _scale = 1000;
   std::set<std::string> _ignored;
   std::size_t _unknownCount = 0;
-  std::map<Morva::Pole*, IODelay> _inputs;
-  std::map<Morva::Pole*, IODelay> _outputs;
-  std::vector<Morva::Pole*> _inputOrder;
-  std::vector<Morva::Pole*> _outputOrder;
-  std::vector<Exception> _exceptions;
+  SdcConstraints _constraints;
 };
 
-SdcSession::SdcSession(SdcDesign& design, bool lenient) : _design(design), _lenient(lenient) {
+SdcSession::SdcSession(SdcDesign& design, bool lenient)
+    : _design(design), _lenient(lenient), _constraints(design) {
   static std::once_flag initialised;
   std::call_once(initialised, [] { Tcl_FindExecutable(nullptr); });
   _interp = Tcl_CreateInterp();
@@ -304,7 +166,8 @@ SdcSession::SdcSession(SdcDesign& design, bool lenient) : _design(design), _leni
   add("set_min_delay", &SdcSession::setMinDelay, {}, ends);
   // The script sees no channels: its messages go to the console.
   add("puts", &SdcSession::print);
-  for (const std::string& name : kIgnored) add(name.c_str(), &SdcSession::ignore);
+  std::istringstream ignored(kIgnored);
+  for (std::string name; ignored >> name;) add(name.c_str(), &SdcSession::ignore);
   add("unknown", &SdcSession::unknown);
 }
 
@@ -424,8 +287,7 @@ long long SdcSession::toTime(Tcl_Obj* value) const {
 
 std::vector<SdcObject> SdcSession::getObjects(Tcl_Obj* value,
                                               const std::vector<ObjectKind>& kinds) const {
-  if (value->typePtr == &kObjectType)
-    return {SdcObject{static_cast<ObjectKind>(value->internalRep.longValue), getText(value)}};
+  if (const std::optional<SdcObject> object = getObject(value)) return {*object};
   int count = 0;
   Tcl_Obj** elements = nullptr;
   if (Tcl_ListObjGetElements(nullptr, value, &count, &elements) != TCL_OK)
@@ -434,8 +296,8 @@ std::vector<SdcObject> SdcSession::getObjects(Tcl_Obj* value,
   for (int index = 0; index < count; ++index) {
     Tcl_Obj* element = elements[index];
     const std::string name = getText(element);
-    if (element->typePtr == &kObjectType) {
-      objects.push_back({static_cast<ObjectKind>(element->internalRep.longValue), name});
+    if (const std::optional<SdcObject> object = getObject(element)) {
+      objects.push_back(*object);
       continue;
     }
     std::vector<SdcObject> found;
@@ -601,41 +463,22 @@ Morva::Pole* SdcSession::getClockRoot(const Arguments& arguments) const {
   return roots.front();
 }
 
-// The model holds one delay per port and direction, with one clock edge:
-// sides given again replace the earlier ones; -add_delay on the same clock
-// edge keeps the worst of both, on another clock edge it is not carried.
-void SdcSession::setIODelay(const Arguments& arguments, std::map<Morva::Pole*, IODelay>& delays,
-                            std::vector<Morva::Pole*>& order) {
+void SdcSession::setIODelay(const Arguments& arguments, bool input) {
   arguments.expectPositionals(2);
-  const long long delay = toTime(arguments.getPositional(0, "delay"));
-  Morva::Pole* root = getClockRoot(arguments);
-  const bool falling = arguments.has("-clock_fall");
+  SdcConstraints::DelaySetting setting;
+  setting.delay = toTime(arguments.getPositional(0, "delay"));
+  setting.root = getClockRoot(arguments);
+  setting.falling = arguments.has("-clock_fall");
   const bool both = arguments.has("-min") == arguments.has("-max");
-  const bool adding = arguments.has("-add_delay");
+  setting.minimum = both || arguments.has("-min");
+  setting.maximum = both || arguments.has("-max");
+  setting.adding = arguments.has("-add_delay");
   for (const SdcObject& object :
        getObjects(arguments.getPositional(1, "ports"), {ObjectKind::Port})) {
     if (object.kind != ObjectKind::Port)
       fail(arguments.getCommand() + ": delays are given to ports, not to the " +
            getKindName(object.kind) + " \"" + object.name + "\"");
-    Morva::Pole* port = _design.getPole(object.name);
-    const auto [found, added] = delays.try_emplace(port);
-    IODelay& entry = found->second;
-    if (added) order.push_back(port);
-    const bool sameEdge = entry.root == root && entry.falling == falling;
-    if (!added && adding && !sameEdge) {
-      warn(arguments.getCommand() + " -add_delay on \"" + object.name +
-           "\" not carried: a port keeps one delay, the one of " + entry.place.getPlace());
-      continue;
-    }
-    if (!added && !sameEdge) entry = IODelay{};
-    entry.root = root;
-    entry.falling = falling;
-    entry.place = Message{_file, _line, ""};
-    const auto set = [adding](std::optional<long long>& side, long long value, bool lower) {
-      side = adding && side ? (lower ? std::min(*side, value) : std::max(*side, value)) : value;
-    };
-    if (both || arguments.has("-min")) set(entry.minimum, delay, true);
-    if (both || arguments.has("-max")) set(entry.maximum, delay, false);
+    _constraints.setDelay(input, _design.getPole(object.name), setting, Message{_file, _line, ""});
   }
 }
 
@@ -682,7 +525,7 @@ void SdcSession::setException(const Arguments& arguments, PathKind kind, long lo
       fail(arguments.getCommand() + ": give -from, -through or -to");
     return;
   }
-  _exceptions.push_back(std::move(exception));
+  _constraints.addException(std::move(exception));
 }
 
 void SdcSession::setMulticyclePath(const Arguments& arguments) {
@@ -694,15 +537,11 @@ void SdcSession::setMulticyclePath(const Arguments& arguments) {
   // The model keeps hold checks at the single-cycle edge: what -hold N-1
   // after -setup N says, and nothing else.
   if (arguments.has("-hold")) {
-    const std::vector<SdcObject> from = getPathObjects(arguments, "-from");
-    const std::vector<SdcObject> through = getPathObjects(arguments, "-through");
-    const std::vector<SdcObject> to = getPathObjects(arguments, "-to");
-    for (Exception& exception : _exceptions)
-      if (exception.kind == PathKind::Multicycle && exception.value == count + 1 &&
-          exception.from == from && exception.through == through && exception.to == to) {
-        exception.holdMatched = true;
-        return;
-      }
+    Exception hold;
+    hold.from = getPathObjects(arguments, "-from");
+    hold.through = getPathObjects(arguments, "-through");
+    hold.to = getPathObjects(arguments, "-to");
+    if (_constraints.matchHold(count, hold)) return;
     warn(
         "set_multicycle_path -hold not carried: hold checks stay at the single-cycle edge "
         "(only -hold N-1 after the same -setup N is)");
@@ -738,141 +577,7 @@ void SdcSession::unknown(const Arguments& arguments) {
 }
 
 void SdcSession::commit() {
-  commitDelays(_inputs, _inputOrder, true);
-  commitDelays(_outputs, _outputOrder, false);
-  for (const Exception& exception : _exceptions) commitException(exception);
-}
-
-void SdcSession::commitDelays(const std::map<Morva::Pole*, IODelay>& delays,
-                              const std::vector<Morva::Pole*>& order, bool input) {
-  for (Morva::Pole* port : order) {
-    const IODelay& delay = delays.at(port);
-    // A side never given takes the other's value.
-    const long long minimum = delay.minimum.value_or(delay.maximum.value_or(0));
-    const long long maximum = delay.maximum.value_or(minimum);
-    const Morva::IOConstraint constraint(
-        delay.root, Morva::Mode(delay.falling ? Morva::Mode::Falling : Morva::Mode::Rising),
-        Morva::Delay(static_cast<int>(minimum)), Morva::Delay(static_cast<int>(maximum)));
-    try {
-      if (input)
-        Morva::analyzer->setInputConstraint(port, constraint);
-      else
-        Morva::analyzer->setOutputConstraint(port, constraint);
-    } catch (const Orvek::Exception& error) {
-      MorvaImport::fail(kSource, "commit", delay.place.file, delay.place.line,
-                        std::string(input ? "set_input_delay" : "set_output_delay") + " on \"" +
-                            port->getName() + "\": " + error.getMessage());
-    }
-  }
-}
-
-// Roles: 0 sources, 1 bridges, 2 targets. Timed exceptions end at a
-// register's capture point (the dual pole of its clock pin); false paths
-// at its data pins, which both rule sets match.
-void SdcSession::addPoles(const SdcObject& object, PoleSet& poles, int role, bool timed,
-                          const Exception& exception) const {
-  const auto refuse = [&exception, &object](const std::string& why) {
-    MorvaImport::fail(kSource, "commit", exception.place.file, exception.place.line,
-                      exception.place.text + ": the " + getKindName(object.kind) + " \"" +
-                          object.name + "\" " + why);
-  };
-  const auto addRegister = [&poles, role, timed](Morva::Pole* clockPin) {
-    if (role == 0) {
-      poles.insert(clockPin);
-    } else if (timed) {
-      if (Morva::Pole* capture = clockPin->getDual()) poles.insert(capture);
-    } else {
-      for (Morva::Pole* data : SdcDesign::getDataPins(clockPin)) poles.insert(data);
-    }
-  };
-  switch (object.kind) {
-    case ObjectKind::Port:
-      poles.insert(_design.getPole(object.name));
-      break;
-    case ObjectKind::Pin: {
-      Morva::Pole* pole = _design.getPole(object.name);
-      Morva::Pole* checking = role == 2 ? SdcDesign::getCheckingClock(pole) : nullptr;
-      if (role == 2 && timed && checking)
-        addRegister(checking);
-      else if (role == 2 && pole->isClock())
-        addRegister(pole);
-      else
-        poles.insert(pole);
-      break;
-    }
-    case ObjectKind::Cell: {
-      if (role == 1) {
-        for (Morva::Pole* pin : _design.getCellOutputs(object.name)) poles.insert(pin);
-        break;
-      }
-      bool found = false;
-      for (Morva::Pole* pin : _design.getCellPins(object.name))
-        if (pin->isClock()) {
-          addRegister(pin);
-          found = true;
-        }
-      if (!found)
-        refuse(role == 0 ? "has no clock pin to start from" : "has no timing check to end at");
-      break;
-    }
-    case ObjectKind::Net:
-      if (role != 1) refuse("is only understood with -through");
-      for (Morva::Pole* pole : _design.getNetPoles(object.name)) poles.insert(pole);
-      break;
-    case ObjectKind::Clock: {
-      if (role == 1) refuse("cannot be passed through");
-      const auto& delays = role == 0 ? _inputs : _outputs;
-      for (Morva::Pole* root : _design.getClockRoots(object.name)) {
-        for (Morva::Pole* clockPin : _design.getClockPins(root)) addRegister(clockPin);
-        for (const auto& [port, delay] : delays)
-          if (delay.root == root) poles.insert(port);
-      }
-      break;
-    }
-  }
-}
-
-void SdcSession::commitException(const Exception& exception) {
-  if (exception.kind == PathKind::Multicycle && !exception.holdMatched)
-    MorvaImport::warn(Message{exception.place.file, exception.place.line,
-                              "set_multicycle_path " + std::to_string(exception.value) +
-                                  ": hold checks stay at the single-cycle edge, as if -hold " +
-                                  std::to_string(exception.value - 1) + " were given"});
-  const bool timed = exception.kind != PathKind::False;
-  PoleSet sources;
-  PoleSet bridges;
-  PoleSet targets;
-  for (const SdcObject& object : exception.from) addPoles(object, sources, 0, timed, exception);
-  for (const SdcObject& object : exception.through) addPoles(object, bridges, 1, timed, exception);
-  for (const SdcObject& object : exception.to) addPoles(object, targets, 2, timed, exception);
-  if (sources.empty() && bridges.empty() && targets.empty()) {
-    MorvaImport::warn(Message{exception.place.file, exception.place.line,
-                              exception.place.text + ": names no path start or end; skipped"});
-    return;
-  }
-  const Orvek::SetCollection<Morva::Pole*, Morva::Object::StampLess> from(sources),
-      through(bridges), to(targets);
-  try {
-    switch (exception.kind) {
-      case PathKind::False:
-        Morva::FPath::create(from, through, to);
-        break;
-      case PathKind::Multicycle:
-        Morva::MPath::create(from, through, to, static_cast<unsigned long>(exception.value));
-        break;
-      case PathKind::Maximum:
-        Morva::DPath::createMaximum(from, through, to,
-                                    Morva::Delay(static_cast<int>(exception.value)));
-        break;
-      case PathKind::Minimum:
-        Morva::DPath::createMinimum(from, through, to,
-                                    Morva::Delay(static_cast<int>(exception.value)));
-        break;
-    }
-  } catch (const Orvek::Exception& error) {
-    MorvaImport::fail(kSource, "commit", exception.place.file, exception.place.line,
-                      exception.place.text + ": " + error.getMessage());
-  }
+  _constraints.commit();
 }
 
 SdcReader::SdcReader(SdcDesign& design, bool lenient)
