@@ -45,8 +45,9 @@ constexpr const char* kIgnored =
 
 }  // namespace
 
-// One SDC reading: the interpreter, the clocks' names, and the delays and
-// exceptions kept until `commit`.
+// One SDC reading: the interpreter with the SDC commands, which create
+// clocks and clock groups at once and hand delays and exceptions to the
+// constraints kept until `commit`.
 class SdcSession {
  public:
   SdcSession(SdcDesign& design, bool lenient);

@@ -38,7 +38,8 @@ int parseOptions(int argc, char** argv, Options& options) {
   long long margin = 0;
   app.add_option("ARCHIVE", options.archives,
                  "Archive files, loaded in the order given (- for standard input), and design "
-                 "files (.v with its .sdf, .bench), read and built first")
+                 "files (.v with its .sdf, .bench), read and built first; SDC files (.sdc) are "
+                 "evaluated last, on all of them")
       ->required();
   ImportCli importCli;
   importCli.addTo(app);
