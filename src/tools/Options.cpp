@@ -93,7 +93,8 @@ int parseOptions(int argc, char** argv, Options& options) {
           ->check(CLI::IsMember({"literal", "sdc"}))
           ->capture_default_str();
   app.add_flag("--lenient", options.lenient,
-               "Do not fail on archive lines rejected or misread (still reported)");
+               "Do not fail on archive lines rejected or misread nor on design files' warnings, "
+               "and skip unknown SDC commands (all still reported)");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
   app.add_flag("-q,--quiet", options.quiet, "Print results only, no progress lines");
   app.add_flag("--stats", options.stats,
