@@ -22,8 +22,9 @@ const char* kFooter =
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
     "  1  --fail-on-violation and a reported path or a domain report row has a negative slack\n"
-    "  2  bad usage; an archive could not be read, or (without --lenient) had lines that\n"
-    "     were rejected or misread; the analysis, a report, the JSON or the HTML output failed\n"
+    "  2  bad usage; an archive or design file could not be read, or (without --lenient) had\n"
+    "     lines that were rejected or misread, or warnings; the analysis, a report, the JSON or\n"
+    "     the HTML output failed\n"
     "  130, 143  interrupted by SIGINT or SIGTERM (no JSON or HTML file is left behind)";
 
 }  // namespace
