@@ -93,7 +93,7 @@ $(BENCH_BUILD)/build.ninja: | deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVA_TESTS=OFF -DMORVA_BENCH=ON
 
 bench: $(BENCH_BUILD)/build.ninja
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morva-bench morva-gen morva ImportBench
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morva-bench morva-gen morva microbenchmarks
 	$(BENCH_BUILD)/bench/morva-bench $(BENCH_ARGS)
 	$(BENCH_BUILD)/bench/ImportBench
 

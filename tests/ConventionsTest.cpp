@@ -317,6 +317,43 @@ TEST_F(ConventionsTest, TheHoldSearchUsesTheSlackItReports) {
             std::vector<std::string>{name + "1.840ns"});
 }
 
+TEST_F(ConventionsTest, LiteralHalfCycleHoldSearchKeepsTheWorstRoutes) {
+  // Nine routes from r1 (Rising) to r2 (Falling), hold relation -2400,
+  // through g1..g9 of 100..900 ps, the longest met first. The literal
+  // search bounds them 4800 ps below their slacks; once three are kept,
+  // the better routes met later must still replace them.
+  std::string design = R"(
+POLE clk None Primary
+POLE r1/CK Rising None
+POLE r1/Q None None
+POLE r2/CK Falling None
+POLE r2/D None None
+EDGE clk r1/CK Interconnect 0 0
+EDGE clk r2/CK Interconnect 0 0
+EDGE r1/CK r1/Q IOPath 100 100
+EDGE r2/D r2/CK SetupHold 0 20
+CREATE_CLOCK clk -name clk -period 4000 -rising 0 -falling 1600
+)";
+  for (int gate = 9; gate >= 1; --gate) {
+    const std::string name = "g" + std::to_string(gate);
+    const std::string delay = std::to_string(100 * gate);
+    design += "POLE " + name + " None None\nEDGE r1/Q " + name + " Interconnect " + delay + " " +
+              delay + "\nEDGE " + name + " r2/D Interconnect 0 0\n";
+  }
+  const auto slacks = [&](unsigned long count) {
+    analyze(design, Conventions::Literal, false, count);
+    std::vector<int> values;
+    for (Route* route : analyzer->getDomain("clk", "clk")
+                            ->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling))
+                            ->getShortestRoutes())
+      values.push_back(route->getSlack().getValue());
+    return values;
+  };
+  const std::vector<int> all = slacks(1000);
+  ASSERT_EQ(all.size(), 9u);
+  EXPECT_EQ(slacks(3), std::vector<int>(all.begin(), all.begin() + 3));
+}
+
 // ---- Random designs under SDC conventions against a brute-force reference ----
 
 // A small random design: clocks of unequal periods, registers on either

@@ -1,7 +1,10 @@
 #include <Orvek/Text.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <random>
 
 namespace Orvek {
@@ -94,6 +97,103 @@ bool isAlphaLess(std::string_view a, std::string_view b) {
   }
   if (i < a.size() || j < b.size()) return j < b.size() && i == a.size();
   return a < b;
+}
+
+namespace {
+
+// Appends the sort key of `name` to `keys`: bytes as they are, a run of
+// digits as '0', the count of its digits after leading zeros plus one, and
+// those digits. Keys hold no zero byte, and comparing two keys byte by
+// byte (a key ending first being less) orders the names as isAlphaLess
+// does, up to the names that only differ in leading zeros. False for a
+// name that cannot be keyed so: a zero byte, or a number of over 254
+// digits.
+bool appendAlphaKey(std::string_view name, std::string& keys) {
+  for (std::size_t i = 0; i < name.size();) {
+    if (name[i] == '\0') return false;
+    if (!isDigit(name[i])) {
+      keys += name[i++];
+      continue;
+    }
+    while (i < name.size() && name[i] == '0') ++i;
+    const std::size_t start = i;
+    while (i < name.size() && isDigit(name[i])) ++i;
+    if (i - start > 254) return false;
+    keys += '0';
+    keys += static_cast<char>(i - start + 1);
+    keys.append(name.substr(start, i - start));
+  }
+  return true;
+}
+
+// Eight bytes of a key from `offset` on, the first the most significant,
+// zeros past its end.
+uint64_t getKeyChunk(std::string_view key, std::size_t offset) {
+  uint64_t chunk = 0;
+  if (offset + 8 <= key.size()) {
+    std::memcpy(&chunk, key.data() + offset, 8);
+    if constexpr (std::endian::native == std::endian::little) chunk = __builtin_bswap64(chunk);
+    return chunk;
+  }
+  for (std::size_t i = 0; i < 8; ++i) {
+    const std::size_t at = offset + i;
+    chunk = chunk << 8 | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0u);
+  }
+  return chunk;
+}
+
+}  // namespace
+
+std::vector<std::size_t> getAlphaOrder(const std::vector<std::string_view>& names) {
+  std::vector<std::size_t> order(names.size());
+  std::string keys;
+  std::vector<std::size_t> bounds{0};
+  bounds.reserve(names.size() + 1);
+  bool keyed = true;
+  for (std::size_t i = 0; keyed && i < names.size(); ++i) {
+    order[i] = i;
+    keyed = appendAlphaKey(names[i], keys);
+    bounds.push_back(keys.size());
+  }
+  if (!keyed) {
+    for (std::size_t i = 0; i < names.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&names](std::size_t a, std::size_t b) { return isAlphaLess(names[a], names[b]); });
+    return order;
+  }
+  const auto getKey = [&](std::size_t i) {
+    return std::string_view(keys).substr(bounds[i], bounds[i + 1] - bounds[i]);
+  };
+  // Ranges of names whose keys agree on their first `depth` chunks, sorted
+  // by their next chunk; a range whose keys end there is sorted by name.
+  struct Range {
+    std::size_t begin, end, depth;
+  };
+  std::vector<Range> ranges{{0, names.size(), 0}};
+  std::vector<std::pair<uint64_t, std::size_t>> items(names.size());
+  while (!ranges.empty()) {
+    const Range range = ranges.back();
+    ranges.pop_back();
+    for (std::size_t i = range.begin; i < range.end; ++i)
+      items[i] = {getKeyChunk(getKey(order[i]), 8 * range.depth), order[i]};
+    std::sort(items.begin() + static_cast<std::ptrdiff_t>(range.begin),
+              items.begin() + static_cast<std::ptrdiff_t>(range.end));
+    for (std::size_t i = range.begin; i < range.end; ++i) order[i] = items[i].second;
+    for (std::size_t first = range.begin; first < range.end;) {
+      std::size_t last = first + 1;
+      while (last < range.end && items[last].first == items[first].first) ++last;
+      if (last - first > 1) {
+        if ((items[first].first & 0xff) == 0)
+          std::sort(order.begin() + static_cast<std::ptrdiff_t>(first),
+                    order.begin() + static_cast<std::ptrdiff_t>(last),
+                    [&names](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+        else
+          ranges.push_back({first, last, range.depth + 1});
+      }
+      first = last;
+    }
+  }
+  return order;
 }
 
 unsigned long getRandomValue() {

@@ -2,6 +2,7 @@
 
 #include <Orvek/Export.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,12 @@ struct ORVEK_API AlphaLess {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const { return isAlphaLess(a, b); }
 };
+
+// The positions of `names` in the order of `isAlphaLess`, found without
+// comparing names pairwise where it can: each name becomes once a key whose
+// byte order is that order (a digit run as a mark, its length and its
+// digits), and the keys are sorted eight bytes at a time.
+ORVEK_API std::vector<std::size_t> getAlphaOrder(const std::vector<std::string_view>& names);
 
 // A pseudo-random number from a generator seeded once per process with a
 // fixed seed, so that runs repeat.

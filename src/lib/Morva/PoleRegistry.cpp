@@ -108,12 +108,17 @@ void PoleRegistry::erase(Pole* pole) {
 
 std::shared_ptr<const std::vector<Pole*>> PoleRegistry::getOrder() const {
   if (!_order) {
+    std::vector<Pole*> poles;
+    std::vector<std::string_view> names;
+    poles.reserve(_count);
+    names.reserve(_count);
+    forEach([&](Pole* pole) {
+      poles.push_back(pole);
+      names.push_back(pole->getName());
+    });
     auto order = std::make_shared<std::vector<Pole*>>();
     order->reserve(_count);
-    forEach([&order](Pole* pole) { order->push_back(pole); });
-    std::sort(order->begin(), order->end(), [](const Pole* a, const Pole* b) {
-      return Orvek::isAlphaLess(a->getName(), b->getName());
-    });
+    for (std::size_t position : Orvek::getAlphaOrder(names)) order->push_back(poles[position]);
     _order = std::move(order);
   }
   return _order;

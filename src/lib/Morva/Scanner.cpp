@@ -150,6 +150,10 @@ class RouteSearch {
       : _scanner(scanner), _longest(longest), _limit(limit), _found(found), _count(count) {}
 
   bool isLongest() const { return _longest; }
+  // Every route the next runs record has a slack at least `gap` above the
+  // search bound of each of its edges: an edge whose bound plus the gap
+  // reaches the limit leads to no route kept, and is not followed.
+  void setGap(int64_t gap) { _gap = gap; }
 
   // Enumerates the routes from `start` (along `path` when it is not null),
   // extending the route given by `visited`, `edges`, `mask` and `arrival`;
@@ -190,7 +194,8 @@ class RouteSearch {
         continue;
       }
       const Delay slack = getSlack(edge, mask, arrival);
-      if (slack == Delay::getUndefined() || !(slack < _limit)) {
+      if (slack == Delay::getUndefined() || !(slack < _limit) ||
+          int64_t{slack.getValue()} + _gap >= int64_t{_limit.getValue()}) {
         edges.pop_back();
         continue;
       }
@@ -263,27 +268,12 @@ class RouteSearch {
                     : _scanner.getSSlack(edge, mask, arrival);
   }
 
-  // The key-0 clock arrival of `pole` in `table` that frames a route: the
-  // early (minimum) or the late (maximum) one.
-  static Delay getClockDelay(const PoleTimingMap& table, const Pole* pole, bool minimum) {
-    TimingMap holder;
-    const Timing timing = Scanner::getEntry(*table.find(pole, holder), 0);
-    return minimum ? timing.getMinimumDelay() : timing.getMaximumDelay();
-  }
-
   Delay getLatchDelay(const Pole* capture) const {
-    if (!capture || !_scanner._subdomain->getLatchLeafSet().count(const_cast<Pole*>(capture)) ||
-        !_scanner._latchMap.contains(capture))
-      return Delay(0);
-    return getClockDelay(_scanner._latchMap, capture, _longest);
+    return _scanner.getLatchDelay(capture, _longest);
   }
 
   Delay getLaunchDelay(bool modeRequired) const {
-    const Pole* source = _edges->front()->getSource();
-    if ((modeRequired && source->getMode().getCode() == Mode::None) ||
-        !_scanner._launchMap.contains(source))
-      return Delay(0);
-    return getClockDelay(_scanner._launchMap, source, !_longest);
+    return _scanner.getLaunchDelay(_edges->front()->getSource(), modeRequired, _longest);
   }
 
   // Records the route of the edges followed so far. Most routes a search
@@ -377,6 +367,7 @@ class RouteSearch {
   Delay& _limit;
   unsigned long& _found;
   const unsigned long _count;
+  int64_t _gap = 0;
   CPath* _path = nullptr;
   Delay _difference;
   const Scanner::VisitedSet* _visited = nullptr;
@@ -1106,6 +1097,7 @@ void Scanner::endRequire(const GraphImage& image, uint32_t index) {
   } else {
     map[0] = Timing(setup, -hold);
   }
+  noteEndGap(pole, map[0].getMaximumDelay());
   mingle(Mask(unpackMaskNumber(image.getClosingMask(index))), map);
   _requireMap.assign(image.getNumber(index), std::move(map));
 }
@@ -1129,6 +1121,7 @@ void Scanner::requireAnalyze() {
     starts.push_back(leaves[position]);
     starting[position] = true;
   }
+  _endGap = INT64_MAX;
   Propagation<RequirePass> propagation(pass, starts);
   // Only poles with an arrival time are entered: their count bounds the
   // table, which then never grows (and never holds two copies of itself).
@@ -1225,6 +1218,63 @@ Pole* Scanner::getCapture(Pole* end) {
   return !clock && analyzer->isSdc() && end->isOutput() ? end : clock;
 }
 
+namespace {
+
+// A delay far enough from the codes and the 32-bit bounds that sums of a
+// few of them neither wrap nor saturate.
+bool isModest(const Delay& delay) {
+  return delay != Delay::getUndefined() && delay.getValue() > -(1 << 29) &&
+         delay.getValue() < (1 << 29);
+}
+
+}  // namespace
+
+Delay Scanner::getLatchDelay(const Pole* capture, bool longest) const {
+  if (!capture || !_subdomain->getLatchLeafSet().count(const_cast<Pole*>(capture)) ||
+      !_latchMap.contains(capture))
+    return Delay(0);
+  TimingMap holder;
+  const Timing timing = getEntry(*_latchMap.find(capture, holder), 0);
+  return longest ? timing.getMinimumDelay() : timing.getMaximumDelay();
+}
+
+Delay Scanner::getLaunchDelay(const Pole* source, bool modeRequired, bool longest) const {
+  if ((modeRequired && source->getMode().getCode() == Mode::None) || !_launchMap.contains(source))
+    return Delay(0);
+  TimingMap holder;
+  const Timing timing = getEntry(*_launchMap.find(source, holder), 0);
+  return longest ? timing.getMaximumDelay() : timing.getMinimumDelay();
+}
+
+// A hold route ending at `end` reports the slack (arrival + data delay) -
+// (latch delay + hold relation); the search bounds it by (arrival + data
+// delay) - required. Their difference at each end point is known once the
+// required times are: the search cuts branches by the least of them.
+void Scanner::noteEndGap(Pole* end, const Delay& required) {
+  const Delay hold = _subdomain->getHoldRelation();
+  const Delay latch = getLatchDelay(getCapture(end), false);
+  const Delay output = getOutputDelay(end, false);
+  if (!isModest(required) || !isModest(hold) || !isModest(latch) || !isModest(output)) {
+    _endGap = INT64_MIN;
+    return;
+  }
+  const int64_t gap = int64_t{required.getValue()} -
+                      (int64_t{latch.getValue()} - output.getValue() + hold.getValue());
+  _endGap = std::min(_endGap, gap);
+}
+
+// A route from `start` reports its launch delay where the search started
+// from `arrival`: the gap at the end points less that difference.
+int64_t Scanner::getHoldGap(const Pole* start, const Delay& arrival) const {
+  if (_endGap == INT64_MIN || _endGap == INT64_MAX) return 0;
+  const Delay launch = getLaunchDelay(start, true, false);
+  const Delay input = getInputDelay(start, false);
+  if (!isModest(arrival) || !isModest(launch) || !isModest(input)) return 0;
+  const int64_t gap =
+      _endGap - (int64_t{arrival.getValue()} - launch.getValue() - input.getValue());
+  return std::max<int64_t>(gap, 0);
+}
+
 Delay Scanner::getCycleExtension(unsigned long cycles) const {
   Pole* latchRoot = _subdomain->getLatchRoot();
   if (!latchRoot || cycles < 2) return Delay(0);
@@ -1298,9 +1348,11 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const
   return result;
 }
 
+// An edge keeps the least slack it is given, so the poles may come in any
+// order: the table is walked as it stands, not sorted by creation.
 void Scanner::tagSlacks() {
   const Mask constrainedMask = analyzer->getMaxdelayPathMask() | analyzer->getMulticyclePathMask();
-  for (const auto& [pole, arrivals] : _arrivalMap) {
+  _arrivalMap.visitUnordered([&](Pole* pole, const TimingMap& arrivals) {
     for (Edge* edge : pole->getOutgoingEdgeSet()) {
       Delay best = Delay::getMaximum();
       for (const auto& [key, timing] : arrivals) {
@@ -1322,7 +1374,7 @@ void Scanner::tagSlacks() {
         edge->setSlack(best);
       }
     }
-  }
+  });
 }
 
 // ---- Route search ----------------------------------------------------------------
@@ -1402,9 +1454,11 @@ void Scanner::searchRoutes(bool longest, Delay limit, unsigned long count) {
       if (!_arrivalMap.contains(leaf)) continue;
       Mask mask;
       Delay arrival = getStartArrival(leaf, longest);
+      search.setGap(longest ? 0 : getHoldGap(leaf, arrival));
       search.run(leaf, nullptr, Delay(0), mask, visited, edges, arrival);
     }
   }
+  search.setGap(0);
 
   // The poles that capture the targets of a path constraint in this
   // subdomain, each once.

@@ -159,6 +159,18 @@ class MORVA_API Scanner : public Object {
   Delay getInputDelay(const Pole* source, bool longest) const;
   Delay getOutputDelay(const Pole* target, bool longest) const;
 
+  // The clock delays that frame a route, 0 where there is none: the latch
+  // delay at its capture pole (a latch leaf), the earliest for the longest
+  // routes; the launch delay at its first pole (only a pole with a Mode
+  // when `modeRequired`), the latest for the longest routes.
+  Delay getLatchDelay(const Pole* capture, bool longest) const;
+  Delay getLaunchDelay(const Pole* source, bool modeRequired, bool longest) const;
+  // Keeps `_endGap` up to date with an end point given its required time.
+  void noteEndGap(Pole* end, const Delay& required);
+  // How much more than its search bound the slack of every hold route from
+  // `start`, reached with `arrival`, is at least (0 when nothing is known).
+  int64_t getHoldGap(const Pole* start, const Delay& arrival) const;
+
   // The arrival of a start point, a launch leaf or a constraint's
   // source, under the class that opens there.
   Delay getStartArrival(Pole* pole, bool longest) const;
@@ -184,6 +196,12 @@ class MORVA_API Scanner : public Object {
   PoleTimingMap _arrivalMap;
   PoleTimingMap _requireMap;
   Timing _arrivalTiming;
+  // The least, over the end points with a required time, of how far the
+  // earliest-arrival bound the required times give lies above the one a
+  // hold route's slack is reported against (its latch delay plus the hold
+  // relation): 0 under SDC conventions, twice the negated hold relation
+  // under the literal rules. INT64_MIN when not known.
+  int64_t _endGap = INT64_MIN;
   // The poles with an arrival, by index in the graph image of version
   // `_arrivalVersion`, when the arrival pass swept it; empty otherwise.
   std::vector<bool> _arrivalIndices;

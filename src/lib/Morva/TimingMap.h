@@ -276,6 +276,17 @@ class MORVA_API PoleTimingMap {
   }
   const_iterator end() const { return const_iterator(this, _entries.size()); }
 
+  // Calls `visit(pole, map)` for every entry in the order the table keeps
+  // them, which need not be creation order, without sorting the table:
+  // for walks whose result does not depend on the order.
+  template <class Visit>
+  void visitUnordered(Visit visit) const {
+    const std::vector<uint32_t> numbers = getNumbers();
+    TimingMap holder;
+    for (std::size_t position = 0; position < _entries.size(); ++position)
+      visit(getPole(numbers[position]), readAt(position, holder));
+  }
+
   size_type count(const Pole* pole) const { return contains(pole) ? 1 : 0; }
   bool contains(const Pole* pole) const { return locate(getNumber(pole)) != _none; }
   // The map of `pole`, null when it has none; `holder` may receive it.
