@@ -5,7 +5,7 @@ BUILD ?= build
 CHECK_BUILD ?= build-check
 JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev \
-            nlohmann-json3-dev pybind11-dev python3-dev python3-numpy python3-pytest
+            nlohmann-json3-dev pybind11-dev python3-dev python3-numpy python3-pytest tcl-dev
 EXAMPLE ?= examples/pipeline.morva
 MORVA_ARGS ?=
 # `make fuzz`: clang with libFuzzer, in a build of its own. Clang 16, since

@@ -372,6 +372,43 @@ TEST_P(SharedCircuitTest, WorstDelaysMatchAnIndependentLongestPath) {
 INSTANTIATE_TEST_SUITE_P(Iscas85, SharedCircuitTest,
                          ::testing::Values("c17", "c432", "c880", "c6288", "c7552"));
 
+TEST_F(ImportTest, PositionalConnectionsFollowThePinOrder) {
+  const TempDir folder("import");
+  const std::string netlist = folder.writeFile(
+      "p.v",
+      "module p (a, y);\n input a;\n output y;\n INV u1 (a, n);\n INV u2 (n, y);\nendmodule\n");
+  const std::string delays = folder.writeFile(
+      "p.sdf",
+      "(DELAYFILE (TIMESCALE 1ps)\n (CELL (CELLTYPE \"INV\") (INSTANCE *) (DELAY (ABSOLUTE "
+      "(IOPATH A Y (5))))))");
+  MorvaImport::ImportOptions options;
+  options.pinOrderFile = folder.writeFile("pins", "# cell pins\nINV A Y  # input first\n");
+  import({netlist, delays}, options);
+  using P = Morva::Purpose;
+  expectEdges({{"a", "u1/A", P::Interconnect, 0, 0},
+               {"u1/A", "u1/Y", P::IOPath, 5, 5},
+               {"u1/Y", "u2/A", P::Interconnect, 0, 0},
+               {"u2/A", "u2/Y", P::IOPath, 5, 5},
+               {"u2/Y", "y", P::Interconnect, 0, 0}});
+  const std::pair<const char*, std::string> faults[] = {
+      {"", netlist + ":4: positional connections to cell INV need its pin order (--pin-order)"},
+      {"INV A\n", netlist + ":4: too many connections to cell INV: its pin order has 1 pins"},
+      {"INV A Y\n\nINV Y A\n", folder.path().string() + "/pins:3: cell INV given twice"},
+      {"INV A A\n", folder.path().string() + "/pins:1: pin \"A\" of INV given twice"},
+  };
+  for (const auto& [order, message] : faults) {
+    Morva::analyzer->destroy();
+    Morva::Analyzer::create();
+    options.pinOrderFile = *order ? folder.writeFile("pins", order) : "";
+    try {
+      import({netlist, delays}, options);
+      ADD_FAILURE() << order << ": no error";
+    } catch (const MorvaImport::ReadError& error) {
+      EXPECT_EQ(error.getRecord().str(), message);
+    }
+  }
+}
+
 struct Garbage {
   const char* name;
   const char* text;
@@ -474,7 +511,9 @@ TEST(ImportCommandTest, DirectAndThroughAnArchiveAgree) {
   EXPECT_EQ(readAll(err), "morva: " + bad + ":3: expected \";\", found \"endmodule\"\n");
   const std::string sdc = folder.writeFile("c.sdc", "create_clock -period 1 clk\n");
   EXPECT_EQ(run(std::string(MORVA_TOOL) + " -q " + sdc + " >" + out + " 2>" + err), 2);
-  EXPECT_EQ(readAll(err), "morva: " + sdc + ": SDC files are not read yet\n");
+  EXPECT_EQ(readAll(err), "morva: " + sdc +
+                              ": SDC constraints need a design: a Verilog netlist with its SDF, a "
+                              ".bench netlist or an archive\n");
 
   const std::string base = kShared + "/iscas85-sdf/c880_synth";
   const std::string archive = (folder.path() / "c880.morva.gz").string();

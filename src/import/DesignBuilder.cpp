@@ -29,9 +29,9 @@ class Builder {
       }
     }
     for (const auto& [keyword, seen] : _sdf.ignored)
-      warn({seen.first.file, seen.first.line,
-            std::to_string(seen.second) + " " + keyword +
-                " entries ignored (not part of the timing model)"});
+      noteIgnored({seen.first.file, seen.first.line,
+                   std::to_string(seen.second) + " " + keyword +
+                       " entries ignored (not part of the timing model)"});
     if (_unknownDirections > 0)
       warn({_netlist.instances.empty() ? "" : _netlist.instances.front().file, 0,
             std::to_string(_unknownDirections) +

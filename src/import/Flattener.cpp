@@ -63,7 +63,8 @@ std::string bitName(const std::string& name, bool bus, int index) {
 
 class Flattening {
  public:
-  Flattening(const Netlist& netlist, char divider) : _netlist(netlist), _divider(divider) {
+  Flattening(const Netlist& netlist, char divider, const PinOrder& pins)
+      : _netlist(netlist), _divider(divider), _pins(pins) {
     _nets.add("1'b0", '0');
     _nets.add("1'b1", '1');
   }
@@ -136,19 +137,32 @@ class Flattening {
       }
       FlatInstance cell{
           work.prefix + instance.name, instance.cellType, {}, module.file, instance.line};
-      for (const Connection& connection : instance.connections) {
-        if (connection.pin.empty())
-          error(module, instance.line,
-                "positional connections to cell " + instance.cellType + " need its pin order");
+      for (std::size_t index = 0; index < instance.connections.size(); ++index) {
+        const Connection& connection = instance.connections[index];
+        const std::string& pin =
+            connection.pin.empty() ? getOrderedPin(module, instance, index) : connection.pin;
         const Bits bits = getBits(work.prefix, module, connection.expression, instance.line);
         for (std::size_t i = 0; i < bits.size(); ++i)
-          cell.pins.push_back({bits.size() == 1 ? connection.pin
-                                                : bitName(connection.pin, true,
-                                                          static_cast<int>(bits.size() - 1 - i)),
-                               bits[i]});
+          cell.pins.push_back(
+              {bits.size() == 1 ? pin : bitName(pin, true, static_cast<int>(bits.size() - 1 - i)),
+               bits[i]});
       }
       _flat.instances.push_back(std::move(cell));
     }
+  }
+
+  const std::string& getOrderedPin(const Module& module, const Instance& instance,
+                                   std::size_t index) const {
+    const auto found = _pins.find(instance.cellType);
+    if (found == _pins.end())
+      error(module, instance.line,
+            "positional connections to cell " + instance.cellType +
+                " need its pin order (--pin-order)");
+    if (index >= found->second.size())
+      error(module, instance.line,
+            "too many connections to cell " + instance.cellType + ": its pin order has " +
+                std::to_string(found->second.size()) + " pins");
+    return found->second[index];
   }
 
   Work bindModule(const std::string& prefix, const Module& module, const Instance& instance,
@@ -236,6 +250,7 @@ class Flattening {
 
   const Netlist& _netlist;
   char _divider;
+  const PinOrder& _pins;
   NetUnion _nets;
   FlatNetlist _flat;
   std::map<std::string, Bits> _local;
@@ -290,9 +305,10 @@ const Module& findTop(const Netlist& netlist, const std::string& top) {
 
 }  // namespace
 
-FlatNetlist flatten(const Netlist& netlist, const std::string& top, char divider) {
+FlatNetlist flatten(const Netlist& netlist, const std::string& top, char divider,
+                    const PinOrder& pins) {
   const Module& module = findTop(netlist, top);
-  return Flattening(netlist, divider).run(module);
+  return Flattening(netlist, divider, pins).run(module);
 }
 
 }  // namespace MorvaImport

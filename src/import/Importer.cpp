@@ -3,9 +3,12 @@
 #include "DesignBuilder.h"
 #include "Flattener.h"
 #include "Message.h"
+#include "SdcReader.h"
 #include "SdfReader.h"
 #include "TextFile.h"
 #include "VerilogReader.h"
+
+#include <Morva/Analyzer.h>
 
 #include <zlib.h>
 
@@ -85,7 +88,10 @@ void Importer::read(const std::string& fileName, FileKind kind) {
       _benches.push_back(readBench(fileName, readTextFile(fileName), _options.bench));
       break;
     case FileKind::Sdc:
-      fail(kSource, "read", fileName, 0, "SDC files are not read yet");
+      // Read when the design is there to be queried: in `constrain`.
+      readTextFile(fileName);
+      _sdcFiles.push_back(fileName);
+      break;
     case FileKind::Archive:
       fail(kSource, "read", fileName, 0, "archives are loaded by the analyzer, not imported");
   }
@@ -100,9 +106,27 @@ void Importer::build() {
          "an SDF file needs the Verilog netlist it annotates");
   if (!_verilogFiles.empty() && _netlist.modules.empty())
     fail(kSource, "build", _verilogFiles.front(), 0, "no module in the Verilog files");
-  if (!_verilogFiles.empty())
-    buildDesign(flatten(_netlist, _options.top, _sdf.divider), _sdf).commit();
+  if (!_verilogFiles.empty()) {
+    const PinOrder pins =
+        _options.pinOrderFile.empty()
+            ? PinOrder()
+            : readPinOrder(_options.pinOrderFile, readTextFile(_options.pinOrderFile));
+    _flat = flatten(_netlist, _options.top, _sdf.divider, pins);
+    buildDesign(*_flat, _sdf).commit();
+  }
   for (const GraphPlan& bench : _benches) bench.commit();
+}
+
+void Importer::constrain() {
+  if (_sdcFiles.empty()) return;
+  if (Morva::analyzer->getMainPoles().isEmpty())
+    fail(kSource, "constrain", _sdcFiles.front(), 0,
+         "SDC constraints need a design: a Verilog netlist with its SDF, a .bench netlist or an "
+         "archive");
+  SdcDesign design(_flat ? _sdf.divider : '/', _flat ? &*_flat : nullptr);
+  SdcReader reader(design, _options.lenient);
+  for (const std::string& file : _sdcFiles) reader.readFile(file);
+  reader.commit();
 }
 
 }  // namespace MorvaImport

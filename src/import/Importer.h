@@ -4,6 +4,7 @@
 #include "Netlist.h"
 #include "SdfData.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +20,12 @@ FileKind detectKind(const std::string& fileName);
 
 struct ImportOptions {
   std::string top;  // the top module; empty to find it
+  // The pin order file for positional connections to cells; empty for none.
+  std::string pinOrderFile;
   Corner corner = Corner::MinMax;
   BenchOptions bench;
+  // Unknown SDC commands are skipped with a warning instead of failing.
+  bool lenient = false;
 };
 
 // Reads design files and builds them into the analyzer: the Verilog
@@ -33,9 +38,15 @@ class Importer {
   // Reads one file of the given kind (not an archive); raises a read error
   // on a problem.
   void read(const std::string& fileName, FileKind kind);
-  bool isEmpty() const { return _verilogFiles.empty() && _sdfFiles.empty() && _benches.empty(); }
+  bool isEmpty() const {
+    return _verilogFiles.empty() && _sdfFiles.empty() && _benches.empty() && _sdcFiles.empty();
+  }
+  bool hasConstraints() const { return !_sdcFiles.empty(); }
   // Creates the designs read in the analyzer.
   void build();
+  // Evaluates the SDC files on what the analyzer holds (the designs built,
+  // and any archives loaded since) and creates their constraints.
+  void constrain();
 
  private:
   // A copy: callers may hand a temporary.
@@ -44,6 +55,9 @@ class Importer {
   SdfData _sdf;
   std::vector<std::string> _verilogFiles;
   std::vector<std::string> _sdfFiles;
+  std::vector<std::string> _sdcFiles;
+  // The Verilog design flattened, for the nets SDC names.
+  std::optional<FlatNetlist> _flat;
   std::vector<GraphPlan> _benches;
 };
 

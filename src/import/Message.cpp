@@ -20,7 +20,24 @@ void fail(const char* source, const char* operation, const std::string& file, st
   throw error;
 }
 
+namespace {
+WarningListener* listener = nullptr;
+}
+
+WarningListener* setWarningListener(WarningListener* next) {
+  WarningListener* previous = listener;
+  listener = next;
+  return previous;
+}
+
 void warn(const Message& message) {
+  if (listener)
+    listener->warned(message);
+  else
+    Orvek::console.warning(message.str());
+}
+
+void noteIgnored(const Message& message) {
   Orvek::console.warning(message.str());
 }
 

@@ -34,7 +34,24 @@ class ReadError : public Orvek::Error {
 [[noreturn]] void fail(const char* source, const char* operation, const std::string& file,
                        std::size_t line, const std::string& text);
 
-// Writes a warning that does not stop reading to the console.
+// Hears the warnings of the readers instead of the console while it is set.
+class WarningListener {
+ public:
+  virtual ~WarningListener() = default;
+  // Something read was left out, or built from by a guess.
+  virtual void warned(const Message& message) = 0;
+};
+
+// Sets the listener (null for the console); answers the previous one.
+WarningListener* setWarningListener(WarningListener* listener);
+
+// A warning that does not stop reading: something read was left out or
+// guessed at. Goes to the listener, or else to the console.
 void warn(const Message& message);
+
+// A note of what the timing model leaves out by design (an SDF check kind,
+// an SDC command it has no place for): always on the console, never a
+// problem of the input.
+void noteIgnored(const Message& message);
 
 }  // namespace MorvaImport

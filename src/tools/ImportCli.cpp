@@ -5,6 +5,9 @@ namespace MorvaTool {
 void ImportCli::addTo(CLI::App& app) {
   app.add_option("--top", _top,
                  "Top module of the Verilog netlist (default: the one no other instantiates)");
+  app.add_option("--pin-order", _pinOrder,
+                 "File of cell pin orders for positional connections: one line per cell type, "
+                 "the type then its pins in order");
   app.add_option(
          "--sdf-corner", _corner,
          "SDF values taken: minmax (the minimum and maximum fields) or typ (the typical field)")
@@ -27,6 +30,7 @@ void ImportCli::addTo(CLI::App& app) {
 MorvaImport::ImportOptions ImportCli::getOptions() const {
   MorvaImport::ImportOptions options;
   options.top = _top;
+  options.pinOrderFile = _pinOrder;
   options.corner = _corner == "typ" ? MorvaImport::Corner::Typical : MorvaImport::Corner::MinMax;
   options.bench.model = _benchDelay == "fanout" ? MorvaImport::BenchOptions::Model::Fanout
                                                 : MorvaImport::BenchOptions::Model::Unit;

@@ -17,6 +17,7 @@ class ImportCli {
 
  private:
   std::string _top;
+  std::string _pinOrder;
   std::string _corner = "minmax";
   std::string _benchDelay = "unit";
   long long _benchUnit = 100;

@@ -80,7 +80,9 @@ void InputReport::note(Lines& lines, std::uint64_t line, const std::string& kind
   if (++_kinds[kind] > kShownPerKind) return;
   // The console's own lines come first on a shared terminal.
   std::cout.flush();
-  _messages << _archive << ':' << line << ": " << getVisible(message) << '\n';
+  _messages << _archive;
+  if (line > 0) _messages << ':' << line;
+  _messages << ": " << getVisible(message) << '\n';
 }
 
 void InputReport::rejected(std::uint64_t line, const std::string& kind,
@@ -120,6 +122,16 @@ nlohmann::ordered_json InputReport::getJson() const {
           {"rejected", _rejected.count},
           {"misread", _misread.count},
           {"kinds", kinds}};
+}
+
+void DesignWarnings::warned(const MorvaImport::Message& message) {
+  InputReport*& report = _reports[message.file];
+  if (!report) {
+    _inputs.push_back(
+        std::make_unique<InputReport>(message.file.empty() ? "design" : message.file, _messages));
+    report = _inputs.back().get();
+  }
+  report->misread(message.line, "design", message.text);
 }
 
 }  // namespace MorvaTool

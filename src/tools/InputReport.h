@@ -1,14 +1,17 @@
 #pragma once
 
+#include <Message.h>
 #include <Morva/Archive.h>
 
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 namespace MorvaTool {
 
@@ -83,6 +86,21 @@ class InputReport : public Morva::ArchiveListener {
   std::map<std::string, unsigned long> _kinds;
   std::uint64_t _failureLine = 0;
   std::string _failureText;
+};
+
+// The design readers' warnings, reported and counted as misread lines of
+// their files (kind "design"), an input report per file added to `inputs`.
+class DesignWarnings : public MorvaImport::WarningListener {
+ public:
+  DesignWarnings(std::vector<std::unique_ptr<InputReport>>& inputs, std::ostream& messages)
+      : _inputs(inputs), _messages(messages) {}
+
+  void warned(const MorvaImport::Message& message) override;
+
+ private:
+  std::vector<std::unique_ptr<InputReport>>& _inputs;
+  std::ostream& _messages;
+  std::map<std::string, InputReport*> _reports;
 };
 
 }  // namespace MorvaTool

@@ -22,8 +22,9 @@ const char* kFooter =
     "Exit status:\n"
     "  0  the analysis ran to its end (or standard output was closed early)\n"
     "  1  --fail-on-violation and a reported path or a domain report row has a negative slack\n"
-    "  2  bad usage; an archive could not be read, or (without --lenient) had lines that\n"
-    "     were rejected or misread; the analysis, a report, the JSON or the HTML output failed\n"
+    "  2  bad usage; an archive or design file could not be read, or (without --lenient) had\n"
+    "     lines that were rejected or misread, or warnings; the analysis, a report, the JSON or\n"
+    "     the HTML output failed\n"
     "  130, 143  interrupted by SIGINT or SIGTERM (no JSON or HTML file is left behind)";
 
 }  // namespace
@@ -38,7 +39,8 @@ int parseOptions(int argc, char** argv, Options& options) {
   long long margin = 0;
   app.add_option("ARCHIVE", options.archives,
                  "Archive files, loaded in the order given (- for standard input), and design "
-                 "files (.v with its .sdf, .bench), read and built first")
+                 "files (.v with its .sdf, .bench), read and built first; SDC files (.sdc) are "
+                 "evaluated last, on all of them")
       ->required();
   ImportCli importCli;
   importCli.addTo(app);
@@ -85,13 +87,15 @@ int parseOptions(int argc, char** argv, Options& options) {
                "Exit with status 1 when a reported path or a domain report row has a negative "
                "slack");
   std::string conventions = "literal";
-  app.add_option("--conventions", conventions,
-                 "Rules of the analysis: literal (the library's own, the default) or sdc (the "
-                 "readings of SDC constraints timing engineers expect)")
-      ->check(CLI::IsMember({"literal", "sdc"}))
-      ->capture_default_str();
+  CLI::Option* conventionsOption =
+      app.add_option("--conventions", conventions,
+                     "Rules of the analysis: literal (the library's own, the default) or sdc (the "
+                     "readings of SDC constraints timing engineers expect)")
+          ->check(CLI::IsMember({"literal", "sdc"}))
+          ->capture_default_str();
   app.add_flag("--lenient", options.lenient,
-               "Do not fail on archive lines rejected or misread (still reported)");
+               "Do not fail on archive lines rejected or misread nor on design files' warnings, "
+               "and skip unknown SDC commands (all still reported)");
   app.add_flag("--debug", options.debug, "Switch the library's debug mode on");
   app.add_flag("-q,--quiet", options.quiet, "Print results only, no progress lines");
   app.add_flag("--stats", options.stats,
@@ -108,6 +112,15 @@ int parseOptions(int argc, char** argv, Options& options) {
   }
   options.conventions = *Morva::findConventions(conventions);
   options.importOptions = importCli.getOptions();
+  options.importOptions.lenient = options.lenient;
+  // Constraints written in SDC are read under the SDC rules unless the
+  // command line names the rules.
+  if (conventionsOption->count() == 0)
+    for (const std::string& input : options.archives)
+      if (input != "-" && MorvaImport::detectKind(input) == MorvaImport::FileKind::Sdc) {
+        options.conventions = Morva::Conventions::Sdc;
+        options.conventionsFromSdc = true;
+      }
   if (limitOption->count() > 0) options.limit = Morva::Delay(static_cast<int>(limit));
   if (marginOption->count() > 0) options.margin = Morva::Delay(static_cast<int>(margin));
   return -1;

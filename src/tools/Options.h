@@ -35,6 +35,9 @@ struct Options {
   bool quiet = false;
   bool stats = false;
   Morva::Conventions conventions = Morva::Conventions::Literal;
+  // The SDC rules were chosen because SDC constraints are read (no
+  // --conventions given).
+  bool conventionsFromSdc = false;
   // Lines that an archive's loader rejected or misread are reported either
   // way; only without this option do they make the run fail.
   bool lenient = false;

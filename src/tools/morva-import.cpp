@@ -55,10 +55,15 @@ int run(const std::vector<std::string>& inputs, const std::string& output,
   MorvaImport::Importer importer(options);
   for (const std::string& input : inputs) importer.read(input, MorvaImport::detectKind(input));
   importer.build();
+  importer.constrain();
   std::ostringstream text;
   text << "# Written by morva-import from:";
   for (const std::string& input : inputs) text << ' ' << input;
   text << '\n';
+  // The archive holds no rule set: constraints from SDC are meant to be
+  // analysed under the SDC rules, as morva reads the SDC files directly.
+  if (importer.hasConstraints())
+    text << "# Constraints from SDC: analyse with morva --conventions sdc\n";
   MorvaImport::writeArchive(text);
   file.getStream() << (endsWith(output, ".gz") ? getGzipped(text.str()) : text.str());
   if (!file.commit(error)) {
@@ -78,11 +83,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> inputs;
   std::string output;
   app.add_option("INPUT", inputs,
-                 "Design files: .v, .sdf, .bench (kinds also told by their first word)")
+                 "Design files: .v, .sdf, .sdc, .bench (kinds also told by their first word)")
       ->required();
   app.add_option("-o,--output", output,
                  "The archive to write (.morva, or .morva.gz to compress it)")
       ->required();
+  bool lenient = false;
+  app.add_flag("--lenient", lenient, "Skip unknown SDC commands with a warning instead of failing");
   MorvaTool::ImportCli importCli;
   importCli.addTo(app);
   try {
@@ -95,7 +102,9 @@ int main(int argc, char** argv) {
   Morva::Analyzer::create();
   int status = 2;
   try {
-    status = run(inputs, output, importCli.getOptions());
+    MorvaImport::ImportOptions options = importCli.getOptions();
+    options.lenient = lenient;
+    status = run(inputs, output, options);
   } catch (const MorvaImport::ReadError& error) {
     std::cerr << "morva-import: " << error.what() << std::endl;
   } catch (const Orvek::Exception& error) {

@@ -117,6 +117,7 @@ class Run {
   std::vector<std::string> _notes;
   // The members that close the document: the run's messages and inputs.
   nlohmann::ordered_json _tail = nlohmann::ordered_json::object();
+  DesignWarnings _designWarnings{_inputs, std::cerr};
   int _status = Success;
 };
 
@@ -143,6 +144,11 @@ bool Run::attempt(const std::string& what, Step step) {
 
 template <class Step>
 bool Run::importDesign(const std::string& what, Step step) {
+  // The readers' warnings are counted like an archive's misread lines.
+  struct Listening {
+    MorvaImport::WarningListener* previous;
+    ~Listening() { MorvaImport::setWarningListener(previous); }
+  } listening{MorvaImport::setWarningListener(&_designWarnings)};
   try {
     return attempt(what, step);
   } catch (const MorvaImport::ReadError& error) {
@@ -302,6 +308,14 @@ int Run::executeSteps() {
     return _status;
   for (const std::string& archive : archives)
     if (!load(archive) || !isWritable()) return _status;
+  if (importer.hasConstraints() &&
+      (!importDesign("constraints", [&importer] { importer.constrain(); }) || !isWritable()))
+    return _status;
+  if (_options.conventionsFromSdc)
+    Orvek::console.print(
+        "Rules: sdc (SDC constraints read; --conventions literal for the "
+        "library's own)",
+        "");
   if (_options.stats && (!attempt("summary", printSummary) || !isWritable())) return _status;
   if (!analyze() || !isWritable()) return _status;
   bool stopped = false;
