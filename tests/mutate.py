@@ -15,6 +15,12 @@ limit (a fault that loops).
 
   tests/mutate.py --build build-mutate --mutants 150 --seed 1
   tests/mutate.py --build build-mutate --mutants all
+
+Each mutant's outcome also goes, one tab-separated line per mutant, to the
+results file (--results, by default mutants.tsv in the build folder):
+number, file:line, operator, line before, line after, outcome (killed,
+timeout, survived or no-build) and the first failing test. Two runs on the
+same sources draw the same sample, so two results files compare line by line.
 """
 
 import argparse
@@ -96,13 +102,22 @@ def find_mutants():
     return mutants
 
 
+FAILED_TEST = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (\S+) \.+\*+(?:Failed|Timeout|Exception)", re.M)
+
+
 def run(command, timeout):
+    """The exit status (or "timeout") and the output of a command."""
     try:
         result = subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT, timeout=timeout)
-        return result.returncode
+        return result.returncode, result.stdout.decode(errors="replace")
     except subprocess.TimeoutExpired:
-        return "timeout"
+        return "timeout", ""
+
+
+def first_failure(output):
+    found = FAILED_TEST.search(output)
+    return found.group(1) if found else "-"
 
 
 def main():
@@ -113,6 +128,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--timeout", type=int, default=120,
                         help="seconds the test run of one mutant may take")
+    parser.add_argument("--results", help="the results file (default: mutants.tsv in the build folder)")
     parser.add_argument("--list", action="store_true", help="list the sample and stop")
     options = parser.parse_args()
 
@@ -128,10 +144,11 @@ def main():
     build = ["cmake", "--build", options.build, "-j", str(options.jobs), "--target", "Morva", "Orvek"]
     tests = ["ctest", "--test-dir", options.build, "-j", str(options.jobs), "--stop-on-failure",
              "-E", SKIPPED_TESTS]
-    if run(build, None) != 0 or run(tests, options.timeout * 4) != 0:
+    if run(build, None)[0] != 0 or run(tests, options.timeout * 4)[0] != 0:
         print("The unmutated build or its tests fail: nothing to measure.")
         return 2
 
+    results = open(options.results or Path(options.build) / "mutants.tsv", "w")
     killed, survived, broken = [], [], []
     started = time.monotonic()
     for index, (path, number, name, before, after) in enumerate(mutants, 1):
@@ -140,22 +157,28 @@ def main():
         ending = "\n" if lines[number - 1].endswith("\n") else ""
         lines[number - 1] = after + ending
         place = f"{path.relative_to(ROOT)}:{number}"
+        killer = "-"
         try:
             path.write_text("".join(lines))
-            if run(build, None) != 0:
+            if run(build, None)[0] != 0:
                 broken.append(place)
-                verdict = "does not build"
+                verdict, outcome = "does not build", "no-build"
             else:
-                outcome = run(tests, options.timeout)
-                if outcome == 0:
+                status, output = run(tests, options.timeout)
+                if status == 0:
                     survived.append((place, name, before, after.strip()))
-                    verdict = "SURVIVED"
+                    verdict, outcome = "SURVIVED", "survived"
                 else:
                     killed.append(place)
-                    verdict = "killed" + (" (time limit)" if outcome == "timeout" else "")
+                    killer = first_failure(output)
+                    outcome = "timeout" if status == "timeout" else "killed"
+                    verdict = "killed" + (" (time limit)" if status == "timeout" else f" by {killer}")
         finally:
             path.write_text(original)
         print(f"[{index}/{len(mutants)}] {place} {name}: {verdict}", flush=True)
+        print("\t".join([str(index), place, name, before, after.strip(), outcome, killer]),
+              file=results, flush=True)
+    results.close()
     run(build, None)
 
     weighed = len(killed) + len(survived)
