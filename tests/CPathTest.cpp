@@ -90,27 +90,6 @@ class CPathTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(CPathTest, SharedChecksComeFirst) {
-  using FF = Orvek::FactoryFailed;
-  const std::string file = "lib/Morva/CPath";
-  expectRejected<FF>([&] { FPath::create(Poles(), Poles(), Poles()); }, file, "Empty poles");
-  expectRejected<FF>([&] { FPath::create(poles({}), poles({}), poles({})); }, file, "Empty poles");
-  expectRejected<FF>([&] { FPath::create(poles({nullptr}), Poles(), Poles()); }, file, "Null pole");
-  expectRejected<FF>(
-      [&] {
-        FPath::create(Poles(), Poles(), poles({out, nullptr}));
-      },
-      file, "Null pole");
-  // Null poles are found before the checks of each kind.
-  expectRejected<FF>([&] { DPath::createMaximum(Poles(), poles({nullptr}), Poles(), Delay(10)); },
-                     file, "Null pole");
-  expectRejected<FF>([&] { MPath::create(Poles(), Poles(), poles({nullptr}), 1); }, file,
-                     "Null pole");
-  expectRejected<FF>([&] { DPath::createMinimum(Poles(), Poles(), Poles(), Delay(10)); }, file,
-                     "Empty poles");
-  expectRejected<FF>([&] { MPath::create(Poles(), Poles(), Poles(), 0); }, file, "Empty poles");
-}
-
 TEST_F(CPathTest, DelayPathChecksInOrder) {
   using IR = Orvek::InvalidRequest;
   const std::string file = "lib/Morva/DPath";
@@ -252,57 +231,4 @@ TEST_F(CPathTest, ValidateCombinesOpeningAndClosingMasks) {
   // Validating again changes nothing.
   first->validate();
   EXPECT_EQ(in->getOpeningMask(), Mask::getBasic(1) | Mask::getBasic(2));
-}
-
-TEST_F(CPathTest, AliasesLabelsAndRecords) {
-  Object::setRequiredStamp(7);
-  DPath* minimum = DPath::createMinimum(poles({in}), Poles(), poles({out}), Delay(250));
-  EXPECT_EQ(minimum->getAlias(), "MINDELAY-PATH[7]");
-  Object::setRequiredStamp(8);
-  DPath* maximum = DPath::createMaximum(poles({in}), Poles(), poles({out}), Delay(1500));
-  EXPECT_EQ(maximum->getAlias(), "MAXDELAY-PATH[8]");
-  Object::setRequiredStamp(12);
-  FPath* falsePath = FPath::create(Poles(), poles({mid}), Poles());
-  EXPECT_EQ(falsePath->getAlias(), "FALSE-PATH[12]");
-  Object::setRequiredStamp(123456789012UL);
-  MPath* multicycle = MPath::create(poles({in}), Poles(), poles({out}), 3);
-  EXPECT_EQ(multicycle->getAlias(), "MULTICYCLE-PATH[123456789012]");
-
-  EXPECT_EQ(falsePath->_getLabel(), "<FPath \"FALSE-PATH[12]\" " + Mask(0)._getLabel() + ">");
-  maximum->setMask(Mask::getBasic(3));
-  EXPECT_EQ(maximum->_getLabel(),
-            "<DPath \"MAXDELAY-PATH[8]\" " + Mask::getBasic(3)._getLabel() + ">");
-
-  std::unique_ptr<Orvek::Record> record(falsePath->_getRecord());
-  EXPECT_EQ(record->getTitle(), falsePath->_getLabel());
-  EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "CPath", "FPath"}));
-  EXPECT_EQ(Support::slotNames(*record), kCPathSlots);
-  EXPECT_EQ(record->getSlots()[9]->getDataLabel(), "{0}");   // Targets
-  EXPECT_EQ(record->getSlots()[10]->getDataLabel(), "{1}");  // Bridges
-  EXPECT_EQ(record->getSlots()[11]->getHeader(), "CPath");
-
-  auto extra = [](const CPath* path) {
-    std::unique_ptr<Orvek::Record> record(path->_getRecord());
-    EXPECT_EQ(Support::slotNames(*record).size(), kCPathSlots.size() + 1);
-    const Orvek::Slot* slot = record->getSlots().back();
-    return record->getHeaders().back() + " " + slot->getName() + "=" + slot->getDataLabel();
-  };
-  EXPECT_EQ(extra(maximum), "DPath Maxdelay=1.500ns");
-  EXPECT_EQ(extra(minimum), "DPath Mindelay=250ps");
-  EXPECT_EQ(extra(multicycle), "MPath CycleCount=3");
-}
-
-TEST_F(CPathTest, RegistrationAndReset) {
-  EXPECT_FALSE(Morva::analyzer->needReset());
-  FPath* path = FPath::create(poles({in}), Poles(), Poles());
-  EXPECT_TRUE(Morva::analyzer->needReset());
-  EXPECT_EQ(Morva::analyzer->getFalsePaths().getFirst(), path);
-  MPath* multicycle = MPath::create(poles({in}), Poles(), poles({out}), 4);
-  path->destroy();
-  EXPECT_TRUE(Morva::analyzer->getFalsePaths().isEmpty());
-  EXPECT_EQ(Morva::analyzer->getCPathCount(), 1UL);
-  multicycle->destroy();
-  EXPECT_TRUE(Morva::analyzer->getCPaths().isEmpty());
-  // The poles of a destroyed path are untouched.
-  EXPECT_EQ(Morva::analyzer->getMainPole("in"), in);
 }

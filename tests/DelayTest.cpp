@@ -102,18 +102,6 @@ TEST(DelayTest, Labels) {
   EXPECT_EQ(kMaximum._getLabel(), "maximum");
 }
 
-TEST(DelayTest, Text) {
-  EXPECT_EQ(int(Delay(std::string("12"))), 12);
-  EXPECT_EQ(int(Delay(std::string("-40"))), -40);
-  EXPECT_EQ(int(Delay(std::string("0"))), 0);
-  EXPECT_EQ(Delay(std::string("2147483647")), kMaximum);
-  EXPECT_EQ(Delay(std::string("-2147483647")), kMinimum);
-  for (const char* text : {"12 ", "012", "00", "-", "", "4294967308", "+5", " 5", "-0", "1.5",
-                           "5ps", "ps", "2147483648", "-2147483649", "99999999999999999999999"})
-    EXPECT_EQ(Delay(std::string(text)), kUndefined) << '"' << text << '"';
-  EXPECT_EQ(Delay(std::string("12\0", 3)), kUndefined);
-}
-
 TEST(DelayTest, Frequency) {
   EXPECT_EQ((unsigned long)Delay(1000).getFrequency(), 999999999UL);
   EXPECT_EQ((unsigned long)Delay(3).getFrequency(), 333333333333UL);
@@ -132,31 +120,6 @@ TEST(DelayTest, Frequency) {
   EXPECT_EQ(Frequency(1000000000)._getLabel(), "1.000GHz");
   EXPECT_EQ(Frequency(4294967294UL)._getLabel(), "maximum");
   EXPECT_EQ(Frequency(4294967296UL)._getLabel(), "4.295GHz");
-}
-
-TEST(DelayTest, Records) {
-  Orvek::setDebug(false);
-  EXPECT_EQ(Delay(5)._getRecord(), nullptr);
-  EXPECT_EQ(Timing(5, 9)._getRecord(), nullptr);
-  Orvek::setDebug(true);
-  std::unique_ptr<Orvek::Record> record(Delay(1500)._getRecord());
-  std::unique_ptr<Orvek::Record> timing(Timing(5, kMaximum)._getRecord());
-  Orvek::setDebug(false);
-
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->getTitle(), "1.500ns");
-  ASSERT_EQ(record->getSlots().size(), 1U);
-  EXPECT_EQ(record->getSlots()[0]->getHeader(), "Delay");
-  EXPECT_EQ(record->getSlots()[0]->getName(), "Encoding");
-  EXPECT_EQ(record->getSlots()[0]->getDataLabel(), "1500");
-
-  ASSERT_NE(timing, nullptr);
-  ASSERT_EQ(timing->getSlots().size(), 2U);
-  EXPECT_EQ(timing->getSlots()[0]->getHeader(), "Timing");
-  EXPECT_EQ(timing->getSlots()[0]->getName(), "MinimumDelay");
-  EXPECT_EQ(timing->getSlots()[0]->getDataLabel(), "5ps");
-  EXPECT_EQ(timing->getSlots()[1]->getName(), "MaximumDelay");
-  EXPECT_EQ(timing->getSlots()[1]->getDataLabel(), "maximum");
 }
 
 TEST(TimingTest, LabelsAndPredicates) {

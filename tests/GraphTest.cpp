@@ -26,27 +26,6 @@ using Morva::Type;
 
 namespace {
 
-const Orvek::Slot* findSlot(const Orvek::Record& record, const std::string& name) {
-  for (const Orvek::Slot* slot : record.getSlots())
-    if (slot->getName() == name) return slot;
-  return nullptr;
-}
-
-std::vector<bool> flags(const Object* object) {
-  std::vector<bool> result;
-  for (unsigned long number = 1; number <= 6; ++number) result.push_back(object->getFlag(number));
-  return result;
-}
-
-const std::vector<std::string> kObjectSlots = {"Flag1", "Flag2", "Flag3", "Flag4",
-                                               "Flag5", "Flag6", "Stamp", "Alias"};
-
-std::vector<std::string> withObjectSlots(const std::vector<std::string>& names) {
-  std::vector<std::string> all = kObjectSlots;
-  all.insert(all.end(), names.begin(), names.end());
-  return all;
-}
-
 class GraphTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -66,43 +45,6 @@ class GraphTest : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(GraphTest, PoleCreationAndRegistries) {
-  Pole* main = Pole::createMain("a");
-  EXPECT_EQ(main->getName(), "a");
-  EXPECT_EQ(main->getType().getCode(), Type::None);
-  EXPECT_EQ(Morva::analyzer->getMainPole("a"), main);
-  EXPECT_EQ(Morva::analyzer->getDualPole("a"), nullptr);
-
-  const unsigned long stamp = Object::_defaultStamp;
-  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createMain("a"); }, "lib/Morva/Pole",
-                                             "preCreateMain", "Already exists");
-  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createMain(""); }, "lib/Morva/Pole",
-                                             "preCreateMain", "Empty name");
-  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createDual(""); }, "lib/Morva/Pole",
-                                             "preCreateDual", "Empty name");
-  // The checks come before the allocation: no stamp was used.
-  EXPECT_EQ(Object::_defaultStamp, stamp);
-
-  Pole* dual = Pole::createDual("a");
-  EXPECT_TRUE(dual->isDual());
-  EXPECT_EQ(dual->getType().getCode(), Type::Dual);
-  EXPECT_EQ(Morva::analyzer->getDualPole("a"), dual);
-  EXPECT_EQ(Morva::analyzer->getMainPole("a"), main);
-  Support::expectRaise<Orvek::FactoryFailed>([] { Pole::createDual("a"); }, "lib/Morva/Pole",
-                                             "preCreateDual", "Already exists");
-  EXPECT_EQ(Morva::analyzer->getDualPoles().getCount(), 1UL);
-  EXPECT_EQ(Morva::analyzer->getMainPoles().getCount(), 1UL);
-
-  // A new pole is unmarked, Mode None, without wave flag and mask numbers 0.
-  EXPECT_FALSE(main->isMarked());
-  EXPECT_FALSE(main->hasWaveFlag());
-  EXPECT_EQ(main->getMode().getCode(), Mode::None);
-  EXPECT_EQ(main->getOpeningMaskNumber(), 0UL);
-  EXPECT_EQ(main->getClosingMaskNumber(), 0UL);
-  EXPECT_TRUE(main->getIncomingEdges().isEmpty());
-  EXPECT_EQ(main->getBuddy(), nullptr);
-}
 
 TEST_F(GraphTest, CounterpartsAndAliases) {
   Pole* main = Pole::createMain("a");
@@ -138,68 +80,6 @@ TEST_F(GraphTest, CounterpartsAndAliases) {
   EXPECT_EQ(main->_getLabel(), "<Pole \"CLOCK[a]\" Rising Primary>");
   EXPECT_EQ(plain->_getLabel(), "<Pole \"POLE[b]\">");
   EXPECT_EQ(dual->_getLabel(), "<Pole \"CLOCK[a]\" Falling Dual>");
-}
-
-TEST_F(GraphTest, ModeAndTypeArePackedInTheFlags) {
-  Pole* pole = Pole::createMain("p");
-  pole->mark();
-  pole->setWaveFlag(true);
-  using Flags = std::vector<bool>;
-
-  pole->setMode(Mode(Mode::Rising));
-  EXPECT_EQ(flags(pole), (Flags{1, 1, 0, 0, 1, 1}));
-  pole->setMode(Mode(Mode::Falling));
-  EXPECT_EQ(pole->getMode().getCode(), Mode::Falling);
-  EXPECT_EQ(flags(pole), (Flags{1, 0, 0, 0, 1, 1}));
-  EXPECT_TRUE(pole->isClock());
-  // A code outside the table is ignored.
-  pole->setMode(Mode(static_cast<Mode::Code>(7)));
-  EXPECT_EQ(pole->getMode().getCode(), Mode::Falling);
-  pole->setMode(Mode(Mode::None));
-  EXPECT_EQ(flags(pole), (Flags{0, 0, 0, 0, 1, 1}));
-  EXPECT_FALSE(pole->isClock());
-  // Flag 2 alone is never written and reads as None.
-  pole->setFlag(2, true);
-  EXPECT_EQ(pole->getMode().getCode(), Mode::None);
-  EXPECT_FALSE(pole->isClock());
-  pole->setFlag(2, false);
-
-  pole->setType(Type(Type::Primary));
-  EXPECT_EQ(flags(pole), (Flags{0, 0, 1, 1, 1, 1}));
-  pole->setType(Type(Type::ClockSource));
-  EXPECT_EQ(pole->getType().getCode(), Type::ClockSource);
-  EXPECT_EQ(flags(pole), (Flags{0, 0, 1, 0, 1, 1}));
-  pole->setType(Type(static_cast<Type::Code>(9)));
-  EXPECT_EQ(pole->getType().getCode(), Type::ClockSource);
-  pole->setType(Type(Type::None));
-  EXPECT_EQ(flags(pole), (Flags{0, 0, 0, 0, 1, 1}));
-
-  pole->unmark();
-  EXPECT_FALSE(pole->isMarked());
-  EXPECT_EQ(flags(pole), (Flags{0, 0, 0, 0, 0, 1}));
-  pole->setWaveFlag(false);
-  EXPECT_FALSE(pole->hasWaveFlag());
-  pole->mark();
-  EXPECT_TRUE(pole->isMarked());
-  EXPECT_TRUE(pole->getFlag(5));
-}
-
-TEST_F(GraphTest, ARegisteredPoleStaysOnItsSideOfDual) {
-  Pole* main = Pole::createMain("x");
-  Pole* dual = Pole::createDual("x");
-  main->setType(Type(Type::Dual));
-  EXPECT_EQ(main->getType().getCode(), Type::None);
-  EXPECT_FALSE(main->isDual());
-  dual->setType(Type(Type::Primary));
-  EXPECT_EQ(dual->getType().getCode(), Type::Dual);
-
-  // Each still leaves its own registry and nothing else.
-  main->destroy();
-  EXPECT_EQ(Morva::analyzer->getMainPole("x"), nullptr);
-  EXPECT_EQ(Morva::analyzer->getDualPole("x"), dual);
-  dual->destroy();
-  EXPECT_EQ(Morva::analyzer->getDualPole("x"), nullptr);
-  EXPECT_TRUE(Morva::analyzer->getPoles().isEmpty());
 }
 
 TEST_F(GraphTest, GraphPosition) {
@@ -281,76 +161,6 @@ TEST_F(GraphTest, ReportNameMasksInsulateAndReset) {
   EXPECT_FALSE(in->isActive());
 }
 
-TEST_F(GraphTest, EdgeCreationErrors) {
-  Pole* a = Pole::createMain("a");
-  Pole* b = Pole::createMain("b");
-  const unsigned long stamp = Object::_defaultStamp;
-  Support::expectRaise<Orvek::FactoryFailed>([] { Edge::createInterconnect(nullptr, nullptr); },
-                                             "lib/Morva/Edge", "preCreate", "Null source");
-  Support::expectRaise<Orvek::FactoryFailed>([b] { Edge::createIOPath(nullptr, b); },
-                                             "lib/Morva/Edge", "preCreate", "Null source");
-  Support::expectRaise<Orvek::FactoryFailed>([a] { Edge::createSetupHold(a, nullptr); },
-                                             "lib/Morva/Edge", "preCreate", "Null target");
-  Support::expectRaise<Orvek::FactoryFailed>([a] { Edge::createInterconnect(a, a); },
-                                             "lib/Morva/Edge", "preCreate", "Identical poles");
-  Support::expectRaise<Orvek::FactoryFailed>(
-      [a] { Edge::create(a, a, Purpose(Purpose::RecoveryRemoval)); }, "lib/Morva/Edge", "preCreate",
-      "Identical poles");
-  EXPECT_EQ(Object::_defaultStamp, stamp);
-  EXPECT_TRUE(a->getIncomingEdges().isEmpty());
-  EXPECT_TRUE(a->getOutgoingEdges().isEmpty());
-  EXPECT_TRUE(b->getIncomingEdges().isEmpty());
-}
-
-TEST_F(GraphTest, NewEdgeStateAndSetters) {
-  Pole* a = Pole::createMain("u1/Y");
-  Pole* b = Pole::createMain("u2/A");
-  Edge* edge = Edge::createInterconnect(a, b);
-  EXPECT_EQ(edge->getSource(), a);
-  EXPECT_EQ(edge->getTarget(), b);
-  EXPECT_TRUE(edge->isActive());
-  EXPECT_EQ(edge->getMinimumDelay(), Morva::Delay::getUndefined());
-  EXPECT_EQ(edge->getMaximumDelay(), Morva::Delay::getUndefined());
-  EXPECT_EQ(edge->getSlack(), Morva::Delay::getUndefined());
-  EXPECT_EQ(edge->getMaskNumber(), 0UL);
-  EXPECT_EQ(edge->getDomainMask().getNumber(), 0UL);
-  EXPECT_EQ(edge->getWeight(), 0UL);
-  EXPECT_EQ(edge->getName(), "u1/Y->u2/A");
-  EXPECT_EQ(edge->getAlias(), "Interconnect[u1/Y->u2/A]");
-  EXPECT_EQ(edge->_getLabel(), "<Edge \"Interconnect[u1/Y->u2/A]\" S:undefined W:0>");
-  EXPECT_EQ(Support::toVector(a->getOutgoingEdges()), std::vector<Edge*>{edge});
-  EXPECT_EQ(Support::toVector(b->getIncomingEdges()), std::vector<Edge*>{edge});
-
-  edge->setMinimumDelay(Morva::Delay(12));
-  edge->setMaximumDelay(Morva::Delay(1500));
-  edge->setSlack(Morva::Delay(-40));
-  edge->setWeight(3);
-  edge->setDomainMask(Morva::DomainMask::getBasic(1));
-  EXPECT_EQ(int(edge->getMinimumDelay()), 12);
-  EXPECT_EQ(int(edge->getMaximumDelay()), 1500);
-  EXPECT_EQ(edge->_getLabel(), "<Edge \"Interconnect[u1/Y->u2/A]\" S:-40ps W:3>");
-
-  const Mask one = Mask::getBasic(1);
-  const Mask two = Mask::getBasic(2);
-  edge->sensitize(one);
-  edge->sensitize(two);
-  EXPECT_EQ(edge->getMask(), one | two);
-  edge->disactivate();
-  EXPECT_FALSE(edge->isActive());
-  edge->reset();
-  EXPECT_TRUE(edge->isActive());
-  EXPECT_EQ(edge->getMaskNumber(), 0UL);
-  EXPECT_EQ(edge->getDomainMask(), Morva::DomainMask::getBasic(1));
-  EXPECT_EQ(edge->getWeight(), 3UL);
-  EXPECT_EQ(int(edge->getSlack()), -40);
-  EXPECT_EQ(int(edge->getMaximumDelay()), 1500);
-
-  // Mask numbers are kept in four bytes: an invalid one stays invalid.
-  edge->setDomainMask(Morva::DomainMask(1000UL));
-  EXPECT_EQ(edge->getDomainMask().getNumber(), Morva::DomainMask::_invalidNumber);
-  EXPECT_FALSE(edge->getDomainMask().isValid());
-}
-
 TEST_F(GraphTest, PoleNumbersStayDenseAndReusedStorageStartsClean) {
   ASSERT_EQ(Pole::getNumberBound(), 0u) << "poles left alive by an earlier test";
   Pole* a = Pole::createMain("a");
@@ -398,24 +208,13 @@ TEST_F(GraphTest, PoleNumbersStayDenseAndReusedStorageStartsClean) {
   EXPECT_EQ(Pole::createMain("z")->getNumber(), 0u);
 }
 
-TEST_F(GraphTest, PurposeFlagsAndPredicates) {
+TEST_F(GraphTest, PurposePredicates) {
   Pole* a = Pole::createMain("a");
   Pole* b = Pole::createMain("b");
-  using Flags = std::vector<bool>;
   Edge* io = Edge::createIOPath(a, b);
   Edge* check = Edge::createSetupHold(a, b);
   Edge* recovery = Edge::createRecoveryRemoval(a, b);
   Edge* wire = Edge::createInterconnect(a, b);
-  EXPECT_EQ(flags(io), (Flags{0, 0, 1, 0, 0, 0}));
-  EXPECT_EQ(flags(check), (Flags{0, 1, 1, 0, 0, 0}));
-  EXPECT_EQ(flags(recovery), (Flags{1, 0, 1, 0, 0, 0}));
-  EXPECT_EQ(flags(wire), (Flags{1, 1, 1, 0, 0, 0}));
-  EXPECT_EQ(io->getPurpose().getCode(), Purpose::IOPath);
-  EXPECT_EQ(check->getPurpose().getCode(), Purpose::SetupHold);
-  EXPECT_EQ(recovery->getPurpose().getCode(), Purpose::RecoveryRemoval);
-  EXPECT_EQ(wire->getPurpose().getCode(), Purpose::Interconnect);
-  EXPECT_EQ(check->getAlias(), "SetupHold[a->b]");
-
   struct Row {
     Edge* edge;
     bool ioPath, setupHold, recoveryRemoval, interconnect, control;
@@ -613,79 +412,4 @@ TEST_F(GraphTest, DestroyingAPoleDestroysItsEdges) {
   EXPECT_EQ(Morva::analyzer->getDualPole("a"), nullptr);
   EXPECT_EQ(Morva::analyzer->getMainPole("a"), a);
   EXPECT_EQ(a->getOutgoingEdges().getCount(), 1UL);
-}
-
-TEST_F(GraphTest, PoleRecord) {
-  Pole* main = Pole::createMain("a");
-  Pole* dual = Pole::createDual("a");
-  Pole* other = Pole::createMain("b");
-  Edge::createInterconnect(other, main);
-  main->combineOpening(Mask::getBasic(1));
-
-  std::unique_ptr<Orvek::Record> plain(other->_getRecord());
-  EXPECT_EQ(plain->getTitle(), other->_getLabel());
-  EXPECT_EQ(plain->getHeaders(), (std::vector<std::string>{"Object", "Pole"}));
-  EXPECT_EQ(Support::slotNames(*plain),
-            withObjectSlots({"ReportName", "IncomingEdges", "OutgoingEdges", "Marked",
-                             "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
-  EXPECT_EQ(findSlot(*plain, "ReportName")->getHeader(), "Pole");
-  EXPECT_EQ(findSlot(*plain, "OutgoingEdges")->getDataLabel(), "{1}");
-
-  main->setMode(Mode(Mode::Rising));
-  main->setType(Type(Type::Primary));
-  main->setReportName("shown");
-  main->mark();
-  std::unique_ptr<Orvek::Record> clock(main->_getRecord());
-  EXPECT_EQ(Support::slotNames(*clock),
-            withObjectSlots({"ReportName", "Mode", "Type", "Dual", "IncomingEdges", "OutgoingEdges",
-                             "Marked", "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
-  EXPECT_EQ(findSlot(*clock, "ReportName")->getDataLabel(), "shown");
-  EXPECT_EQ(findSlot(*clock, "Mode")->getDataLabel(), "Rising");
-  EXPECT_EQ(findSlot(*clock, "Type")->getDataLabel(), "Primary");
-  EXPECT_EQ(findSlot(*clock, "Dual")->getDataLabel(), dual->_getLabel());
-  EXPECT_EQ(findSlot(*clock, "Marked")->getDataLabel(), "1");
-  EXPECT_EQ(findSlot(*clock, "IncomingEdges")->getDataLabel(), "{1}");
-  EXPECT_EQ(findSlot(*clock, "OpeningMaskNumber")->getDataLabel(),
-            std::to_string(Mask::getBasic(1).getNumber()));
-  EXPECT_EQ(findSlot(*clock, "OpeningMask")->getDataLabel(), Mask::getBasic(1)._getLabel());
-
-  std::unique_ptr<Orvek::Record> counterpart(dual->_getRecord());
-  EXPECT_EQ(Support::slotNames(*counterpart),
-            withObjectSlots({"ReportName", "Type", "Clock", "IncomingEdges", "OutgoingEdges",
-                             "Marked", "OpeningMaskNumber", "OpeningMask", "ClosingMask"}));
-  EXPECT_EQ(findSlot(*counterpart, "Clock")->getDataLabel(), main->_getLabel());
-
-  // Missing counterparts give null slots.
-  Pole* lonelyDual = Pole::createDual("z");
-  Pole* lonelyClock = Pole::createMain("y");
-  lonelyClock->setMode(Mode(Mode::Falling));
-  std::unique_ptr<Orvek::Record> noClock(lonelyDual->_getRecord());
-  std::unique_ptr<Orvek::Record> noDual(lonelyClock->_getRecord());
-  EXPECT_EQ(findSlot(*noClock, "Clock")->getDataLabel(), Orvek::NullSlot("x").getDataLabel());
-  EXPECT_EQ(findSlot(*noDual, "Dual")->getDataLabel(), Orvek::NullSlot("x").getDataLabel());
-  EXPECT_EQ(findSlot(*noDual, "Mode")->getDataLabel(), "Falling");
-  EXPECT_EQ(findSlot(*noDual, "Type"), nullptr);
-}
-
-TEST_F(GraphTest, EdgeRecord) {
-  Pole* a = Pole::createMain("a");
-  Pole* b = Pole::createMain("b");
-  Edge* edge = Edge::createRecoveryRemoval(a, b);
-  edge->setMaximumDelay(Morva::Delay(1500));
-  edge->setWeight(7);
-  std::unique_ptr<Orvek::Record> record(edge->_getRecord());
-  EXPECT_EQ(record->getTitle(), edge->_getLabel());
-  EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "Edge"}));
-  EXPECT_EQ(Support::slotNames(*record),
-            withObjectSlots({"Source", "Target", "Purpose", "MinimumDelay", "MaximumDelay", "Mask",
-                             "DomainMask", "Slack", "Weight"}));
-  EXPECT_EQ(findSlot(*record, "Source")->getDataLabel(), a->_getLabel());
-  EXPECT_EQ(findSlot(*record, "Target")->getDataLabel(), b->_getLabel());
-  EXPECT_EQ(findSlot(*record, "Purpose")->getDataLabel(), "RecoveryRemoval");
-  EXPECT_EQ(findSlot(*record, "MinimumDelay")->getDataLabel(), "undefined");
-  EXPECT_EQ(findSlot(*record, "MaximumDelay")->getDataLabel(), "1.500ns");
-  EXPECT_EQ(findSlot(*record, "Slack")->getDataLabel(), "undefined");
-  EXPECT_EQ(findSlot(*record, "Weight")->getDataLabel(), "7");
-  EXPECT_EQ(findSlot(*record, "Alias")->getDataLabel(), "RecoveryRemoval[a->b]");
-  EXPECT_EQ(findSlot(*record, "Flag3")->getDataLabel(), "1");
 }

@@ -32,41 +32,6 @@ unsigned long combineTapes(const Mask& a, const Mask& b, char operation) {
 
 }  // namespace
 
-TEST(Mask, InterningNumbersLabelsAndRecords) {
-  Mask::reset(4);
-  EXPECT_EQ(Mask()._getLabel(), "MASK[0]:[0000]");
-  const Mask first = Mask::getBasic(1);
-  const Mask last = Mask::getBasic(4);
-  EXPECT_EQ(first._getLabel(), "MASK[1]:[1000]");
-  EXPECT_EQ(last._getLabel(), "MASK[2]:[0001]");
-  const Mask both = first | last;
-  EXPECT_EQ(both._getLabel(), "MASK[3]:[1001]");
-  EXPECT_EQ((last | first).getNumber(), 3u);
-  EXPECT_EQ(Mask(both.getTape()).getNumber(), 3u);
-  EXPECT_EQ((Mask::getBasic(2) & Mask::getBasic(3)).getNumber(), 0u);
-  EXPECT_EQ(Mask::_defaultNumber, 5u);
-  EXPECT_EQ(Mask::_tapeMap.size() + Mask::_numberMap.size(), 12u);
-
-  Mask mask = first;
-  (mask |= last) ^= first;
-  EXPECT_EQ(mask, last);
-  // The complement flips spare bits too: another tape than the same
-  // pattern built from basic masks.
-  const Mask complement = ~first;
-  const Mask others = Mask::getBasic(2) | Mask::getBasic(3) | Mask::getBasic(4);
-  EXPECT_EQ(complement.getTape().getPattern(false), others.getTape().getPattern(false));
-  EXPECT_NE(complement, others);
-  EXPECT_EQ(~complement, first);
-  EXPECT_TRUE(Mask() < first && first < both && both < Mask(1000UL));
-
-  std::unique_ptr<Orvek::Record> record(both._getRecord());
-  ASSERT_NE(record, nullptr);
-  ASSERT_EQ(record->getSlots().size(), 2u);
-  EXPECT_EQ(record->getHeaders(), std::vector<std::string>{"Mask"});
-  EXPECT_EQ(record->getSlots()[0]->getDataLabel() + " " + record->getSlots()[1]->getDataLabel(),
-            "TAPE[4]:1001 3");
-}
-
 TEST(Mask, InvalidMasksActAsEmpty) {
   Mask::reset(4);
   const Mask invalid(1000UL);
@@ -118,29 +83,6 @@ TEST(Mask, ShortcutsMatchTheTapeComputation) {
   EXPECT_EQ((Mask() | Mask()).getNumber(), 1u);
   EXPECT_EQ((Mask() & Mask(5UL))._getLabel(), "MASK[1]:[]");
   EXPECT_FALSE(Mask(0UL).isValid());
-}
-
-TEST(Mask, BasicMasksAndGenerations) {
-  Mask::reset(4);
-  Support::expectRaise<Orvek::InvalidRequest>([] { Mask::getBasic(0); }, "lib/Morva/Mask",
-                                              "getBasic", "Null bit");
-  Support::expectRaise<Orvek::InvalidRequest>([] { Mask::getBasic(5); }, "lib/Morva/Mask",
-                                              "getBasic", "Rejected bit");
-  const Mask kept = Mask::getBasic(2);
-
-  Mask::reset(6);
-  EXPECT_EQ(Mask::_tapeMap.size() + Mask::_numberMap.size() + Mask::_defaultNumber, 2u);
-  EXPECT_EQ(Mask::_defaultTape, Tape(6, false));
-  EXPECT_EQ(kept._getLabel(), "MASK[invalid]");
-  EXPECT_FALSE(Mask(Tape(4, false)).isValid());
-  EXPECT_EQ(Mask::getBasic(6).getNumber(), 1u);
-  // The kept number now names a set of the new generation.
-  EXPECT_EQ(kept._getLabel(), "MASK[1]:[000001]");
-
-  Mask::clear();
-  EXPECT_EQ(Mask()._getLabel(), "MASK[0]:[]");
-  Support::expectRaise<Orvek::InvalidRequest>([] { Mask::getBasic(1); }, "lib/Morva/Mask",
-                                              "getBasic", "Rejected bit");
 }
 
 TEST(DomainMask, TablesAreIndependentFromMask) {

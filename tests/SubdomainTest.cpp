@@ -94,48 +94,6 @@ std::vector<unsigned long> getDomainMasks(const std::vector<Edge*>& edges) {
 
 }  // namespace
 
-TEST_F(SubdomainTest, NamesAndCreation) {
-  Pole* clkA = clock("clkA");
-  Domain* pure = Domain::create(clkA, clkA);
-  Domain* input = Domain::create(nullptr, clkA);
-  Subdomain* riseFall = Subdomain::create(pure, kRising, kFalling);
-  EXPECT_EQ(riseFall->getAlias(), "SUBDOMAIN[clkA:Rising to clkA:Falling]");
-  EXPECT_EQ(riseFall->getSourceName() + "/" + riseFall->getTargetName(),
-            "clkA (Rising)/clkA (Falling)");
-  Subdomain* fromInput = Subdomain::create(input, kNone, kRising);
-  EXPECT_EQ(fromInput->getName(), "Input to clkA:Rising");
-  EXPECT_EQ(fromInput->getSourceName(), "Input");
-  EXPECT_EQ(Subdomain::getName(Domain::create(clkA, nullptr), kFalling, kNone),
-            "clkA:Falling to Output");
-
-  auto name = [](Domain* domain, const Mode& launch, const Mode& latch) {
-    return errorOf<Orvek::InvalidRequest>([&] { Subdomain::getName(domain, launch, latch); });
-  };
-  EXPECT_EQ(name(input, kRising, kRising), "getName: Rejected clock mode");
-  EXPECT_EQ(name(pure, kRising, kNone), "getName: Rejected clock mode");
-  EXPECT_EQ(name(nullptr, kRising, kRising), "getName: Null domain");
-
-  auto create = [](Domain* owner) {
-    return errorOf<Orvek::FactoryFailed>([&] { Subdomain::create(owner, kRising, kFalling); });
-  };
-  EXPECT_EQ(create(pure), "preCreate: Already exists");
-  EXPECT_EQ(create(nullptr), "preCreate: Null domain");
-  Morva::Analyzer* saved = Morva::analyzer;
-  Morva::analyzer = nullptr;
-  const std::string withoutAnalyzer = create(input);
-  Morva::analyzer = saved;
-  EXPECT_EQ(withoutAnalyzer, "preCreate: Null analyzer");
-  EXPECT_EQ(errorOf<Orvek::InvalidRequest>([&] { riseFall->captureLatch(nullptr); }),
-            "captureLatch: Null leaf");
-
-  // Decisive is flag 1, multicycle critical flag 2.
-  riseFall->setDecisive(true);
-  riseFall->setMPathCritical();
-  EXPECT_TRUE(riseFall->getFlag(1) && riseFall->getFlag(2));
-  EXPECT_EQ(riseFall->_getLabel(),
-            "<Subdomain \"SUBDOMAIN[clkA:Rising to clkA:Falling]\" Decisive>");
-}
-
 TEST_F(SubdomainTest, ResetAndScanners) {
   Pole* clk = clock("clk");
   Domain* domain = Domain::create(clk, clk);
@@ -256,26 +214,4 @@ TEST_F(SubdomainTest, ColourizeMatchesRecursiveWalk) {
     }
     for (Pole* pole : poles) ASSERT_FALSE(pole->isMarked());
   }
-}
-
-TEST_F(SubdomainTest, ColourizeLongChain) {
-  constexpr int kLength = 1000000;
-  Pole* clk = clock("clk");
-  Domain* domain = Domain::create(clk, clk);
-  Subdomain* subdomain = Subdomain::create(domain, kRising, kRising);
-  DomainMask::reset(1);
-  domain->setMask(DomainMask::getBasic(1));
-  std::vector<Pole*> chain;
-  for (int index = 0; index < kLength; ++index) {
-    chain.push_back(Pole::createMain("p" + std::to_string(index)));
-    if (index > 0) Edge::createInterconnect(chain[index - 1], chain[index]);
-  }
-  subdomain->captureLaunch(chain.front());
-  subdomain->captureLatch(chain.back());
-  subdomain->colourizeEdges();
-  unsigned long coloured = 0;
-  for (Pole* pole : chain)
-    for (Edge* edge : pole->getOutgoingEdgeSet())
-      if (edge->getDomainMask() == DomainMask::getBasic(1)) ++coloured;
-  EXPECT_EQ(coloured, static_cast<unsigned long>(kLength - 1));
 }

@@ -24,29 +24,6 @@ Tape makeTape(unsigned long bitCount, std::initializer_list<unsigned long> bits)
 
 }  // namespace
 
-TEST(Tape, SpareBitsPatternsAndRecord) {
-  EXPECT_EQ(Tape(8, true).getBytes(), (Bytes{255, 1}));
-  EXPECT_EQ(Tape(14, true).getBytes(), (Bytes{255, 127}));
-  EXPECT_TRUE(Tape(0, true).getBytes().empty());
-  EXPECT_EQ(Tape(8, true).getPattern(true), "1111111+1");
-  // The same bits written one by one leave the spare bit clear: another tape.
-  EXPECT_NE(makeTape(8, {0, 1, 2, 3, 4, 5, 6, 7}), Tape(8, true));
-  const Tape complement = ~Tape(8, false);
-  EXPECT_EQ(complement.getBytes(), (Bytes{255, 255}));
-  EXPECT_NE(complement, Tape(8, true));
-
-  const Tape tape = makeTape(10, {0, 8});
-  EXPECT_EQ(tape.getPattern(false), "1000000010");
-  EXPECT_EQ(tape._getLabel(), "TAPE[10]:1000000+010");
-  EXPECT_EQ(makeTape(15, {14}).getPattern(true), "0000000+0000000+1");
-  std::unique_ptr<Orvek::Record> record(tape._getRecord());
-  ASSERT_NE(record, nullptr);
-  ASSERT_EQ(record->getSlots().size(), 2u);
-  EXPECT_EQ(record->getHeaders(), std::vector<std::string>{"Tape"});
-  EXPECT_EQ(record->getSlots()[1]->getName() + "=" + record->getSlots()[1]->getDataLabel(),
-            "Pattern=1000000+010");
-}
-
 TEST(Tape, BitProxyAndIndexChecks) {
   Tape tape(9, false);
   tape[7] = true;

@@ -92,23 +92,3 @@ TEST(WaveTest, EqualityAndOrder) {
   EXPECT_TRUE(Wave("clk2", 900) < Wave("clk10", 100));
   EXPECT_FALSE(Wave("clk10", 100) < Wave("clk2", 900));
 }
-
-TEST(WaveTest, Records) {
-  Wave wave("clk", 1000, 100, 400);
-  Orvek::setDebug(false);
-  EXPECT_FALSE(wave._hasRecord());
-  EXPECT_EQ(wave._getRecord(), nullptr);
-  Orvek::setDebug(true);
-  std::unique_ptr<Orvek::Record> record(wave._getRecord());
-  Orvek::setDebug(false);
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->getTitle(), "(clk, 1.000ns, [100ps, 400ps])");
-  const char* names[] = {"Name", "Period", "Rising", "Falling", "Shift", "HighWidth", "LowWidth"};
-  const char* labels[] = {"clk", "1.000ns", "100ps", "400ps", "100ps", "300ps", "700ps"};
-  ASSERT_EQ(record->getSlots().size(), 7U);
-  for (unsigned index = 0; index < 7; ++index) {
-    EXPECT_EQ(record->getSlots()[index]->getHeader(), "Wave");
-    EXPECT_EQ(record->getSlots()[index]->getName(), names[index]);
-    EXPECT_EQ(record->getSlots()[index]->getDataLabel(), labels[index]);
-  }
-}
