@@ -44,11 +44,6 @@ using Morva::Wave;
 
 namespace {
 
-template <class E, class Call>
-void expectRaise(Call&& call, const std::string& operation, const std::string& message) {
-  Support::expectRaise<E>(call, "lib/Morva/Analyzer", operation, message);
-}
-
 // A view of poles; the vector must outlive it.
 Poles view(const std::vector<Pole*>& poles) {
   return Orvek::VectorCollection<Pole*>(poles);
@@ -117,57 +112,6 @@ TEST_F(AnalyzerTest, LookUps) {
   a->createClock(port, Wave("source", 1000));
   EXPECT_EQ(a->getClockRoot("source"), port);
   EXPECT_EQ(a->getClockRoot("port"), port);
-}
-
-TEST_F(AnalyzerTest, PolesAndEdgesInNameThenStampOrder) {
-  Pole* b = Pole::createMain("b");
-  Pole* c = Pole::createMain("c");
-  Pole* a1 = Pole::createMain("a");
-  Pole* z = Pole::createDual("z");
-  Pole* a2 = Pole::createDual("a");
-  EXPECT_EQ(Support::toVector(a->getMainPoles()), (std::vector<Pole*>{a1, b, c}));
-  EXPECT_EQ(Support::toVector(a->getDualPoles()), (std::vector<Pole*>{a2, z}));
-  EXPECT_EQ(Support::toVector(a->getPoles()), (std::vector<Pole*>{a1, b, c, a2, z}));
-  EXPECT_EQ(a->getPoles().getCount(), 5UL);
-
-  Edge* cb = Edge::createInterconnect(c, b);
-  Edge* ba1 = Edge::createIOPath(b, a1);
-  Edge* a1c = Edge::createIOPath(a1, c);
-  Edge* ba2 = Edge::createSetupHold(b, a2);
-  Edge* za1 = Edge::createIOPath(z, a1);
-  Edge* a1b = Edge::createInterconnect(a1, b);
-  EXPECT_EQ(Support::toVector(a->getEdges()), (std::vector<Edge*>{a1c, a1b, ba1, ba2, cb, za1}));
-
-  a->unmark();
-  for (Pole* pole : {a1, b, z}) pole->mark();
-  a->unmark();
-  for (Pole* pole : Support::toVector(a->getPoles())) EXPECT_FALSE(pole->isMarked());
-}
-
-TEST_F(AnalyzerTest, DomainCreationGivesBackTheNameOrderAndThePolesSpareRoom) {
-  std::vector<Pole*> poles;
-  for (int index = 0; index < 100; ++index)
-    poles.push_back(Pole::createMain("p" + std::to_string(99 - index)));
-  for (int index = 10; index < 100; ++index) poles[index]->destroy();
-  poles.resize(10);
-  std::reverse(poles.begin(), poles.end());
-  // The image of the graph made now reads the table of poles by number,
-  // which domain creation trims: the image must be made again after it
-  // (the sanitizer build sees a read of the old table).
-  const uint64_t version = Morva::GraphImage::getVersion();
-  Morva::GraphImage::get();
-  Orvek::Locator<Pole*> walking = a->getMainPoles().getLocator();
-  a->createDomains();
-  EXPECT_NE(Morva::GraphImage::getVersion(), version);
-  const Morva::GraphImage& image = Morva::GraphImage::get();
-  ASSERT_EQ(image.getSize(), poles.size());
-  for (Pole* pole : poles) EXPECT_EQ(image.getPole(image.getIndex(pole)), pole);
-  // A walk under way keeps the order it started with; the next one works
-  // the order out again.
-  std::vector<Pole*> walked;
-  for (; walking.isValid(); walking.progress()) walked.push_back(walking.getCurrent());
-  EXPECT_EQ(walked, poles);
-  EXPECT_EQ(Support::toVector(a->getPoles()), poles);
 }
 
 TEST_F(AnalyzerTest, RemoveAndResetClocks) {
@@ -249,48 +193,6 @@ TEST_F(AnalyzerTest, ClockGroupsKeyTheSmallerSet) {
   a->resetClockGroups();
   EXPECT_TRUE(a->getExclusivePoleSetMap().empty());
   EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
-}
-
-TEST_F(AnalyzerTest, InputAndOutputConstraints) {
-  Pole* clk = primary("clk");
-  Pole* in = primary("in");
-  Pole* out = primary("out");
-  Pole* inner = Pole::createMain("inner");
-  Edge::createInterconnect(inner, out);
-  const IOConstraint defined(clk, Mode(Mode::Falling), Delay(100), Delay(200));
-  const IOConstraint undefined(clk, Mode(Mode::Rising), Delay(100), Delay::getUndefined());
-
-  EXPECT_FALSE(a->hasInputConstraint(in));
-  a->setInputConstraint(in, defined);
-  EXPECT_TRUE(a->hasInputConstraint(in));
-
-  a->setOutputConstraint(out, defined);
-  EXPECT_FALSE(a->needReset());
-
-  // The has-forms check the port and copy only what they find.
-  IOConstraint copy;
-  EXPECT_TRUE(a->hasInputConstraint(in, copy));
-  EXPECT_EQ(copy, defined);
-  IOConstraint untouched(in, Mode(Mode::None), Delay(1), Delay(2));
-  const IOConstraint before = untouched;
-  EXPECT_FALSE(a->hasInputConstraint(clk, untouched));
-  EXPECT_EQ(untouched, before);
-  EXPECT_TRUE(a->hasOutputConstraint(out, untouched));
-  EXPECT_EQ(untouched, defined);
-
-  // The get-forms never fail and fall back to one undefined constraint.
-  EXPECT_EQ(a->getInputConstraint(in), defined);
-  EXPECT_EQ(a->getOutputConstraint(out), defined);
-  const IOConstraint& fallback = a->getInputConstraint(nullptr);
-  EXPECT_FALSE(fallback.isDefined());
-  EXPECT_EQ(fallback, IOConstraint());
-  EXPECT_EQ(&a->getInputConstraint(clk), &fallback);
-  EXPECT_EQ(&a->getInputConstraint(inner), &fallback);
-  EXPECT_FALSE(a->getOutputConstraint(nullptr).isDefined());
-  EXPECT_FALSE(a->getOutputConstraint(in).isDefined());
-  // A port that stops being an input no longer shows its constraint.
-  Edge::createInterconnect(inner, in);
-  EXPECT_FALSE(a->getInputConstraint(in).isDefined());
 }
 
 TEST_F(AnalyzerTest, IOConstraintValues) {

@@ -34,16 +34,6 @@ class ArchiveTest : public Support::AnalyzerFixture {
     return _directory.writeFile(name, text);
   }
 
-  std::string writeGzip(const std::string& name, const std::string& text) const {
-    const std::string path = (_directory.path() / name).string();
-    gzFile file = gzopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr);
-    EXPECT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())),
-              static_cast<int>(text.size()));
-    gzclose(file);
-    return path;
-  }
-
   void load(const std::string& text) { Archive(write("design.morva", text)).load(); }
 
   std::string output() const { return _console.text(); }
@@ -66,44 +56,6 @@ std::string getNames(const Morva::PoleSet& poles) {
   std::string names;
   for (Pole* pole : poles) names += " " + pole->getName() + (pole->isDual() ? "'" : "");
   return names;
-}
-
-// A canonical text of everything an archive can declare, to compare two
-// analyzers built from two files.
-std::string describe() {
-  std::ostringstream text;
-  for (Pole* pole : analyzer->getPoles()) {
-    text << (pole->isDual() ? "dual " : "main ") << pole->getName() << ' '
-         << pole->getMode().getName() << ' ' << pole->getType().getName() << ' '
-         << pole->getReportName() << '\n';
-    for (Morva::Edge* edge : pole->getOutgoingEdgeSet())
-      text << "  edge to " << edge->getTarget()->getName()
-           << (edge->getTarget()->isDual() ? "'" : "") << ' ' << edge->getPurpose().getName() << ' '
-           << int(edge->getMinimumDelay()) << ' ' << int(edge->getMaximumDelay()) << '\n';
-  }
-  for (const auto& [root, wave] : analyzer->getWaveMap())
-    text << "clock " << root->getName() << ' ' << wave._getLabel() << '\n';
-  for (const auto& [name, root] : analyzer->getClockNameMap())
-    text << "clock name " << name << ' ' << root->getName() << '\n';
-  for (const auto& [root, set] : analyzer->getExclusivePoleSetMap())
-    text << "exclusive " << root->getName() << getNames(set) << '\n';
-  for (const auto& [root, set] : analyzer->getAsynchronousPoleSetMap())
-    text << "asynchronous " << root->getName() << getNames(set) << '\n';
-  for (const auto& [port, constraint] : analyzer->getInputDelays())
-    text << "input " << port->getName() << ' ' << constraint._getLabel() << '\n';
-  for (const auto& [port, constraint] : analyzer->getOutputDelays())
-    text << "output " << port->getName() << ' ' << constraint._getLabel() << '\n';
-  for (Morva::CPath* path : analyzer->getCPaths()) {
-    if (auto* delay = dynamic_cast<Morva::DPath*>(path))
-      text << (delay->isMaximum() ? "maximum " : "minimum ") << int(delay->getDelay());
-    else if (auto* multicycle = dynamic_cast<Morva::MPath*>(path))
-      text << "multicycle " << multicycle->getCycleCount();
-    else
-      text << "false";
-    text << " from" << getNames(path->getSourceSet()) << " through"
-         << getNames(path->getBridgeSet()) << " to" << getNames(path->getTargetSet()) << '\n';
-  }
-  return text.str();
 }
 
 // Three registers clocked by one port, with an input and an output port;
@@ -207,27 +159,6 @@ TEST_F(ArchiveTest, EdgeRecords) {
   Morva::Edge* extra = main("in")->getOutgoingEdge(main("r2/D"));
   ASSERT_NE(extra, nullptr);
   EXPECT_EQ(int(extra->getMaximumDelay()), 2);
-}
-
-TEST_F(ArchiveTest, EdgeWithUnknownPolesEndsTheLoad) {
-  try {
-    load(
-        "POLE a None None\n"
-        "POLE b None None\n"
-        "EDGE a b SetupHold 1 2\n"
-        "POLE c None None\n");
-    FAIL() << "the edge to a missing dual pole was accepted";
-  } catch (const Orvek::FactoryFailed& failure) {
-    EXPECT_EQ(failure.getMessage(), "Null target");
-    EXPECT_EQ(failure.getFile(), "lib/Morva/Edge");
-  }
-  EXPECT_TRUE(printed("Error: Null target (line 3)\n"));
-  EXPECT_FALSE(printed("Null source"));
-  EXPECT_EQ(main("c"), nullptr);
-
-  EXPECT_THROW(load("EDGE x y Interconnect 1 2\n"), Orvek::FactoryFailed);
-  EXPECT_TRUE(printed("Error: Null source (line 1)\n"));
-  EXPECT_TRUE(printed("Error: Null target (line 1)\n"));
 }
 
 TEST_F(ArchiveTest, LineCleaningAndNumbering) {
@@ -434,106 +365,6 @@ TEST_F(ArchiveTest, InputAndOutputDelayRecords) {
   EXPECT_EQ(message("POLE out2 None Primary\nEDGE r1/Q out2 Interconnect 1 1\n"
                     "SET_OUTPUT_DELAY -clock clk -max 1.5 -port out2"),
             "Undefined IOConstraint");
-}
-
-TEST_F(ArchiveTest, FilesThatAreNoArchives) {
-  const std::string text = "POLE a None None\n";
-  EXPECT_FALSE(Archive("").isValid());
-  EXPECT_FALSE(Archive((_directory.path() / "missing.morva").string()).isValid());
-  EXPECT_FALSE(Archive(_directory.path().string()).isValid());
-  EXPECT_TRUE(Archive(write("plain.morva", text)).isValid());
-  EXPECT_TRUE(Archive(writeGzip("packed.morva.gz", text)).isValid());
-
-  const auto failure = [](const std::string& name) -> std::string {
-    try {
-      Archive(name).load();
-    } catch (const Orvek::LoadFailed& failed) {
-      EXPECT_EQ(failed.getFile(), "lib/Morva/Archive");
-      EXPECT_EQ(failed.getOperation(), "load");
-      return failed.getMessage();
-    }
-    return "loaded";
-  };
-  EXPECT_EQ(failure((_directory.path() / "missing.morva").string()), "Invalid archive");
-  EXPECT_EQ(failure(_directory.path().string()), "Invalid archive");
-  EXPECT_EQ(failure(""), "Invalid archive");
-  // Nothing is printed before reading starts.
-  EXPECT_EQ(output(), "");
-
-  const std::string plain = write("plain.morva", text);
-  analyzer->destroy();
-  EXPECT_EQ(failure(plain), "Null analyzer");
-  Morva::Analyzer::create();
-
-  // An empty file loads nothing, successfully.
-  EXPECT_EQ(failure(write("empty.morva", "")), "loaded");
-  EXPECT_TRUE(printed("Loading archive succeed in "));
-  EXPECT_TRUE(analyzer->getMainPoleRegistry().empty());
-}
-
-TEST_F(ArchiveTest, CompressedAndPlainCopiesLoadAlike) {
-  const std::string text = kDesign +
-                           "POLE osc None None osc_port\n"
-                           "CREATE_CLOCK clk fast -period 1000 -rising 0 -falling 500\n"
-                           "CREATE_CLOCK osc slow -period 3000 -rising 100 -falling 1600\n"
-                           "CREATE_CLOCK_GROUPS -asynchronous -group fast -group slow\n"
-                           "SET_INPUT_DELAY -clock clk -min 1 -max 30 -port in\n"
-                           "SET_OUTPUT_DELAY -clock osc -fall -min 2 -max 40 -port out\n"
-                           "FALSE_PATH -from in -to r2/D\n"
-                           "MULTICYCLE_PATH 2 -from r1/CK -to r2/CK\n"
-                           "MAXIMUM_DELAY_PATH 900 -from in -to out\n"
-                           "MINIMUM_DELAY_PATH 10 -from r1/CK -to out\n"
-                           "# " +
-                           std::string(5000, 'z') + "\nEDGE r1/D r2/CK RecoveryRemoval 7 8\n";
-  const std::string plain = write("copy.morva", text);
-  const std::string packed = writeGzip("copy.morva.gz", text);
-
-  Archive(plain).load();
-  const std::string fromPlain = describe();
-  const std::string plainOutput = output();
-  analyzer->destroy();
-  Morva::Analyzer::create();
-  _console.clear();
-  Archive(packed).load();
-  EXPECT_EQ(describe(), fromPlain);
-  EXPECT_NE(fromPlain.find("asynchronous clk osc"), std::string::npos);
-  EXPECT_NE(fromPlain.find("multicycle 2 from r1/CK through to r2/CK'"), std::string::npos);
-  // The same messages, at the same line numbers: the comment's first piece
-  // is a comment, its two others are read as records.
-  const std::string second = "Error: Unrecognized token " + std::string(2047, 'z') + " (line 28)\n";
-  const std::string third = "Error: Unrecognized token " + std::string(908, 'z') + " (line 29)\n";
-  EXPECT_TRUE(printed(second));
-  EXPECT_TRUE(printed(third));
-  EXPECT_EQ(count("Error: "), 2);
-  EXPECT_NE(plainOutput.find(second), std::string::npos);
-  EXPECT_NE(plainOutput.find(third), std::string::npos);
-}
-
-TEST_F(ArchiveTest, ExamplesLoadCleanly) {
-  const fs::path examples = MORVA_EXAMPLES;
-  unsigned found = 0;
-  for (const auto& entry : fs::directory_iterator(examples)) {
-    const std::string name = entry.path().string();
-    if (!name.ends_with(".morva") && !name.ends_with(".morva.gz")) continue;
-    ++found;
-    analyzer->destroy();
-    Morva::Analyzer::create();
-    _console.clear();
-    Archive(name).load();
-    EXPECT_FALSE(printed("Error: ")) << name << "\n" << output();
-    EXPECT_FALSE(printed("Warning: ")) << name << "\n" << output();
-    EXPECT_FALSE(analyzer->getWaveMap().empty()) << name;
-  }
-  EXPECT_GE(found, 5U);
-
-  analyzer->destroy();
-  Morva::Analyzer::create();
-  Archive((examples / "pipeline.morva").string()).load();
-  const std::string plain = describe();
-  analyzer->destroy();
-  Morva::Analyzer::create();
-  Archive((examples / "pipeline.morva.gz").string()).load();
-  EXPECT_EQ(describe(), plain);
 }
 
 }  // namespace

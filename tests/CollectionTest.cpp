@@ -46,16 +46,6 @@ std::vector<T> walk(Orvek::Locator<T> locator) {
   return elements;
 }
 
-std::vector<int> idsOf(const std::vector<Node*>& nodes) {
-  std::vector<int> ids;
-  for (Node* node : nodes) ids.push_back(node ? node->getId() : -1);
-  return ids;
-}
-
-std::vector<int> idsOf(const Orvek::Collection<Node*>& collection) {
-  return idsOf(Support::toVector(collection));
-}
-
 // Checks every query of a collection against the elements it must answer.
 template <class T>
 void expectElements(const Orvek::Collection<T>& collection, const std::vector<T>& expected) {
@@ -137,33 +127,6 @@ TEST_F(Graph, FilteringKindsSkipRejectedElements) {
   const Orvek::TypeCollection<Port, Node> ports(all);
   EXPECT_EQ(ports.getFirst()->getId(), 1);
   EXPECT_EQ(ports.getLast()->getId(), 5);
-}
-
-TEST_F(Graph, AssociatesAndFlattenWalkNestedCollections) {
-  node(0)->_next = {};
-  node(1)->_next = {node(2), node(3)};
-  node(2)->_next = {};
-  node(3)->_next = {node(4)};
-  node(4)->_next = {};
-  const std::vector<Node*> outer = {node(0), node(1), node(2), node(3), node(4)};
-  const Orvek::VectorCollection<Node*> all(outer);
-  const Orvek::MemberAccessor<Node, Node*> next(&Node::getNext);
-  expectElements<Node*>(Orvek::AssociatesCollection<Node*, Node*>(all, next),
-                        {node(2), node(3), node(4)});
-  const Orvek::MemberAccessor<Node, Node*, Orvek::VectorCollection<Node*>> view(&Node::getNextView);
-  expectElements<Node*>(Orvek::AssociatesCollection<Node*, Node*>(all, view),
-                        {node(2), node(3), node(4)});
-  const std::vector<Node*> leaves = {node(0), node(2)};
-  expectElements<Node*>(
-      Orvek::AssociatesCollection<Node*, Node*>(Orvek::VectorCollection<Node*>(leaves), next), {});
-
-  const std::vector<int> a = {1, 2}, b = {3};
-  const std::set<int> c = {5, 4};
-  const std::vector<Orvek::Collection<int>> lists = {
-      Orvek::Collection<int>(),        Orvek::VectorCollection<int>(a), Orvek::Collection<int>(),
-      Orvek::VectorCollection<int>(b), Orvek::SetCollection<int>(c),    Orvek::Collection<int>()};
-  expectElements<int>(Orvek::FlattenCollection<int>(Orvek::VectorCollection(lists)),
-                      {1, 2, 3, 4, 5});
 }
 
 TEST(Collection, TheWalkBodyMayEraseTheCurrentElement) {

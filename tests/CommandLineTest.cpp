@@ -133,16 +133,6 @@ class CommandLineTest : public ::testing::Test {
   Support::TempDir _directory{"morva-command"};
 };
 
-// The output without the timer lines, whose durations change from run to
-// run.
-std::string withoutTimes(const std::string& text) {
-  std::istringstream lines(text);
-  std::string result;
-  for (std::string line; std::getline(lines, line);)
-    if (!contains(line, "Loading archive")) result += line + "\n";
-  return result;
-}
-
 const std::string kPoles =
     "POLE clk None Primary\n"
     "POLE d None Primary\n"

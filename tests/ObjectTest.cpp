@@ -53,11 +53,6 @@ class Probe : public Object {
   bool _destroyable = true;
 };
 
-template <class E, class Call>
-void expectRaise(Call&& call, const std::string& operation, const std::string& message) {
-  Support::expectRaise<E>(call, "lib/Morva/Object", operation, message);
-}
-
 // Every test leaves the stamp counters as it found them.
 class ObjectTest : public ::testing::Test {
  protected:
@@ -76,24 +71,6 @@ class ObjectTest : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(ObjectTest, StampsFollowCreationOrder) {
-  EXPECT_EQ(kInitialDefaultStamp, 1UL);
-  EXPECT_EQ(kInitialRequiredStamp, 0UL);
-  EXPECT_EQ(Object::_maximumStamp, 144115188075855872UL);
-
-  Object::setDefaultStamp(1);
-  std::vector<Probe*> probes;
-  for (int i = 0; i < 5; ++i) probes.push_back(Probe::create());
-  for (unsigned long i = 0; i < probes.size(); ++i) EXPECT_EQ(probes[i]->getStamp(), i + 1);
-  EXPECT_EQ(Object::_defaultStamp, 6UL);
-
-  // A set iterates in creation order whatever the addresses are.
-  std::set<Object*, Object::StampLess> set(probes.rbegin(), probes.rend());
-  std::vector<Object*> walked(set.begin(), set.end());
-  EXPECT_EQ(walked, std::vector<Object*>(probes.begin(), probes.end()));
-  for (Probe* probe : probes) probe->destroy();
-}
 
 TEST_F(ObjectTest, RequiredStampServesOneConstruction) {
   Object::setDefaultStamp(10);
@@ -151,14 +128,4 @@ TEST_F(ObjectTest, StampLessOrdersNullFirstAndTiesByAddress) {
   EXPECT_TRUE(less(nullptr, zero));
   EXPECT_FALSE(less(zero, nullptr));
   for (Probe* each : {probe, first, second, older, zero}) each->destroy();
-}
-
-TEST_F(ObjectTest, DestroyRunsPreDestroyThenClearsTheStamp) {
-  std::vector<std::string> log;
-  Object::setRequiredStamp(42);
-  Probe* probe = Probe::create(&log);
-  probe->setFlag(3, true);
-  probe->destroy();
-  EXPECT_EQ(log, (std::vector<std::string>{"preDestroy stamp=42 destroying=1",
-                                           "deleted stamp=0 flag3=1 destroying=1"}));
 }

@@ -1,4 +1,5 @@
-// The host layer's errors, records, labels and text utilities.
+// The host layer's errors, labels and the ordering of names.
+
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>
 #include <Orvek/Exception.h>
@@ -24,46 +25,14 @@ namespace {
 
 constexpr const char* kSource = "lib/Morva/Sample";
 
-// A value with a record of its own, like the library's value classes.
+// A value with a label of its own, like the library's value classes.
 class Sample : public Orvek::Stuff {
  public:
   explicit Sample(int value) : _value(value) {}
   std::string _getLabel() const override { return "<Sample " + std::to_string(_value) + ">"; }
-  bool _hasRecord() const override { return true; }
-  Orvek::Record* _getRecord() const override {
-    auto* record = new Orvek::Record(_getLabel());
-    record->addHeader("Sample");
-    record->add("Value", _value);
-    return record;
-  }
 
  private:
   int _value;
-};
-
-// A value that builds a record but says it has none.
-class Silent : public Orvek::Stuff {
- public:
-  std::string _getLabel() const override { return "silent"; }
-  Orvek::Record* _getRecord() const override { return new Orvek::Record("silent"); }
-};
-
-// Sends std::cout to a string for the lifetime of the capture.
-class StdoutCapture {
- public:
-  StdoutCapture() : _saved(std::cout.rdbuf(_stream.rdbuf())) {}
-  ~StdoutCapture() { std::cout.rdbuf(_saved); }
-  std::string text() const { return _stream.str(); }
-
- private:
-  std::ostringstream _stream;
-  std::streambuf* _saved;
-};
-
-struct LocalType {};
-template <class T>
-struct Outer {
-  struct Inner {};
 };
 
 }  // namespace
@@ -88,34 +57,6 @@ TEST(Exception, RaiseLocatesAndKeepsTheMessage) {
   EXPECT_EQ(unlocated.getLine(), 0UL);
 }
 
-TEST(Exception, FatalIsTracedOnStandardOutputOnlyWhileDebugging) {
-  EXPECT_FALSE(Orvek::isDebug());
-  {
-    StdoutCapture out;
-    EXPECT_THROW(Orvek::raise<Orvek::Fatal>(kSource, "scan", "Broken state"), Orvek::Fatal);
-    EXPECT_EQ(out.text(), "");
-  }
-  Orvek::setDebug(true);
-  EXPECT_TRUE(Orvek::isDebug());
-  std::string traced, other;
-  {
-    StdoutCapture out;
-    EXPECT_THROW(Orvek::raise<Orvek::Fatal>(kSource, "scan", "Broken state"), Orvek::Fatal);
-    traced = out.text();
-  }
-  {
-    StdoutCapture out;
-    EXPECT_THROW(Orvek::raise<Orvek::InvalidRequest>(kSource, "scan", "Bad"),
-                 Orvek::InvalidRequest);
-    other = out.text();
-  }
-  Orvek::setDebug(false);
-  EXPECT_EQ(std::count(traced.begin(), traced.end(), '\n'), 1);
-  EXPECT_NE(traced.find("Broken state"), std::string::npos);
-  EXPECT_NE(traced.find("lib/Morva/Sample:scan:"), std::string::npos);
-  EXPECT_EQ(other, "");
-}
-
 TEST(Label, LabelsOfPlainValues) {
   EXPECT_EQ(Orvek::getLabel(true), "1");
   EXPECT_EQ(Orvek::getLabel(false), "0");
@@ -132,28 +73,6 @@ TEST(Label, LabelsOfPlainValues) {
   EXPECT_EQ(Orvek::getLabel(static_cast<Sample*>(nullptr)), "null");
   EXPECT_EQ(Orvek::getLabel(std::vector<int>{1, 2}), "{2}");
   EXPECT_EQ(Orvek::getLabel(std::make_pair(std::string("a"), 3)), "a => 3");
-}
-
-TEST(Text, SplittedDropsEmptyWords) {
-  using Words = std::vector<std::string>;
-  EXPECT_EQ(Orvek::getSplitted("  edge a  b\t3 ", " \t"), (Words{"edge", "a", "b", "3"}));
-  EXPECT_EQ(Orvek::getSplitted("a,,b,", ","), (Words{"a", "b"}));
-  EXPECT_EQ(Orvek::getSplitted("", " "), Words{});
-  EXPECT_EQ(Orvek::getSplitted("   ", " "), Words{});
-  EXPECT_EQ(Orvek::getSplitted("one piece", ""), Words{"one piece"});
-  EXPECT_EQ(Orvek::getSplitted("x", " "), Words{"x"});
-}
-
-TEST(Text, FormattedBreaksBetweenWordsAndPads) {
-  EXPECT_EQ(Orvek::getFormatted("Setup slack", 12, -1), "Setup slack ");
-  EXPECT_EQ(Orvek::getFormatted("Setup slack", 12, 1), " Setup slack");
-  EXPECT_EQ(Orvek::getFormatted("Setup slack", 14, 0), " Setup slack  ");
-  EXPECT_EQ(Orvek::getFormatted("Setup slack", 11, 0), "Setup slack");
-  EXPECT_EQ(Orvek::getFormatted("Setup slack", 7, 0), " Setup \n slack ");
-  EXPECT_EQ(Orvek::getFormatted("Data  arrival time", 12, -1), "Data arrival\ntime        ");
-  EXPECT_EQ(Orvek::getFormatted("a Propagation b", 4, 1), "   a\nPropagation\n   b");
-  EXPECT_EQ(Orvek::getFormatted("", 3, 0), "   ");
-  EXPECT_EQ(Orvek::getFormatted("x", 0, 0), "x");
 }
 
 TEST(Text, AlphaLessOrdersDigitRunsAsNumbers) {
