@@ -195,6 +195,48 @@ TEST_F(AnalyzerTest, ClockGroupsKeyTheSmallerSet) {
   EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
 }
 
+TEST_F(AnalyzerTest, InputAndOutputConstraints) {
+  Pole* clk = primary("clk");
+  Pole* in = primary("in");
+  Pole* out = primary("out");
+  Pole* inner = Pole::createMain("inner");
+  Edge::createInterconnect(inner, out);
+  const IOConstraint defined(clk, Mode(Mode::Falling), Delay(100), Delay(200));
+  const IOConstraint undefined(clk, Mode(Mode::Rising), Delay(100), Delay::getUndefined());
+
+  EXPECT_FALSE(a->hasInputConstraint(in));
+  a->setInputConstraint(in, defined);
+  EXPECT_TRUE(a->hasInputConstraint(in));
+
+  a->setOutputConstraint(out, defined);
+  EXPECT_FALSE(a->needReset());
+
+  // The has-forms check the port and copy only what they find.
+  IOConstraint copy;
+  EXPECT_TRUE(a->hasInputConstraint(in, copy));
+  EXPECT_EQ(copy, defined);
+  IOConstraint untouched(in, Mode(Mode::None), Delay(1), Delay(2));
+  const IOConstraint before = untouched;
+  EXPECT_FALSE(a->hasInputConstraint(clk, untouched));
+  EXPECT_EQ(untouched, before);
+  EXPECT_TRUE(a->hasOutputConstraint(out, untouched));
+  EXPECT_EQ(untouched, defined);
+
+  // The get-forms never fail and fall back to one undefined constraint.
+  EXPECT_EQ(a->getInputConstraint(in), defined);
+  EXPECT_EQ(a->getOutputConstraint(out), defined);
+  const IOConstraint& fallback = a->getInputConstraint(nullptr);
+  EXPECT_FALSE(fallback.isDefined());
+  EXPECT_EQ(fallback, IOConstraint());
+  EXPECT_EQ(&a->getInputConstraint(clk), &fallback);
+  EXPECT_EQ(&a->getInputConstraint(inner), &fallback);
+  EXPECT_FALSE(a->getOutputConstraint(nullptr).isDefined());
+  EXPECT_FALSE(a->getOutputConstraint(in).isDefined());
+  // A port that stops being an input no longer shows its constraint.
+  Edge::createInterconnect(inner, in);
+  EXPECT_FALSE(a->getInputConstraint(in).isDefined());
+}
+
 TEST_F(AnalyzerTest, IOConstraintValues) {
   Object::setRequiredStamp(2);
   Pole* early = Pole::createMain("early");

@@ -89,13 +89,17 @@ TEST_F(ConstraintTest, PathsAreNumberedByKindThenCreation) {
   EXPECT_EQ(bits(edge->getMask()), (std::set<unsigned long>{1, 2, 3, 4, 5}));
   EXPECT_EQ(bits(target->getClosingMask()), (std::set<unsigned long>{1, 2, 3, 4, 5}));
 
-  analyzer->resetFalsePaths();
-  EXPECT_TRUE(analyzer->getFalsePaths().isEmpty());
+  // Each kind goes with its mask, and the analysis must be done again.
+  for (void (Analyzer::*resetPaths)() :
+       {&Analyzer::resetFalsePaths, &Analyzer::resetMaxdelayPaths, &Analyzer::resetMindelayPaths,
+        &Analyzer::resetMulticyclePaths}) {
+    analyzer->reset();
+    EXPECT_FALSE(analyzer->needReset());
+    (analyzer->*resetPaths)();
+    EXPECT_TRUE(analyzer->needReset());
+  }
   EXPECT_EQ(analyzer->getFalsePathMask(), Mask(0));
-  EXPECT_TRUE(analyzer->needReset());
-  analyzer->resetMaxdelayPaths();
-  analyzer->resetMindelayPaths();
-  analyzer->resetMulticyclePaths();
+  EXPECT_EQ(analyzer->getMindelayPathMask(), Mask(0));
   EXPECT_TRUE(analyzer->getCPaths().isEmpty());
   EXPECT_EQ(analyzer->getMulticyclePathMask(), Mask(0));
 }
@@ -186,6 +190,23 @@ TEST_F(ConstraintTest, TheRatioLimitKeepsTheMostCriticalEdges) {
   analyzer->tagWeights(0.0f);
   for (unsigned index = 0; index < 10; ++index)
     EXPECT_EQ(edges[index]->getWeight(), index == 5 ? 0u : 1u);
+}
+
+TEST_F(ConstraintTest, TwentyProductsAreRankedBySampledDeciles) {
+  // Output k is reached from k inputs: the 210 feeders have product 1 and
+  // the last edge of output k has product k, 230 values in all: step 25.
+  std::vector<Edge*> lasts;
+  for (int k = 1; k <= 20; ++k) {
+    Pole* join = pin("join" + std::to_string(k));
+    for (int index = 0; index < k; ++index)
+      arc(pin("in" + std::to_string(k) + "_" + std::to_string(index)), join);
+    lasts.push_back(arc(join, pin("out" + std::to_string(k))));
+  }
+  for (Edge* edge : analyzer->getEdges()) edge->setSlack(Delay(0));
+  analyzer->tagWeights(Delay(0));
+  // Sorted products: 211 ones then 2 .. 20; the samples at 0, 25, ..., 200
+  // are 1, the one at 225 is 16; 21 closes: ranks [1, 16) and [16, 21).
+  for (int k = 1; k <= 20; ++k) EXPECT_EQ(lasts[k - 1]->getWeight(), k < 16 ? 1u : 2u) << k;
 }
 
 TEST_F(ConstraintTest, ColouringNumbersTheDomainsInOrder) {

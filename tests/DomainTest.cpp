@@ -89,6 +89,48 @@ void expectSameRelationship(int a, int b, int c, int d) {
 
 }  // namespace
 
+TEST_F(DomainTest, RegistryOrderAndNames) {
+  Pole* clkA = clock("a", "clkA", 1000, 0, 500);
+  Pole* clkB = clock("b", "clkB", 800, 0, 400);
+  Pole* r10 = clock("r10", "r10", 800, 0, 400);
+  Pole* r2 = clock("r2", "r2", 800, 0, 400);
+  Domain* toOutput = Domain::create(clkA, nullptr);
+  Domain* bToA = Domain::create(clkB, clkA);
+  Domain* aToB = Domain::create(clkA, clkB);
+  Domain* input = Domain::create(nullptr, clkB);
+  Domain* r10ToR2 = Domain::create(r10, r2);
+  Domain* r2ToR10 = Domain::create(r2, r10);
+  Domain* aToA = Domain::create(clkA, clkA);
+  Domain* open = Domain::create(nullptr, nullptr);
+  EXPECT_EQ(input->getName(), "Input to clkB");
+  EXPECT_EQ(toOutput->getAlias(), "DOMAIN[clkA to Output]");
+  EXPECT_THROW(Domain::create(clkA, clkB), Orvek::FactoryFailed);
+
+  // Inputs first, clock pairs by pole names (r2 before r10), outputs last.
+  std::vector<Domain*> order;
+  for (Domain* domain : Morva::analyzer->getDomains()) order.push_back(domain);
+  EXPECT_EQ(order,
+            (std::vector<Domain*>{input, open, aToA, aToB, bToA, r2ToR10, r10ToR2, toOutput}));
+  EXPECT_EQ(Morva::analyzer->getDomain(clkB, clkA), bToA);
+  EXPECT_EQ(Morva::analyzer->getDomain("clkA", "Output"), toOutput);
+
+  // A renamed root changes the name; destruction still clears the entry.
+  Morva::analyzer->createClock(clkB, "renamed", Delay(800), Delay(0), Delay(400));
+  bToA->destroy();
+  EXPECT_EQ(Morva::analyzer->getDomain("clkB to clkA"), nullptr);
+  EXPECT_EQ(Morva::analyzer->getDomains().getCount(), 7UL);
+
+  // The analyzer takes its domains and their subdomains down with it.
+  Subdomain::create(aToA, kRising, kFalling);
+  Morva::analyzer->destroy();
+  try {
+    Domain::create(nullptr, nullptr);
+    ADD_FAILURE() << "created without analyzer";
+  } catch (const Orvek::FactoryFailed& error) {
+    EXPECT_EQ(error.getMessage(), "Null analyzer");
+  }
+}
+
 TEST_F(DomainTest, Relationship) {
   Delay setup, hold;
   auto relation = [&](int a, int b, int c, int d) {

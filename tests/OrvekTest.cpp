@@ -1,4 +1,4 @@
-// The host layer's errors, labels and the ordering of names.
+// The host layer's errors, records, labels and the ordering of names.
 
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>
@@ -57,6 +57,16 @@ TEST(Exception, RaiseLocatesAndKeepsTheMessage) {
   EXPECT_EQ(unlocated.getLine(), 0UL);
 }
 
+TEST(Record, AddingTheSameSlotTwiceKeepsOneCopy) {
+  Orvek::Record record("r");
+  Orvek::Slot* slot = Orvek::getSlot("Count", 3);
+  record.addSlot(slot);
+  record.addSlot(slot);
+  EXPECT_EQ(record.getSlots().size(), 1u);
+  slot->setName("Total");
+  EXPECT_EQ(record.getSlots()[0]->getName(), "Total");
+}
+
 TEST(Label, LabelsOfPlainValues) {
   EXPECT_EQ(Orvek::getLabel(true), "1");
   EXPECT_EQ(Orvek::getLabel(false), "0");
@@ -73,6 +83,18 @@ TEST(Label, LabelsOfPlainValues) {
   EXPECT_EQ(Orvek::getLabel(static_cast<Sample*>(nullptr)), "null");
   EXPECT_EQ(Orvek::getLabel(std::vector<int>{1, 2}), "{2}");
   EXPECT_EQ(Orvek::getLabel(std::make_pair(std::string("a"), 3)), "a => 3");
+}
+
+TEST(Text, FormattedBreaksBetweenWordsAndPads) {
+  EXPECT_EQ(Orvek::getFormatted("Setup slack", 12, -1), "Setup slack ");
+  EXPECT_EQ(Orvek::getFormatted("Setup slack", 12, 1), " Setup slack");
+  EXPECT_EQ(Orvek::getFormatted("Setup slack", 14, 0), " Setup slack  ");
+  EXPECT_EQ(Orvek::getFormatted("Setup slack", 11, 0), "Setup slack");
+  EXPECT_EQ(Orvek::getFormatted("Setup slack", 7, 0), " Setup \n slack ");
+  EXPECT_EQ(Orvek::getFormatted("Data  arrival time", 12, -1), "Data arrival\ntime        ");
+  EXPECT_EQ(Orvek::getFormatted("a Propagation b", 4, 1), "   a\nPropagation\n   b");
+  EXPECT_EQ(Orvek::getFormatted("", 3, 0), "   ");
+  EXPECT_EQ(Orvek::getFormatted("x", 0, 0), "x");
 }
 
 TEST(Text, AlphaLessOrdersDigitRunsAsNumbers) {

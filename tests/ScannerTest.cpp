@@ -271,13 +271,14 @@ TEST_F(ScannerTest, ChoosesTheGoverningConstraint) {
   DPath* high = DPath::createMinimum(poles({ff1}), poles({}), poles({ff2Data}), Delay(200));
   MPath* four = MPath::create(poles({q1}), poles({}), poles({d2}), 4);
   MPath* two = MPath::create(poles({q1}), poles({}), poles({d2}), 2);
-  std::vector<CPath*> paths{slow, fast, tie, low, high, four, two};
+  MPath* three = MPath::create(poles({q1}), poles({}), poles({d2}), 3);
+  std::vector<CPath*> paths{slow, fast, tie, low, high, four, two, three};
   Mask::reset(paths.size());
   for (std::size_t index = 0; index < paths.size(); ++index)
     paths[index]->setMask(Mask::getBasic(index + 1));
   analyzer->setMaxdelayPathMask(slow->getMask() | fast->getMask() | tie->getMask());
   analyzer->setMindelayPathMask(low->getMask() | high->getMask());
-  analyzer->setMulticyclePathMask(four->getMask() | two->getMask());
+  analyzer->setMulticyclePathMask(four->getMask() | two->getMask() | three->getMask());
   Scanner* scanner = subdomain->openScanner();
   const auto all = [](std::initializer_list<CPath*> list) {
     Mask mask;
@@ -285,7 +286,8 @@ TEST_F(ScannerTest, ChoosesTheGoverningConstraint) {
     return mask;
   };
   EXPECT_EQ(scanner->getPriorityMask(all({slow, fast, tie, four, low}), true), fast->getMask());
-  EXPECT_EQ(scanner->getPriorityMask(all({four, two, low}), true), two->getMask());
+  // The smallest cycle count governs, whatever the order of creation.
+  EXPECT_EQ(scanner->getPriorityMask(all({four, two, three, low}), true), two->getMask());
   EXPECT_EQ(scanner->getPriorityMask(all({high, low}), true), low->getMask());
   EXPECT_EQ(scanner->getPriorityMask(Mask(), true), Mask());
   EXPECT_EQ(scanner->getPriorityMask(all({slow, low, high, two}), false), high->getMask());

@@ -226,6 +226,13 @@ TEST(PoleTimingMap, AgreesWithAStampOrderedMapUnderRandomOperations) {
     check(moved, model);
     moved.clear();
     EXPECT_FALSE(moved.contains(poles[0]));
+    // A cleared table is filled again from scratch.
+    for (const auto& [pole, map] : model) {
+      TimingMap copied;
+      for (const auto& [key, value] : map) copied[key] = value;
+      moved.tryEmplace(pole->getNumber(), std::move(copied));
+    }
+    check(moved, model);
     check(copy, model);
     // A pole made after the table was filled is entered too.
     Pole* late = Pole::createMain("late" + std::to_string(round));
