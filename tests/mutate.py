@@ -33,6 +33,7 @@ import argparse
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -113,12 +114,17 @@ FAILED_TEST = re.compile(r"^\s*\d+/\d+ Test\s+#\d+: (\S+) \.+[^\n]*?\*\*\*(?:Fai
 
 
 def run(command, timeout):
-    """The exit status (or "timeout") and the output of a command."""
+    """The exit status (or "timeout") and the output of a command. On
+    timeout the command's whole process group goes, test programs included,
+    so that a looping mutant leaves nothing running."""
+    process = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, start_new_session=True)
     try:
-        result = subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, timeout=timeout)
-        return result.returncode, result.stdout.decode(errors="replace")
+        output, _ = process.communicate(timeout=timeout)
+        return process.returncode, output.decode(errors="replace")
     except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.communicate()
         return "timeout", ""
 
 
