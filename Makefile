@@ -98,17 +98,20 @@ bench: $(BENCH_BUILD)/build.ninja
 	$(BENCH_BUILD)/bench/ImportBench
 
 # `make mutate`: mutation testing of src/lib and src/host (tests/mutate.py)
-# in a build of its own: MUTANTS mutants drawn with SEED, or MUTANTS=all.
+# in a build of its own: MUTANTS mutants drawn with SEED, or MUTANTS=all;
+# more options of the script in MUTATE_ARGS (for instance
+# MUTATE_ARGS="--results before.tsv", or "--rerun before.tsv").
 MUTATE_BUILD ?= build-mutate
 MUTANTS ?= 150
 SEED ?= 1
+MUTATE_ARGS ?=
 $(MUTATE_BUILD)/build.ninja: | deps
 	cmake -S . -B $(MUTATE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVA_BENCH=OFF \
 	  -DMORVA_PYTHON=OFF
 
 mutate: $(MUTATE_BUILD)/build.ninja
 	cmake --build $(MUTATE_BUILD) -j $(JOBS)
-	python3 tests/mutate.py --build $(MUTATE_BUILD) --mutants $(MUTANTS) --seed $(SEED)
+	python3 tests/mutate.py --build $(MUTATE_BUILD) --mutants $(MUTANTS) --seed $(SEED) $(MUTATE_ARGS)
 
 # Analyses the example and prints its reports, for instance
 # make run EXAMPLE=examples/two_clocks.morva MORVA_ARGS="--compact --detail".

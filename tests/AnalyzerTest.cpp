@@ -44,11 +44,6 @@ using Morva::Wave;
 
 namespace {
 
-template <class E, class Call>
-void expectRaise(Call&& call, const std::string& operation, const std::string& message) {
-  Support::expectRaise<E>(call, "lib/Morva/Analyzer", operation, message);
-}
-
 // A view of poles; the vector must outlive it.
 Poles view(const std::vector<Pole*>& poles) {
   return Orvek::VectorCollection<Pole*>(poles);
@@ -90,55 +85,7 @@ class AnalyzerTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(AnalyzerTest, OneAnalyzerAtATime) {
-  EXPECT_EQ(Morva::analyzer, a);
-  EXPECT_EQ(a->getAlias(), "ANALYZER");
-  EXPECT_EQ(a->_getLabel(), "<Analyzer \"ANALYZER\">");
-  expectRaise<Orvek::FactoryFailed>([] { Analyzer::create(); }, "preCreate", "Already exists");
-  EXPECT_EQ(Morva::analyzer, a);
-
-  // Creating an analyzer starts a new mask generation with no bits.
-  const Mask one = Mask::getBasic(1);
-  const Mask both = one | Mask::getBasic(2);
-  ASSERT_GT(both.getNumber(), one.getNumber());
-  a->destroy();
-  EXPECT_EQ(Morva::analyzer, nullptr);
-  a = Analyzer::create();
-  EXPECT_EQ(Morva::analyzer, a);
-  EXPECT_TRUE(Mask(0)._hasRecord());
-  EXPECT_EQ(Mask(both.getNumber()).getNumber(), Mask::_invalidNumber);
-  EXPECT_THROW(Mask::getBasic(1), Orvek::InvalidRequest);
-}
-
-TEST_F(AnalyzerTest, DestroyingTheAnalyzerDestroysEverything) {
-  std::vector<Pole*> poles;
-  for (const char* name : {"q", "p", "r"}) poles.push_back(Pole::createMain(name));
-  Pole* dual = Pole::createDual("p");
-  Edge::createInterconnect(poles[0], poles[1]);
-  Edge::createIOPath(poles[1], poles[2]);
-  Edge::createSetupHold(poles[1], dual);
-  const std::vector<Pole*> sources{poles[0]}, targets{poles[2]};
-  FPath::create(view(sources), Poles(), view(targets));
-  DPath::createMaximum(view(sources), Poles(), view(targets), Delay(100));
-  DPath::createMinimum(view(sources), Poles(), view(targets), Delay(10));
-  MPath::create(view(sources), Poles(), view(targets), 2);
-  a->createClock(poles[1], Wave("clk", 1000));
-  a->createClockGroups(view(sources), view(targets), true);
-  a->destroy();
-  a = nullptr;
-  EXPECT_EQ(Morva::analyzer, nullptr);
-  // Everything went with it (the sanitizer build checks for leaks): a new
-  // analyzer starts empty and accepts the same names.
-  a = Analyzer::create();
-  EXPECT_TRUE(a->getPoles().isEmpty());
-  EXPECT_TRUE(a->getCPaths().isEmpty());
-  EXPECT_NE(Pole::createMain("p"), nullptr);
-}
-
 TEST_F(AnalyzerTest, LookUps) {
-  expectRaise<Orvek::InvalidRequest>([this] { a->getMainPole(""); }, "getMainPole", "Empty name");
-  expectRaise<Orvek::InvalidRequest>([this] { a->getDualPole(""); }, "getDualPole", "Empty name");
-  expectRaise<Orvek::InvalidRequest>([this] { a->getClockRoot(""); }, "getClockRoot", "Empty name");
   EXPECT_EQ(a->getMainPole("nothing"), nullptr);
   EXPECT_EQ(a->getDualPole("nothing"), nullptr);
   EXPECT_EQ(a->getClockRoot("nothing"), nullptr);
@@ -167,195 +114,9 @@ TEST_F(AnalyzerTest, LookUps) {
   EXPECT_EQ(a->getClockRoot("port"), port);
 }
 
-TEST_F(AnalyzerTest, PolesAndEdgesInNameThenStampOrder) {
-  Pole* b = Pole::createMain("b");
-  Pole* c = Pole::createMain("c");
-  Pole* a1 = Pole::createMain("a");
-  Pole* z = Pole::createDual("z");
-  Pole* a2 = Pole::createDual("a");
-  EXPECT_EQ(Support::toVector(a->getMainPoles()), (std::vector<Pole*>{a1, b, c}));
-  EXPECT_EQ(Support::toVector(a->getDualPoles()), (std::vector<Pole*>{a2, z}));
-  EXPECT_EQ(Support::toVector(a->getPoles()), (std::vector<Pole*>{a1, b, c, a2, z}));
-  EXPECT_EQ(a->getPoles().getCount(), 5UL);
-
-  Edge* cb = Edge::createInterconnect(c, b);
-  Edge* ba1 = Edge::createIOPath(b, a1);
-  Edge* a1c = Edge::createIOPath(a1, c);
-  Edge* ba2 = Edge::createSetupHold(b, a2);
-  Edge* za1 = Edge::createIOPath(z, a1);
-  Edge* a1b = Edge::createInterconnect(a1, b);
-  EXPECT_EQ(Support::toVector(a->getEdges()), (std::vector<Edge*>{a1c, a1b, ba1, ba2, cb, za1}));
-
-  a->unmark();
-  for (Pole* pole : {a1, b, z}) pole->mark();
-  a->unmark();
-  for (Pole* pole : Support::toVector(a->getPoles())) EXPECT_FALSE(pole->isMarked());
-}
-
-TEST_F(AnalyzerTest, DomainCreationGivesBackTheNameOrderAndThePolesSpareRoom) {
-  std::vector<Pole*> poles;
-  for (int index = 0; index < 100; ++index)
-    poles.push_back(Pole::createMain("p" + std::to_string(99 - index)));
-  for (int index = 10; index < 100; ++index) poles[index]->destroy();
-  poles.resize(10);
-  std::reverse(poles.begin(), poles.end());
-  // The image of the graph made now reads the table of poles by number,
-  // which domain creation trims: the image must be made again after it
-  // (the sanitizer build sees a read of the old table).
-  const uint64_t version = Morva::GraphImage::getVersion();
-  Morva::GraphImage::get();
-  Orvek::Locator<Pole*> walking = a->getMainPoles().getLocator();
-  a->createDomains();
-  EXPECT_NE(Morva::GraphImage::getVersion(), version);
-  const Morva::GraphImage& image = Morva::GraphImage::get();
-  ASSERT_EQ(image.getSize(), poles.size());
-  for (Pole* pole : poles) EXPECT_EQ(image.getPole(image.getIndex(pole)), pole);
-  // A walk under way keeps the order it started with; the next one works
-  // the order out again.
-  std::vector<Pole*> walked;
-  for (; walking.isValid(); walking.progress()) walked.push_back(walking.getCurrent());
-  EXPECT_EQ(walked, poles);
-  EXPECT_EQ(Support::toVector(a->getPoles()), poles);
-}
-
-TEST_F(AnalyzerTest, ConstrainedPathsByKindThenStamp) {
-  Pole* in = primary("in");
-  Pole* out = primary("out");
-  const std::vector<Pole*> sources{in}, targets{out};
-  EXPECT_FALSE(a->needReset());
-  MPath* multicycle = MPath::create(view(sources), Poles(), view(targets), 3);
-  EXPECT_TRUE(a->needReset());
-  DPath* minimum = DPath::createMinimum(view(sources), Poles(), view(targets), Delay(5));
-  FPath* second = FPath::create(Poles(), Poles(), view(targets));
-  DPath* maximum = DPath::createMaximum(view(sources), Poles(), view(targets), Delay(50));
-  Object::setRequiredStamp(1);
-  FPath* first = FPath::create(view(sources), Poles(), Poles());
-
-  EXPECT_EQ(Support::toVector(a->getCPaths()),
-            (std::vector<CPath*>{first, second, maximum, minimum, multicycle}));
-  EXPECT_EQ(a->getCPathCount(), 5UL);
-  EXPECT_EQ(Support::toVector(a->getFalsePaths()), (std::vector<FPath*>{first, second}));
-  EXPECT_EQ(Support::toVector(a->getMaxdelayPaths()), std::vector<DPath*>{maximum});
-  EXPECT_EQ(Support::toVector(a->getMindelayPaths()), std::vector<DPath*>{minimum});
-  EXPECT_EQ(Support::toVector(a->getMulticyclePaths()), std::vector<MPath*>{multicycle});
-
-  // The subset for a mask keeps the paths that share a bit with it.
-  first->setMask(Mask::getBasic(1));
-  second->setMask(Mask::getBasic(2));
-  maximum->setMask(Mask::getBasic(3));
-  minimum->setMask(Mask::getBasic(4));
-  multicycle->setMask(Mask::getBasic(1) | Mask::getBasic(4));
-  EXPECT_EQ(Support::toVector(a->getCPaths(Mask::getBasic(1) | Mask::getBasic(3))),
-            (std::vector<CPath*>{first, maximum, multicycle}));
-  EXPECT_EQ(Support::toVector(a->getCPaths(Mask::getBasic(4))),
-            (std::vector<CPath*>{minimum, multicycle}));
-  EXPECT_TRUE(a->getCPaths(Mask(0)).isEmpty());
-
-  // Paths leave their set when destroyed.
-  maximum->destroy();
-  second->destroy();
-  EXPECT_EQ(Support::toVector(a->getCPaths()), (std::vector<CPath*>{first, minimum, multicycle}));
-  EXPECT_TRUE(a->getMaxdelayPaths().isEmpty());
-}
-
-TEST_F(AnalyzerTest, WavesAndPeriods) {
-  Pole* clk = Pole::createMain("clk");
-  Pole* other = Pole::createMain("other");
-  expectRaise<Orvek::InvalidRequest>([this] { a->hasWave(nullptr); }, "hasWave", "Null clock");
-  expectRaise<Orvek::InvalidRequest>([this] { a->getWave(nullptr); }, "getWave", "Null clock");
-  expectRaise<Orvek::InvalidRequest>([this] { a->getPeriod(nullptr); }, "getPeriod", "Null clock");
-  expectRaise<Orvek::InvalidRequest>([this] { a->setPeriod(nullptr, Delay(5)); }, "setPeriod",
-                                     "Null clock");
-  EXPECT_FALSE(a->hasWave(clk));
-  EXPECT_FALSE(a->getWave(clk).isDefined());
-  EXPECT_EQ(&a->getWave(clk), &a->getWave(other));
-  EXPECT_EQ(a->getPeriod(clk), Delay::getUndefined());
-  EXPECT_EQ(&a->getPeriod(clk), &a->getPeriod(other));
-
-  a->setPeriod(clk, Delay(800));
-  EXPECT_EQ(int(a->getPeriod(clk)), 800);
-  a->setPeriod(clk, Delay(900));
-  EXPECT_EQ(int(a->getPeriod(clk)), 900);
-  EXPECT_EQ(a->getPeriod(other), Delay::getUndefined());
-  a->setPeriod(clk, Delay::getUndefined());
-  EXPECT_EQ(&a->getPeriod(clk), &a->getPeriod(other));
-  // Setting a period is no declaration.
-  EXPECT_FALSE(a->needReset());
-
-  // Derived values without and with a wave.
-  EXPECT_EQ(a->getRequiredPeriod(clk), Delay::getUndefined());
-  EXPECT_EQ(a->getDutyRatio(clk), 50UL);
-  EXPECT_EQ(a->getHighWidth(clk), Delay::getUndefined());
-  EXPECT_EQ(a->getLowWidth(clk), Delay::getUndefined());
-  EXPECT_EQ(int(a->getClockShift(clk)), 0);
-  expectRaise<Orvek::InvalidRequest>([this] { a->getDutyRatio(nullptr); }, "getWave", "Null clock");
-  expectRaise<Orvek::InvalidRequest>([this] { a->getClockShift(nullptr); }, "getWave",
-                                     "Null clock");
-  a->createClock(clk, Wave("clk", 1000, 100, 400));
-  EXPECT_TRUE(a->hasWave(clk));
-  EXPECT_EQ(int(a->getRequiredPeriod(clk)), 1000);
-  EXPECT_EQ(a->getDutyRatio(clk), 30UL);
-  EXPECT_EQ(int(a->getHighWidth(clk)), 300);
-  EXPECT_EQ(int(a->getLowWidth(clk)), 700);
-  EXPECT_EQ(int(a->getClockShift(clk)), 100);
-}
-
-TEST_F(AnalyzerTest, CreateClockChecksAndTables) {
-  Pole* none = Pole::createMain("n");
-  Pole* port = primary("port");
-  Pole* dual = Pole::createDual("d");
-  const Delay period(1000);
-  expectRaise<Orvek::InvalidRequest>([this] { a->createClock(nullptr, Wave("w", 10)); },
-                                     "createClock", "Null pole!");
-  expectRaise<Orvek::InvalidRequest>([this, none] { a->createClock(none, Wave()); }, "createClock",
-                                     "Undefined wave!");
-  expectRaise<Orvek::InvalidRequest>(
-      [this, none] { a->createClock(none, Wave("w", Delay::getUndefined())); }, "createClock",
-      "Undefined wave!");
-  expectRaise<Orvek::InvalidRequest>(
-      [this, period] { a->createClock(nullptr, "", period, Delay(0), Delay(500)); }, "createClock",
-      "Null pole!");
-  expectRaise<Orvek::InvalidRequest>(
-      [this, none] { a->createClock(none, "", Delay::getUndefined(), Delay(0), Delay(500)); },
-      "createClock", "Null name!");
-  expectRaise<Orvek::InvalidRequest>(
-      [this, none] { a->createClock(none, "w", Delay::getUndefined(), Delay(0), Delay(500)); },
-      "createClock", "Undefined period!");
-  // Failed declarations change nothing.
-  EXPECT_TRUE(a->getWaveMap().empty());
-  EXPECT_TRUE(a->getClockNameMap().empty());
-  EXPECT_FALSE(none->hasWaveFlag());
-  EXPECT_EQ(none->getType().getCode(), Type::None);
-  EXPECT_FALSE(a->needReset());
-
-  a->createClock(none, "w", period, Delay(100), Delay(300));
-  EXPECT_TRUE(a->needReset());
-  EXPECT_EQ(a->getWave(none), Wave("w", period, Delay(100), Delay(300)));
-  EXPECT_EQ(a->getClockNameMap().at("w"), none);
-  EXPECT_EQ(none->getType().getCode(), Type::ClockSource);
-  EXPECT_TRUE(none->hasWaveFlag());
-  EXPECT_EQ(none->getReportName(), "w");
-
-  a->createClock(port, Wave("p", period));
-  a->createClock(dual, Wave("dw", period));
-  EXPECT_EQ(port->getType().getCode(), Type::Primary);
-  EXPECT_EQ(dual->getType().getCode(), Type::Dual);
-  EXPECT_TRUE(dual->hasWaveFlag());
-
-  // A new wave on the same pole replaces the old one; a clock name declared
-  // again moves to the new pole while the old pole keeps its wave.
-  a->createClock(port, Wave("p", Delay(2000)));
-  EXPECT_EQ(int(a->getWave(port).getPeriod()), 2000);
-  a->createClock(dual, Wave("p", Delay(3000)));
-  EXPECT_EQ(a->getClockNameMap().at("p"), dual);
-  EXPECT_EQ(int(a->getWave(port).getPeriod()), 2000);
-  EXPECT_EQ(a->getWaveMap().size(), 3UL);
-}
-
 TEST_F(AnalyzerTest, RemoveAndResetClocks) {
   Pole* none = Pole::createMain("n");
   Pole* port = primary("port");
-  expectRaise<Orvek::InvalidRequest>([this] { a->removeClock(""); }, "removeClock", "Empty name");
   const std::string unknown = captured([this] { a->removeClock("ghost"); });
   EXPECT_EQ(unknown, "Warning: ghost could not be matched with a clock\n");
   EXPECT_FALSE(a->needReset());
@@ -390,28 +151,6 @@ TEST_F(AnalyzerTest, RemoveAndResetClocks) {
   EXPECT_FALSE(none->hasWaveFlag());
   EXPECT_FALSE(port->hasWaveFlag());
   EXPECT_EQ(int(a->getPeriod(none)), 1000);
-}
-
-TEST_F(AnalyzerTest, DeclarationsDemandAReset) {
-  a->resetClocks();
-  EXPECT_TRUE(a->needReset());
-  a->destroy();
-  a = Analyzer::create();
-  a->resetClockGroups();
-  EXPECT_TRUE(a->needReset());
-  a->destroy();
-  a = Analyzer::create();
-  a->createClockGroups(Poles(), Poles(), false);
-  EXPECT_TRUE(a->needReset());
-  a->destroy();
-  a = Analyzer::create();
-  Pole* clk = Pole::createMain("clk");
-  a->createClock(clk, Wave("clk", 10));
-  EXPECT_TRUE(a->needReset());
-  a->destroy();
-  a = Analyzer::create();
-  FPath::create(view({Pole::createMain("x")}), Poles(), Poles());
-  EXPECT_TRUE(a->needReset());
 }
 
 TEST_F(AnalyzerTest, ClockGroupsKeyTheSmallerSet) {
@@ -465,43 +204,15 @@ TEST_F(AnalyzerTest, InputAndOutputConstraints) {
   const IOConstraint defined(clk, Mode(Mode::Falling), Delay(100), Delay(200));
   const IOConstraint undefined(clk, Mode(Mode::Rising), Delay(100), Delay::getUndefined());
 
-  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(nullptr, defined); },
-                                     "setInputConstraint", "Null input port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(inner, defined); },
-                                     "setInputConstraint", "Not an input port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(out, defined); },
-                                     "setInputConstraint", "Not an input port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(in, undefined); },
-                                     "setInputConstraint", "Undefined IOConstraint");
   EXPECT_FALSE(a->hasInputConstraint(in));
   a->setInputConstraint(in, defined);
   EXPECT_TRUE(a->hasInputConstraint(in));
-  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(in, undefined); },
-                                     "setInputConstraint", "Input delay already exists");
-  expectRaise<Orvek::InvalidRequest>([&] { a->setInputConstraint(in, IOConstraint()); },
-                                     "setInputConstraint", "Input delay already exists");
 
-  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(nullptr, defined); },
-                                     "setOutputConstraint", "Null output port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(in, defined); },
-                                     "setOutputConstraint", "Not an output port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(out, undefined); },
-                                     "setOutputConstraint", "Undefined IOConstraint");
   a->setOutputConstraint(out, defined);
-  expectRaise<Orvek::InvalidRequest>([&] { a->setOutputConstraint(out, defined); },
-                                     "setOutputConstraint", "Output delay already exists");
   EXPECT_FALSE(a->needReset());
 
   // The has-forms check the port and copy only what they find.
   IOConstraint copy;
-  expectRaise<Orvek::InvalidRequest>([&] { a->hasInputConstraint(nullptr); }, "hasInputConstraint",
-                                     "Null input port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->hasInputConstraint(out, copy); },
-                                     "hasInputConstraint", "Not an input port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->hasOutputConstraint(nullptr, copy); },
-                                     "hasOutputConstraint", "Null output port");
-  expectRaise<Orvek::InvalidRequest>([&] { a->hasOutputConstraint(in); }, "hasOutputConstraint",
-                                     "Not an output port");
   EXPECT_TRUE(a->hasInputConstraint(in, copy));
   EXPECT_EQ(copy, defined);
   IOConstraint untouched(in, Mode(Mode::None), Delay(1), Delay(2));
@@ -570,111 +281,6 @@ TEST_F(AnalyzerTest, IOConstraintValues) {
   EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(clk, Mode::Falling, 1, 2));
   EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(early, Mode::Rising, 1, 2));
   EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(clk, Mode::Rising, 1, 3));
-
-  // Records exist in debug mode only.
-  const bool debug = Orvek::isDebug();
-  Orvek::setDebug(false);
-  EXPECT_FALSE(shown._hasRecord());
-  EXPECT_EQ(shown._getRecord(), nullptr);
-  Orvek::setDebug(true);
-  std::unique_ptr<Orvek::Record> record(shown._getRecord());
-  std::unique_ptr<Orvek::Record> empty(none._getRecord());
-  Orvek::setDebug(debug);
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->getHeaders(), std::vector<std::string>{"IOConstraint"});
-  std::vector<std::string> names, labels;
-  for (const Orvek::Slot* slot : record->getSlots()) {
-    names.push_back(slot->getName());
-    labels.push_back(slot->getDataLabel());
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"ClockRoot", "Mode", "Minimum", "Maximum"}));
-  EXPECT_EQ(labels, (std::vector<std::string>{clk->_getLabel(), "Rising", "200ps", "1.200ns"}));
-  ASSERT_NE(empty, nullptr);
-  EXPECT_EQ(empty->getSlots().front()->getDataLabel(), Orvek::NullSlot("x").getDataLabel());
-}
-
-TEST_F(AnalyzerTest, LoopStack) {
-  Pole* p = Pole::createMain("p");
-  Pole* q = Pole::createMain("q");
-  expectRaise<Orvek::InvalidRequest>([this] { a->loopClose(); }, "loopClose", "Not opened");
-  expectRaise<Orvek::InvalidRequest>([this] { a->loopPop(); }, "loopPop", "Empty stack");
-  expectRaise<Orvek::InvalidRequest>([this] { a->loopPush(nullptr); }, "loopPush", "Null pole");
-  expectRaise<Orvek::InvalidRequest>([this] { a->isLooping(nullptr); }, "isLooping", "Null pole");
-  a->loopOpen();
-  expectRaise<Orvek::InvalidRequest>([this] { a->loopOpen(); }, "loopOpen", "Already opened");
-  a->loopPush(p);
-  a->loopPush(q);
-  EXPECT_EQ(Support::toVector(a->getLoopPoles()), (std::vector<Pole*>{q, p}));
-  EXPECT_TRUE(a->isLooping(p));
-  EXPECT_TRUE(a->isLooping(q));
-  a->loopPop();
-  EXPECT_EQ(Support::toVector(a->getLoopPoles()), std::vector<Pole*>{p});
-  EXPECT_FALSE(a->isLooping(q));
-  a->loopPush(q);
-  a->loopClose();
-  EXPECT_TRUE(a->getLoopPoles().isEmpty());
-  EXPECT_FALSE(a->isLooping(p));
-  expectRaise<Orvek::InvalidRequest>([this] { a->loopClose(); }, "loopClose", "Not opened");
-  a->loopOpen();
-  a->loopClose();
-}
-
-TEST_F(AnalyzerTest, RecordSlots) {
-  const std::vector<std::string> always = {"Flag1",
-                                           "Flag2",
-                                           "Flag3",
-                                           "Flag4",
-                                           "Flag5",
-                                           "Flag6",
-                                           "Stamp",
-                                           "Alias",
-                                           "MainPoles",
-                                           "DualPoles",
-                                           "Edges",
-                                           "Domains",
-                                           "FalsePaths",
-                                           "MaxdelayPaths",
-                                           "MindelayPaths",
-                                           "MulticyclePaths",
-                                           "FalsePathMask",
-                                           "MaxdelayPathMask",
-                                           "MindelayPathMask",
-                                           "MulticyclePathMask",
-                                           "WaveMap",
-                                           "ClockNameMap",
-                                           "ExclusivePoleSetMap",
-                                           "AsynchronousPoleSetMap"};
-  auto names = [this] {
-    std::unique_ptr<Orvek::Record> record(a->_getRecord());
-    EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "Analyzer"}));
-    return Support::slotNames(*record);
-  };
-  EXPECT_EQ(names(), always);
-
-  Pole* clk = primary("clk");
-  Pole* out = primary("out");
-  Edge::createInterconnect(Pole::createMain("d"), out);
-  a->setOutputConstraint(out, IOConstraint(clk, Mode(Mode::Rising), Delay(1), Delay(2)));
-  std::vector<std::string> expected = always;
-  expected.push_back("OutputDelay");
-  EXPECT_EQ(names(), expected);
-
-  a->setInputConstraint(clk, IOConstraint(clk, Mode(Mode::Rising), Delay(1), Delay(2)));
-  expected.back() = "InputDelay";
-  expected.push_back("OutputDelay");
-  EXPECT_EQ(names(), expected);
-
-  a->createClock(clk, Wave("c", 100));
-  std::unique_ptr<Orvek::Record> record(a->_getRecord());
-  std::map<std::string, std::string> labels;
-  for (const Orvek::Slot* slot : record->getSlots()) labels[slot->getName()] = slot->getDataLabel();
-  EXPECT_EQ(labels["MainPoles"], "{3}");
-  EXPECT_EQ(labels["DualPoles"], "{0}");
-  EXPECT_EQ(labels["Edges"], "{1}");
-  EXPECT_EQ(labels["WaveMap"], "{1}");
-  EXPECT_EQ(labels["ClockNameMap"], "{1}");
-  EXPECT_EQ(labels["InputDelay"], "{1}");
-  EXPECT_EQ(labels["Alias"], "ANALYZER");
 }
 
 TEST_F(AnalyzerTest, DestroyedPolesLeaveNoTraceInTheTables) {

@@ -34,16 +34,6 @@ class ArchiveTest : public Support::AnalyzerFixture {
     return _directory.writeFile(name, text);
   }
 
-  std::string writeGzip(const std::string& name, const std::string& text) const {
-    const std::string path = (_directory.path() / name).string();
-    gzFile file = gzopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr);
-    EXPECT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())),
-              static_cast<int>(text.size()));
-    gzclose(file);
-    return path;
-  }
-
   void load(const std::string& text) { Archive(write("design.morva", text)).load(); }
 
   std::string output() const { return _console.text(); }
@@ -66,44 +56,6 @@ std::string getNames(const Morva::PoleSet& poles) {
   std::string names;
   for (Pole* pole : poles) names += " " + pole->getName() + (pole->isDual() ? "'" : "");
   return names;
-}
-
-// A canonical text of everything an archive can declare, to compare two
-// analyzers built from two files.
-std::string describe() {
-  std::ostringstream text;
-  for (Pole* pole : analyzer->getPoles()) {
-    text << (pole->isDual() ? "dual " : "main ") << pole->getName() << ' '
-         << pole->getMode().getName() << ' ' << pole->getType().getName() << ' '
-         << pole->getReportName() << '\n';
-    for (Morva::Edge* edge : pole->getOutgoingEdgeSet())
-      text << "  edge to " << edge->getTarget()->getName()
-           << (edge->getTarget()->isDual() ? "'" : "") << ' ' << edge->getPurpose().getName() << ' '
-           << int(edge->getMinimumDelay()) << ' ' << int(edge->getMaximumDelay()) << '\n';
-  }
-  for (const auto& [root, wave] : analyzer->getWaveMap())
-    text << "clock " << root->getName() << ' ' << wave._getLabel() << '\n';
-  for (const auto& [name, root] : analyzer->getClockNameMap())
-    text << "clock name " << name << ' ' << root->getName() << '\n';
-  for (const auto& [root, set] : analyzer->getExclusivePoleSetMap())
-    text << "exclusive " << root->getName() << getNames(set) << '\n';
-  for (const auto& [root, set] : analyzer->getAsynchronousPoleSetMap())
-    text << "asynchronous " << root->getName() << getNames(set) << '\n';
-  for (const auto& [port, constraint] : analyzer->getInputDelays())
-    text << "input " << port->getName() << ' ' << constraint._getLabel() << '\n';
-  for (const auto& [port, constraint] : analyzer->getOutputDelays())
-    text << "output " << port->getName() << ' ' << constraint._getLabel() << '\n';
-  for (Morva::CPath* path : analyzer->getCPaths()) {
-    if (auto* delay = dynamic_cast<Morva::DPath*>(path))
-      text << (delay->isMaximum() ? "maximum " : "minimum ") << int(delay->getDelay());
-    else if (auto* multicycle = dynamic_cast<Morva::MPath*>(path))
-      text << "multicycle " << multicycle->getCycleCount();
-    else
-      text << "false";
-    text << " from" << getNames(path->getSourceSet()) << " through"
-         << getNames(path->getBridgeSet()) << " to" << getNames(path->getTargetSet()) << '\n';
-  }
-  return text.str();
 }
 
 // Three registers clocked by one port, with an input and an output port;
@@ -209,27 +161,6 @@ TEST_F(ArchiveTest, EdgeRecords) {
   EXPECT_EQ(int(extra->getMaximumDelay()), 2);
 }
 
-TEST_F(ArchiveTest, EdgeWithUnknownPolesEndsTheLoad) {
-  try {
-    load(
-        "POLE a None None\n"
-        "POLE b None None\n"
-        "EDGE a b SetupHold 1 2\n"
-        "POLE c None None\n");
-    FAIL() << "the edge to a missing dual pole was accepted";
-  } catch (const Orvek::FactoryFailed& failure) {
-    EXPECT_EQ(failure.getMessage(), "Null target");
-    EXPECT_EQ(failure.getFile(), "lib/Morva/Edge");
-  }
-  EXPECT_TRUE(printed("Error: Null target (line 3)\n"));
-  EXPECT_FALSE(printed("Null source"));
-  EXPECT_EQ(main("c"), nullptr);
-
-  EXPECT_THROW(load("EDGE x y Interconnect 1 2\n"), Orvek::FactoryFailed);
-  EXPECT_TRUE(printed("Error: Null source (line 1)\n"));
-  EXPECT_TRUE(printed("Error: Null target (line 1)\n"));
-}
-
 TEST_F(ArchiveTest, LineCleaningAndNumbering) {
   const std::string longComment = "#" + std::string(2999, 'x') + "\n";
   load(
@@ -306,36 +237,6 @@ TEST_F(ArchiveTest, ClockRecords) {
   EXPECT_EQ(analyzer->getClockNameMap().size(), 3U);
 }
 
-TEST_F(ArchiveTest, ClockRecordFailures) {
-  // The root name followed directly by an option leaves the clock unnamed.
-  try {
-    load("POLE clk None Primary\nCREATE_CLOCK clk -period 10 -rising 0 -falling 5\n");
-    FAIL() << "an unnamed clock was accepted";
-  } catch (const Orvek::InvalidRequest& failure) {
-    EXPECT_EQ(failure.getMessage(), "Null name!");
-    EXPECT_EQ(failure.getFile(), "lib/Morva/Analyzer");
-    EXPECT_EQ(failure.getOperation(), "createClock");
-  }
-  EXPECT_FALSE(analyzer->hasWave(main("clk")));
-
-  try {
-    Archive(write("missing.morva", "# no poles\nCREATE_CLOCK nowhere c -period 10\n")).load();
-    FAIL() << "a clock on a missing pole was accepted";
-  } catch (const Orvek::InvalidRequest& failure) {
-    EXPECT_EQ(failure.getMessage(), "Null pole");
-    EXPECT_EQ(failure.getFile(), "lib/Morva/Archive");
-    EXPECT_EQ(failure.getOperation(), "load");
-  }
-  EXPECT_TRUE(printed("Error: Invalid Request (line 2)\n"));
-
-  try {
-    Archive(write("period.morva", "CREATE_CLOCK clk c -period 1.5 -rising 0\n")).load();
-    FAIL() << "a clock without a period was accepted";
-  } catch (const Orvek::InvalidRequest& failure) {
-    EXPECT_EQ(failure.getMessage(), "Undefined period!");
-  }
-}
-
 TEST_F(ArchiveTest, PathRecords) {
   load(kDesign +
        "FALSE_PATH -from in -through r1/D nothing -to r2/CK\n"  // line 17
@@ -377,53 +278,6 @@ TEST_F(ArchiveTest, PathRecords) {
   EXPECT_TRUE(printed("Error: Syntax error (line 25)\n"));
   EXPECT_EQ(count("Error: "), 4);
   EXPECT_FALSE(printed("Loading archive failed"));
-}
-
-TEST_F(ArchiveTest, PathRecordFailures) {
-  const std::string design = write("design.morva", kDesign);
-  const auto loadWith = [&](const std::string& record) {
-    analyzer->destroy();
-    Morva::Analyzer::create();
-    _console.clear();
-    Archive(design).load();
-    Archive(write("path.morva", "\n" + record + "\n")).load();
-  };
-  const auto message = [&](const std::string& record) -> std::string {
-    try {
-      loadWith(record);
-    } catch (const Orvek::Exception& failure) {
-      return failure.getMessage();
-    }
-    return "accepted";
-  };
-  EXPECT_EQ(message("MULTICYCLE_PATH 1 -from r1/CK -to r2/CK"), "Too small cycle count");
-  EXPECT_TRUE(printed("Error: Invalid cycle count (line 2)\n"));
-  EXPECT_EQ(message("MULTICYCLE_PATH two -from r1/CK -to r2/CK"), "Too small cycle count");
-  EXPECT_EQ(message("MULTICYCLE_PATH 2 -from r1/CK -to r2/CK"), "accepted");
-  EXPECT_FALSE(printed("Error: "));
-  // Five words: reported, and still built with the bare name as a source.
-  EXPECT_EQ(message("MULTICYCLE_PATH 2 r1/CK -to r2/CK"), "accepted");
-  EXPECT_TRUE(printed("Error: Syntax error (line 2)\n"));
-  EXPECT_EQ(analyzer->getMulticyclePaths().getCount(), 1UL);
-  EXPECT_EQ(message("MAXIMUM_DELAY_PATH 2.5 -from in -to out"), "Undefined delay");
-  EXPECT_TRUE(printed("Error: Invalid delay (line 2)\n"));
-  EXPECT_EQ(message("MAXIMUM_DELAY_PATH 5 -through r1/Q -to out"), "Empty sources");
-  EXPECT_EQ(message("MINIMUM_DELAY_PATH 5 -from in -to nothing"), "Empty targets");
-  EXPECT_EQ(message("MAXIMUM_DELAY_PATH 5 -from r1/Q -to out"), "Invalid source");
-  EXPECT_EQ(message("MINIMUM_DELAY_PATH 5 -from in -to r1/Q"), "Invalid target");
-  EXPECT_EQ(message("FALSE_PATH"), "Empty poles");
-  EXPECT_TRUE(printed("Error: Syntax error (line 2)\n"));
-  EXPECT_EQ(message("FALSE_PATH -from nothing"), "Empty poles");
-}
-
-TEST_F(ArchiveTest, ClockPoleTargetWithoutDual) {
-  // Only a pole made outside an archive can be a clock without a dual pole.
-  Pole* clock = Pole::createMain("lonely/CK");
-  clock->setMode(Morva::Mode(Morva::Mode::Rising));
-  load(kDesign + "MAXIMUM_DELAY_PATH 100 -from r1/CK -to lonely/CK out\n");
-  EXPECT_TRUE(printed("Warning: Clock pole lonely/CK has no dual pole (line 17)\n"));
-  ASSERT_EQ(analyzer->getMaxdelayPaths().getCount(), 1UL);
-  EXPECT_EQ(getNames(analyzer->getMaxdelayPaths().getFirst()->getTargetSet()), " out");
 }
 
 TEST_F(ArchiveTest, ClockGroupRecords) {
@@ -511,185 +365,6 @@ TEST_F(ArchiveTest, InputAndOutputDelayRecords) {
   EXPECT_EQ(message("POLE out2 None Primary\nEDGE r1/Q out2 Interconnect 1 1\n"
                     "SET_OUTPUT_DELAY -clock clk -max 1.5 -port out2"),
             "Undefined IOConstraint");
-}
-
-TEST_F(ArchiveTest, FailurePathKeepsWhatWasBuilt) {
-  Orvek::console.indent();
-  const std::string path = write("failing.morva",
-                                 "POLE a None None\n"
-                                 "POLE b None None\n"
-                                 "EDGE a b Interconnect 1 2\n"
-                                 "POLE a None None\n"
-                                 "POLE c None None\n");
-  try {
-    Archive(path).load();
-    FAIL() << "a pole declared twice was accepted";
-  } catch (const Orvek::FactoryFailed& failure) {
-    // The creation's own exception, unchanged.
-    EXPECT_EQ(failure.getMessage(), "Already exists");
-    EXPECT_EQ(failure.getFile(), "lib/Morva/Pole");
-    EXPECT_EQ(failure.getOperation(), "preCreateMain");
-  }
-  EXPECT_EQ(Orvek::console.getIndentation(), 1U);
-  Orvek::console.unindent();
-  EXPECT_TRUE(printed("  Loading archive " + path + "\n"));
-  EXPECT_TRUE(printed("    Loading archive failed in "));
-  EXPECT_FALSE(printed("succeed"));
-  // What was built before the failure stays; nothing after it is read.
-  EXPECT_NE(main("a")->getOutgoingEdge(main("b")), nullptr);
-  EXPECT_EQ(main("c"), nullptr);
-  // The analyzer's record follows the failure.
-  const std::string text = output();
-  EXPECT_GT(text.find("MainPoles"), text.find("Loading archive failed in "));
-}
-
-TEST_F(ArchiveTest, FilesThatAreNoArchives) {
-  const std::string text = "POLE a None None\n";
-  EXPECT_FALSE(Archive("").isValid());
-  EXPECT_FALSE(Archive((_directory.path() / "missing.morva").string()).isValid());
-  EXPECT_FALSE(Archive(_directory.path().string()).isValid());
-  EXPECT_TRUE(Archive(write("plain.morva", text)).isValid());
-  EXPECT_TRUE(Archive(writeGzip("packed.morva.gz", text)).isValid());
-
-  const auto failure = [](const std::string& name) -> std::string {
-    try {
-      Archive(name).load();
-    } catch (const Orvek::LoadFailed& failed) {
-      EXPECT_EQ(failed.getFile(), "lib/Morva/Archive");
-      EXPECT_EQ(failed.getOperation(), "load");
-      return failed.getMessage();
-    }
-    return "loaded";
-  };
-  EXPECT_EQ(failure((_directory.path() / "missing.morva").string()), "Invalid archive");
-  EXPECT_EQ(failure(_directory.path().string()), "Invalid archive");
-  EXPECT_EQ(failure(""), "Invalid archive");
-  // Nothing is printed before reading starts.
-  EXPECT_EQ(output(), "");
-
-  const std::string plain = write("plain.morva", text);
-  analyzer->destroy();
-  EXPECT_EQ(failure(plain), "Null analyzer");
-  Morva::Analyzer::create();
-
-  // An empty file loads nothing, successfully.
-  EXPECT_EQ(failure(write("empty.morva", "")), "loaded");
-  EXPECT_TRUE(printed("Loading archive succeed in "));
-  EXPECT_TRUE(analyzer->getMainPoleRegistry().empty());
-}
-
-TEST_F(ArchiveTest, DamagedCompressedFiles) {
-  std::string text;
-  for (int index = 0; index < 2000; ++index)
-    text += "POLE p" + std::to_string(index) + " None None\n";
-  const std::string good = writeGzip("good.morva.gz", text);
-  std::string bytes;
-  {
-    std::ifstream input(good, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(input), {});
-  }
-  ASSERT_GT(bytes.size(), 100U);
-
-  const auto failure = [&](const std::string& name, const std::string& content) -> std::string {
-    const std::string path = write(name, content);
-    _console.clear();
-    analyzer->destroy();
-    Morva::Analyzer::create();
-    Orvek::console.indent();
-    try {
-      Archive(path).load();
-    } catch (const Orvek::LoadFailed& failed) {
-      EXPECT_EQ(Orvek::console.getIndentation(), 1U);
-      Orvek::console.unindent();
-      EXPECT_TRUE(printed("Loading archive failed in "));
-      return failed.getMessage();
-    }
-    Orvek::console.unindent();
-    return "loaded";
-  };
-  // Cut in the middle: the lines before the cut are read, then it fails.
-  const std::string truncated = failure("truncated.morva.gz", bytes.substr(0, bytes.size() / 2));
-  EXPECT_EQ(truncated, "Cannot read file " + (_directory.path() / "truncated.morva.gz").string());
-  EXPECT_NE(main("p0"), nullptr);
-  EXPECT_EQ(main("p1999"), nullptr);
-
-  // A wrong check sum in the trailer.
-  std::string badSum = bytes;
-  badSum[badSum.size() - 8] = static_cast<char>(badSum[badSum.size() - 8] ^ 0x55);
-  EXPECT_EQ(failure("checksum.morva.gz", badSum),
-            "Cannot read file " + (_directory.path() / "checksum.morva.gz").string());
-
-  // A gzip header followed by garbage.
-  EXPECT_EQ(failure("garbage.morva.gz", bytes.substr(0, 10) + std::string(200, '\xff')),
-            "Cannot read file " + (_directory.path() / "garbage.morva.gz").string());
-
-  EXPECT_EQ(failure("intact.morva.gz", bytes), "loaded");
-  EXPECT_NE(main("p1999"), nullptr);
-}
-
-TEST_F(ArchiveTest, CompressedAndPlainCopiesLoadAlike) {
-  const std::string text = kDesign +
-                           "POLE osc None None osc_port\n"
-                           "CREATE_CLOCK clk fast -period 1000 -rising 0 -falling 500\n"
-                           "CREATE_CLOCK osc slow -period 3000 -rising 100 -falling 1600\n"
-                           "CREATE_CLOCK_GROUPS -asynchronous -group fast -group slow\n"
-                           "SET_INPUT_DELAY -clock clk -min 1 -max 30 -port in\n"
-                           "SET_OUTPUT_DELAY -clock osc -fall -min 2 -max 40 -port out\n"
-                           "FALSE_PATH -from in -to r2/D\n"
-                           "MULTICYCLE_PATH 2 -from r1/CK -to r2/CK\n"
-                           "MAXIMUM_DELAY_PATH 900 -from in -to out\n"
-                           "MINIMUM_DELAY_PATH 10 -from r1/CK -to out\n"
-                           "# " +
-                           std::string(5000, 'z') + "\nEDGE r1/D r2/CK RecoveryRemoval 7 8\n";
-  const std::string plain = write("copy.morva", text);
-  const std::string packed = writeGzip("copy.morva.gz", text);
-
-  Archive(plain).load();
-  const std::string fromPlain = describe();
-  const std::string plainOutput = output();
-  analyzer->destroy();
-  Morva::Analyzer::create();
-  _console.clear();
-  Archive(packed).load();
-  EXPECT_EQ(describe(), fromPlain);
-  EXPECT_NE(fromPlain.find("asynchronous clk osc"), std::string::npos);
-  EXPECT_NE(fromPlain.find("multicycle 2 from r1/CK through to r2/CK'"), std::string::npos);
-  // The same messages, at the same line numbers: the comment's first piece
-  // is a comment, its two others are read as records.
-  const std::string second = "Error: Unrecognized token " + std::string(2047, 'z') + " (line 28)\n";
-  const std::string third = "Error: Unrecognized token " + std::string(908, 'z') + " (line 29)\n";
-  EXPECT_TRUE(printed(second));
-  EXPECT_TRUE(printed(third));
-  EXPECT_EQ(count("Error: "), 2);
-  EXPECT_NE(plainOutput.find(second), std::string::npos);
-  EXPECT_NE(plainOutput.find(third), std::string::npos);
-}
-
-TEST_F(ArchiveTest, ExamplesLoadCleanly) {
-  const fs::path examples = MORVA_EXAMPLES;
-  unsigned found = 0;
-  for (const auto& entry : fs::directory_iterator(examples)) {
-    const std::string name = entry.path().string();
-    if (!name.ends_with(".morva") && !name.ends_with(".morva.gz")) continue;
-    ++found;
-    analyzer->destroy();
-    Morva::Analyzer::create();
-    _console.clear();
-    Archive(name).load();
-    EXPECT_FALSE(printed("Error: ")) << name << "\n" << output();
-    EXPECT_FALSE(printed("Warning: ")) << name << "\n" << output();
-    EXPECT_FALSE(analyzer->getWaveMap().empty()) << name;
-  }
-  EXPECT_GE(found, 5U);
-
-  analyzer->destroy();
-  Morva::Analyzer::create();
-  Archive((examples / "pipeline.morva").string()).load();
-  const std::string plain = describe();
-  analyzer->destroy();
-  Morva::Analyzer::create();
-  Archive((examples / "pipeline.morva.gz").string()).load();
-  EXPECT_EQ(describe(), plain);
 }
 
 }  // namespace

@@ -33,10 +33,6 @@ using Morva::Poles;
 
 namespace {
 
-const std::vector<std::string> kCPathSlots = {"Flag1",   "Flag2",   "Flag3",   "Flag4",
-                                              "Flag5",   "Flag6",   "Stamp",   "Alias",
-                                              "Sources", "Targets", "Bridges", "Mask"};
-
 // A small graph: in -> mid -> out, with a clock pole clk fed by in.
 class CPathTest : public ::testing::Test {
  protected:
@@ -65,19 +61,6 @@ class CPathTest : public ::testing::Test {
     return Orvek::VectorCollection<Pole*>(*_kept.back());
   }
 
-  // Expects `call` to fail without leaving anything behind.
-  template <class E>
-  void expectRejected(const std::function<void()>& call, const std::string& file,
-                      const std::string& message) {
-    const unsigned long stamp = Object::_defaultStamp;
-    const unsigned long count = Morva::analyzer->getCPathCount();
-    const bool stale = Morva::analyzer->needReset();
-    Support::expectRaise<E>(call, file, "preCreate", message);
-    EXPECT_EQ(Object::_defaultStamp, stamp) << message;
-    EXPECT_EQ(Morva::analyzer->getCPathCount(), count) << message;
-    EXPECT_EQ(Morva::analyzer->needReset(), stale) << message;
-  }
-
   Pole* in = nullptr;
   Pole* mid = nullptr;
   Pole* out = nullptr;
@@ -89,98 +72,6 @@ class CPathTest : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(CPathTest, SharedChecksComeFirst) {
-  using FF = Orvek::FactoryFailed;
-  const std::string file = "lib/Morva/CPath";
-  expectRejected<FF>([&] { FPath::create(Poles(), Poles(), Poles()); }, file, "Empty poles");
-  expectRejected<FF>([&] { FPath::create(poles({}), poles({}), poles({})); }, file, "Empty poles");
-  expectRejected<FF>([&] { FPath::create(poles({nullptr}), Poles(), Poles()); }, file, "Null pole");
-  expectRejected<FF>(
-      [&] {
-        FPath::create(Poles(), Poles(), poles({out, nullptr}));
-      },
-      file, "Null pole");
-  // Null poles are found before the checks of each kind.
-  expectRejected<FF>([&] { DPath::createMaximum(Poles(), poles({nullptr}), Poles(), Delay(10)); },
-                     file, "Null pole");
-  expectRejected<FF>([&] { MPath::create(Poles(), Poles(), poles({nullptr}), 1); }, file,
-                     "Null pole");
-  expectRejected<FF>([&] { DPath::createMinimum(Poles(), Poles(), Poles(), Delay(10)); }, file,
-                     "Empty poles");
-  expectRejected<FF>([&] { MPath::create(Poles(), Poles(), Poles(), 0); }, file, "Empty poles");
-}
-
-TEST_F(CPathTest, DelayPathChecksInOrder) {
-  using IR = Orvek::InvalidRequest;
-  const std::string file = "lib/Morva/DPath";
-  const Delay undefined = Delay::getUndefined();
-  expectRejected<IR>([&] { DPath::createMaximum(Poles(), poles({mid}), Poles(), Delay(10)); }, file,
-                     "Empty sources");
-  expectRejected<IR>([&] { DPath::createMinimum(Poles(), poles({mid}), poles({out}), undefined); },
-                     file, "Empty sources");
-  expectRejected<IR>([&] { DPath::createMaximum(poles({in}), poles({mid}), Poles(), undefined); },
-                     file, "Empty targets");
-  // mid has an incoming edge and is no clock pole.
-  expectRejected<IR>(
-      [&] {
-        DPath::createMaximum(poles({in, mid}), Poles(), poles({mid}), undefined);
-      },
-      file, "Invalid source");
-  expectRejected<IR>(
-      [&] {
-        DPath::createMinimum(poles({in}), Poles(), poles({out, mid}), undefined);
-      },
-      file, "Invalid target");
-  expectRejected<Orvek::FactoryFailed>(
-      [&] { DPath::createMaximum(poles({in}), Poles(), poles({out}), undefined); }, file,
-      "Undefined delay");
-
-  // A clock pole with incoming edges is a valid source.
-  DPath* path = DPath::createMaximum(poles({clk, in}), Poles(), poles({out}), Delay(1500));
-  EXPECT_TRUE(path->isMaximum());
-  EXPECT_EQ(int(path->getDelay()), 1500);
-  EXPECT_EQ(int(path->getMaxdelay()), 1500);
-  try {
-    path->getMindelay();
-    ADD_FAILURE() << "getMindelay of a maximum delay path";
-  } catch (const Orvek::InvalidRequest& exception) {
-    EXPECT_EQ(exception.getMessage(), "Invalid mindelay");
-    EXPECT_EQ(exception.getFile(), file);
-    EXPECT_EQ(exception.getOperation(), "getMindelay");
-  }
-  DPath* minimum = DPath::createMinimum(poles({in}), Poles(), poles({out}), Delay(-20));
-  EXPECT_FALSE(minimum->isMaximum());
-  EXPECT_EQ(int(minimum->getMindelay()), -20);
-  try {
-    minimum->getMaxdelay();
-    ADD_FAILURE() << "getMaxdelay of a minimum delay path";
-  } catch (const Orvek::InvalidRequest& exception) {
-    EXPECT_EQ(exception.getMessage(), "Invalid maxdelay");
-    EXPECT_EQ(exception.getFile(), file);
-    EXPECT_EQ(exception.getOperation(), "getMaxdelay");
-  }
-  EXPECT_EQ(Support::toVector(Morva::analyzer->getMaxdelayPaths().getFirst()->getSources()),
-            (std::vector<Pole*>{in, clk}));
-  EXPECT_EQ(Morva::analyzer->getMindelayPaths().getFirst(), minimum);
-}
-
-TEST_F(CPathTest, MulticyclePathChecksInOrder) {
-  const std::string file = "lib/Morva/MPath";
-  expectRejected<Orvek::InvalidRequest>(
-      [&] { MPath::create(Poles(), poles({mid}), poles({out}), 0); }, file, "Empty sources");
-  expectRejected<Orvek::InvalidRequest>(
-      [&] { MPath::create(poles({mid}), poles({mid}), Poles(), 1); }, file, "Empty targets");
-  // The graph position of the poles does not matter to a multicycle path.
-  expectRejected<Orvek::FactoryFailed>(
-      [&] { MPath::create(poles({mid}), Poles(), poles({mid}), 1); }, file,
-      "Too small cycle count");
-  expectRejected<Orvek::FactoryFailed>(
-      [&] { MPath::create(poles({in}), Poles(), poles({out}), 0); }, file, "Too small cycle count");
-  MPath* path = MPath::create(poles({mid}), Poles(), poles({mid}), 2);
-  EXPECT_EQ(path->getCycleCount(), 2UL);
-  EXPECT_EQ(Morva::analyzer->getMulticyclePaths().getFirst(), path);
-}
 
 TEST_F(CPathTest, InsulatedPathsAndMaskMembership) {
   FPath* bridges = FPath::create(Poles(), poles({mid}), Poles());
@@ -213,26 +104,6 @@ TEST_F(CPathTest, InsulatedPathsAndMaskMembership) {
   EXPECT_EQ(three->getMask(), one | two_);
 }
 
-TEST_F(CPathTest, PolesInGroupOrder) {
-  Object::setRequiredStamp(900);
-  Pole* late = Pole::createMain("late");
-  Object::setRequiredStamp(800);
-  Pole* early = Pole::createMain("early");
-  FPath* path = FPath::create(poles({late, in, early, in}), poles({mid, in}), poles({in, out}));
-  EXPECT_EQ(Support::toVector(path->getSources()), (std::vector<Pole*>{in, early, late}));
-  EXPECT_EQ(Support::toVector(path->getBridges()), (std::vector<Pole*>{in, mid}));
-  EXPECT_EQ(Support::toVector(path->getTargets()), (std::vector<Pole*>{in, out}));
-  EXPECT_EQ(Support::toVector(path->getPoles()),
-            (std::vector<Pole*>{in, early, late, in, mid, in, out}));
-  EXPECT_EQ(path->getSourceSet().size(), 3UL);
-
-  // The path keeps its own copy of the groups.
-  std::vector<Pole*> members{out};
-  FPath* copied = FPath::create(Orvek::VectorCollection<Pole*>(members), Poles(), Poles());
-  members[0] = in;
-  EXPECT_EQ(Support::toVector(copied->getSources()), std::vector<Pole*>{out});
-}
-
 TEST_F(CPathTest, ValidateCombinesOpeningAndClosingMasks) {
   Pole* other = Pole::createMain("other");
   FPath* first = FPath::create(poles({in}), poles({mid}), poles({out}));
@@ -252,57 +123,4 @@ TEST_F(CPathTest, ValidateCombinesOpeningAndClosingMasks) {
   // Validating again changes nothing.
   first->validate();
   EXPECT_EQ(in->getOpeningMask(), Mask::getBasic(1) | Mask::getBasic(2));
-}
-
-TEST_F(CPathTest, AliasesLabelsAndRecords) {
-  Object::setRequiredStamp(7);
-  DPath* minimum = DPath::createMinimum(poles({in}), Poles(), poles({out}), Delay(250));
-  EXPECT_EQ(minimum->getAlias(), "MINDELAY-PATH[7]");
-  Object::setRequiredStamp(8);
-  DPath* maximum = DPath::createMaximum(poles({in}), Poles(), poles({out}), Delay(1500));
-  EXPECT_EQ(maximum->getAlias(), "MAXDELAY-PATH[8]");
-  Object::setRequiredStamp(12);
-  FPath* falsePath = FPath::create(Poles(), poles({mid}), Poles());
-  EXPECT_EQ(falsePath->getAlias(), "FALSE-PATH[12]");
-  Object::setRequiredStamp(123456789012UL);
-  MPath* multicycle = MPath::create(poles({in}), Poles(), poles({out}), 3);
-  EXPECT_EQ(multicycle->getAlias(), "MULTICYCLE-PATH[123456789012]");
-
-  EXPECT_EQ(falsePath->_getLabel(), "<FPath \"FALSE-PATH[12]\" " + Mask(0)._getLabel() + ">");
-  maximum->setMask(Mask::getBasic(3));
-  EXPECT_EQ(maximum->_getLabel(),
-            "<DPath \"MAXDELAY-PATH[8]\" " + Mask::getBasic(3)._getLabel() + ">");
-
-  std::unique_ptr<Orvek::Record> record(falsePath->_getRecord());
-  EXPECT_EQ(record->getTitle(), falsePath->_getLabel());
-  EXPECT_EQ(record->getHeaders(), (std::vector<std::string>{"Object", "CPath", "FPath"}));
-  EXPECT_EQ(Support::slotNames(*record), kCPathSlots);
-  EXPECT_EQ(record->getSlots()[9]->getDataLabel(), "{0}");   // Targets
-  EXPECT_EQ(record->getSlots()[10]->getDataLabel(), "{1}");  // Bridges
-  EXPECT_EQ(record->getSlots()[11]->getHeader(), "CPath");
-
-  auto extra = [](const CPath* path) {
-    std::unique_ptr<Orvek::Record> record(path->_getRecord());
-    EXPECT_EQ(Support::slotNames(*record).size(), kCPathSlots.size() + 1);
-    const Orvek::Slot* slot = record->getSlots().back();
-    return record->getHeaders().back() + " " + slot->getName() + "=" + slot->getDataLabel();
-  };
-  EXPECT_EQ(extra(maximum), "DPath Maxdelay=1.500ns");
-  EXPECT_EQ(extra(minimum), "DPath Mindelay=250ps");
-  EXPECT_EQ(extra(multicycle), "MPath CycleCount=3");
-}
-
-TEST_F(CPathTest, RegistrationAndReset) {
-  EXPECT_FALSE(Morva::analyzer->needReset());
-  FPath* path = FPath::create(poles({in}), Poles(), Poles());
-  EXPECT_TRUE(Morva::analyzer->needReset());
-  EXPECT_EQ(Morva::analyzer->getFalsePaths().getFirst(), path);
-  MPath* multicycle = MPath::create(poles({in}), Poles(), poles({out}), 4);
-  path->destroy();
-  EXPECT_TRUE(Morva::analyzer->getFalsePaths().isEmpty());
-  EXPECT_EQ(Morva::analyzer->getCPathCount(), 1UL);
-  multicycle->destroy();
-  EXPECT_TRUE(Morva::analyzer->getCPaths().isEmpty());
-  // The poles of a destroyed path are untouched.
-  EXPECT_EQ(Morva::analyzer->getMainPole("in"), in);
 }

@@ -46,16 +46,6 @@ std::vector<T> walk(Orvek::Locator<T> locator) {
   return elements;
 }
 
-std::vector<int> idsOf(const std::vector<Node*>& nodes) {
-  std::vector<int> ids;
-  for (Node* node : nodes) ids.push_back(node ? node->getId() : -1);
-  return ids;
-}
-
-std::vector<int> idsOf(const Orvek::Collection<Node*>& collection) {
-  return idsOf(Support::toVector(collection));
-}
-
 // Checks every query of a collection against the elements it must answer.
 template <class T>
 void expectElements(const Orvek::Collection<T>& collection, const std::vector<T>& expected) {
@@ -103,65 +93,6 @@ class Graph : public testing::Test {
 
 }  // namespace
 
-TEST(Collection, EmptyCollectionsAnswerNothing) {
-  const Orvek::Collection<Node*> none;
-  expectElements(none, {});
-  EXPECT_TRUE(none.hasCount(0));
-  auto locator = none.getLocator();
-  EXPECT_FALSE(locator.isValid());
-  locator.progress();
-  EXPECT_EQ(locator.getCurrent(), nullptr);
-  EXPECT_EQ(Support::toVector(Orvek::Collection<int>()), std::vector<int>{});
-
-  const std::set<int> empty;
-  expectElements<int>(Orvek::SetCollection<int>(empty), {});
-  const std::vector<Orvek::Collection<int>> nothing;
-  expectElements<int>(Orvek::FlattenCollection<int>(Orvek::VectorCollection(nothing)), {});
-}
-
-TEST(Collection, ViewsOfStandardContainers) {
-  const std::set<int> set = {5, 1, 3};
-  expectElements<int>(Orvek::SetCollection<int>(set), {1, 3, 5});
-  const std::set<int, std::greater<int>> downward = {5, 1, 3};
-  expectElements<int>(Orvek::SetCollection<int, std::greater<int>>(downward), {5, 3, 1});
-  const std::list<std::string> list = {"b", "a", "c"};
-  expectElements<std::string>(Orvek::ListCollection<std::string>(list), {"b", "a", "c"});
-  const std::vector<int> vector = {4, 4, 2};
-  expectElements<int>(Orvek::VectorCollection<int>(vector), {4, 4, 2});
-  const std::map<std::string, int> map = {{"z", 1}, {"a", 2}, {"m", 3}};
-  expectElements<int>(Orvek::MapCollection<std::string, int>(map), {2, 3, 1});
-  expectElements<std::string>(Orvek::KeyCollection<std::string, int>(map), {"a", "m", "z"});
-  const std::map<int, int, std::greater<int>> reversed = {{1, 10}, {2, 20}};
-  expectElements<int>(Orvek::MapCollection<int, int, std::greater<int>>(reversed), {20, 10});
-  expectElements<int>(Orvek::KeyCollection<int, int, std::greater<int>>(reversed), {2, 1});
-  expectElements<int>(Orvek::Collect1Collection<int>(8), {8});
-}
-
-TEST(Collection, ViewsFollowTheirContainerWithoutCopying) {
-  std::set<int> set = {1};
-  const Orvek::SetCollection<int> view(set);
-  const Orvek::Collection<int> copy = view;
-  set.insert(2);
-  set.insert(0);
-  EXPECT_EQ(view.getCount(), 3u);
-  EXPECT_EQ(Support::toVector(copy), (std::vector<int>{0, 1, 2}));
-  set.clear();
-  EXPECT_TRUE(copy.isEmpty());
-}
-
-TEST_F(Graph, AppendWalksOneCollectionThenTheOther) {
-  const std::vector<Node*> first = {node(0), node(1)};
-  const std::vector<Node*> second = {node(2)};
-  const std::vector<Node*> none;
-  const Orvek::VectorCollection<Node*> a(first), b(second), empty(none);
-  expectElements<Node*>(Orvek::AppendCollection<Node*>(a, b), {node(0), node(1), node(2)});
-  expectElements<Node*>(Orvek::AppendCollection<Node*>(empty, b), {node(2)});
-  expectElements<Node*>(Orvek::AppendCollection<Node*>(a, empty), {node(0), node(1)});
-  expectElements<Node*>(Orvek::AppendCollection<Node*>(empty, Orvek::Collection<Node*>()), {});
-  const Orvek::AppendCollection<Node*> twice(Orvek::AppendCollection<Node*>(b, a), b);
-  expectElements<Node*>(twice, {node(2), node(0), node(1), node(2)});
-}
-
 TEST_F(Graph, FilteringKindsSkipRejectedElements) {
   const Orvek::VectorCollection<Node*> all(_nodes);
   const Orvek::MemberPredicate<Node, bool> clock(&Node::isClock);
@@ -198,53 +129,6 @@ TEST_F(Graph, FilteringKindsSkipRejectedElements) {
   EXPECT_EQ(ports.getLast()->getId(), 5);
 }
 
-TEST_F(Graph, FromStartsAtTheGivenElement) {
-  const Orvek::VectorCollection<Node*> all(_nodes);
-  expectElements<Node*>(Orvek::FromCollection<Node*>(all, node(3)), {node(3), node(4), node(5)});
-  expectElements<Node*>(Orvek::FromCollection<Node*>(all, node(0)), _nodes);
-  expectElements<Node*>(Orvek::FromCollection<Node*>(all, node(5)), {node(5)});
-  expectElements<Node*>(Orvek::FromCollection<Node*>(all, nullptr), {});
-  const std::vector<Node*> none;
-  expectElements<Node*>(Orvek::FromCollection<Node*>(Orvek::VectorCollection<Node*>(none), node(1)),
-                        {});
-}
-
-TEST_F(Graph, AssociatesAndFlattenWalkNestedCollections) {
-  node(0)->_next = {};
-  node(1)->_next = {node(2), node(3)};
-  node(2)->_next = {};
-  node(3)->_next = {node(4)};
-  node(4)->_next = {};
-  const std::vector<Node*> outer = {node(0), node(1), node(2), node(3), node(4)};
-  const Orvek::VectorCollection<Node*> all(outer);
-  const Orvek::MemberAccessor<Node, Node*> next(&Node::getNext);
-  expectElements<Node*>(Orvek::AssociatesCollection<Node*, Node*>(all, next),
-                        {node(2), node(3), node(4)});
-  const Orvek::MemberAccessor<Node, Node*, Orvek::VectorCollection<Node*>> view(&Node::getNextView);
-  expectElements<Node*>(Orvek::AssociatesCollection<Node*, Node*>(all, view),
-                        {node(2), node(3), node(4)});
-  const std::vector<Node*> leaves = {node(0), node(2)};
-  expectElements<Node*>(
-      Orvek::AssociatesCollection<Node*, Node*>(Orvek::VectorCollection<Node*>(leaves), next), {});
-
-  const std::vector<int> a = {1, 2}, b = {3};
-  const std::set<int> c = {5, 4};
-  const std::vector<Orvek::Collection<int>> lists = {
-      Orvek::Collection<int>(),        Orvek::VectorCollection<int>(a), Orvek::Collection<int>(),
-      Orvek::VectorCollection<int>(b), Orvek::SetCollection<int>(c),    Orvek::Collection<int>()};
-  expectElements<int>(Orvek::FlattenCollection<int>(Orvek::VectorCollection(lists)),
-                      {1, 2, 3, 4, 5});
-}
-
-TEST(Collection, RandomLocatorShufflesTheSameElements) {
-  std::vector<int> values;
-  for (int i = 0; i < 20; ++i) values.push_back(i);
-  const Orvek::VectorCollection<int> view(values);
-  const auto shuffled = walk(view.getRandomLocator());
-  EXPECT_NE(shuffled, values);
-  EXPECT_EQ(std::set<int>(shuffled.begin(), shuffled.end()).size(), 20u);
-}
-
 TEST(Collection, TheWalkBodyMayEraseTheCurrentElement) {
   std::set<int> set = {1, 2, 3, 4, 5};
   std::vector<int> seen;
@@ -275,70 +159,4 @@ TEST(Collection, TheWalkBodyMayEraseTheCurrentElement) {
     delete node;
   }
   EXPECT_TRUE(nodes.empty());
-}
-
-TEST_F(Graph, CopiesCloneTheirDriver) {
-  const std::vector<Node*> first = {node(0)}, second = {node(1)};
-  Orvek::Collection<Node*> copy;
-  {
-    const Orvek::AppendCollection<Node*> append{Orvek::VectorCollection<Node*>(first),
-                                                Orvek::VectorCollection<Node*>(second)};
-    copy = append;
-  }
-  EXPECT_EQ(idsOf(copy), (std::vector<int>{0, 1}));
-  Orvek::Collection<Node*> again(copy);
-  copy = Orvek::Collection<Node*>();
-  EXPECT_TRUE(copy.isEmpty());
-  EXPECT_EQ(idsOf(again), (std::vector<int>{0, 1}));
-  const Orvek::Collection<Node*>& self = again;
-  again = self;
-  EXPECT_EQ(idsOf(again), (std::vector<int>{0, 1}));
-
-  // A copied locator goes on from where it was, independently.
-  const Orvek::VectorCollection<Node*> all(_nodes);
-  auto locator = all.getLocator();
-  locator.progress();
-  auto clone = locator.getClone();
-  locator.progress();
-  EXPECT_EQ(locator.getCurrent(), node(2));
-  EXPECT_EQ(clone.getCurrent(), node(1));
-  EXPECT_EQ(idsOf(walk(clone)), (std::vector<int>{1, 2, 3, 4, 5}));
-}
-
-TEST(Collection, SmallDriversAreStoredInline) {
-  const std::set<int> set = {1, 2};
-  const std::list<int> list = {1};
-  const std::vector<int> vector = {1};
-  const std::map<int, int> map = {{1, 2}};
-  const std::vector<Orvek::Collection<int>> views = {
-      Orvek::SetCollection<int>(set),       Orvek::ListCollection<int>(list),
-      Orvek::VectorCollection<int>(vector), Orvek::MapCollection<int, int>(map),
-      Orvek::KeyCollection<int, int>(map),  Orvek::Collect1Collection<int>(3)};
-  for (const auto& view : views) {
-    EXPECT_TRUE(view.isInline()) << view._getLabel();
-    EXPECT_TRUE(view.getLocator().isInline());
-    EXPECT_TRUE(view.getReverseLocator().isInline());
-    const Orvek::Collection<int> copy = view;
-    EXPECT_TRUE(copy.isInline());
-    EXPECT_EQ(Support::toVector(copy), Support::toVector(view));
-  }
-  // Composite views fit or not; either way they copy and walk the same.
-  const Orvek::AppendCollection<int> append(views[0], views[5]);
-  const Orvek::Collection<int> copy = append;
-  EXPECT_EQ(Support::toVector(copy), (std::vector<int>{1, 2, 3}));
-}
-
-TEST(Collection, RecordsListTheElements) {
-  const std::vector<std::string> names = {"a", "b"};
-  const Orvek::VectorCollection<std::string> view(names);
-  std::unique_ptr<Orvek::Record> record(Orvek::getRecord(view));
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->getTitle(), "{2}");
-  ASSERT_EQ(record->getSlots().size(), 2u);
-  EXPECT_EQ(record->getSlots()[1]->getName(), "1");
-  EXPECT_EQ(record->getSlots()[1]->getDataLabel(), "b");
-
-  Orvek::Record owner("owner");
-  owner.add("Names", view);
-  EXPECT_EQ(owner.getSlots()[0]->getDataLabel(), "{2}");
 }

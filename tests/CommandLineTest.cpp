@@ -133,16 +133,6 @@ class CommandLineTest : public ::testing::Test {
   Support::TempDir _directory{"morva-command"};
 };
 
-// The output without the timer lines, whose durations change from run to
-// run.
-std::string withoutTimes(const std::string& text) {
-  std::istringstream lines(text);
-  std::string result;
-  for (std::string line; std::getline(lines, line);)
-    if (!contains(line, "Loading archive")) result += line + "\n";
-  return result;
-}
-
 const std::string kPoles =
     "POLE clk None Primary\n"
     "POLE d None Primary\n"
@@ -188,41 +178,6 @@ const std::string kOverflow =
     "EDGE ff/Q a Interconnect 2000000000 2000000000\n"
     "EDGE a ff/D Interconnect 2000000000 2000000000\n"
     "CREATE_CLOCK clk -name sys -period 4000 -rising 0 -falling 2000\n";
-
-TEST_F(CommandLineTest, StatsSummariseTheArchivesBeforeTheAnalysis) {
-  // The second archive names poles that only the first declares. Its one
-  // clock domain has nothing but a false path: the analysis finds no period
-  // for the clock and fails, after the summary.
-  const std::string poles = write("poles.morva", kPoles);
-  const std::string edges = write("edges.morva", kEdges);
-  const Outcome result = run("--stats '" + poles + "' '" + edges + "'");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_TRUE(contains(result.err,
-                       "morva: analysis of domain sys to sys: Abnormal period (at "
-                       "lib/Morva/Domain:calculatePeriod:"))
-      << result.err;
-  EXPECT_TRUE(contains(result.out, "Loading archive " + poles + "\n"));
-  EXPECT_TRUE(contains(result.out, "Loading archive " + edges + "\n"));
-  EXPECT_TRUE(contains(result.out, "| Main poles            | 6 |"));
-  EXPECT_TRUE(contains(result.out, "| Dual poles            | 1 |"));
-  EXPECT_TRUE(contains(result.out, "| SetupHold edges       | 1 |"));
-  EXPECT_TRUE(contains(result.out, "| Interconnect edges    | 3 |"));
-  EXPECT_TRUE(contains(result.out, "| sys   | clk  | 4.000ns |    0ps | 2.000ns | 250.000MHz |"));
-  EXPECT_TRUE(contains(result.out, "| d    | input | sys   | Rising |     0ps |   700ps |"));
-  EXPECT_TRUE(contains(result.out, "| False paths         | 1 |"));
-  EXPECT_TRUE(contains(result.out, "| multicycle 2 | ff/CK |         | ff/CK (dual) |"));
-  EXPECT_TRUE(contains(result.out, "| Registers on rising edges     | 1 |"));
-  EXPECT_TRUE(contains(result.out, "Clock groups: none"));
-  EXPECT_TRUE(result.out.ends_with("Error: Abnormal period: minimum\n")) << result.out;
-  EXPECT_FALSE(contains(result.out, "Fatal:"));
-
-  // Without --stats no summary; with --debug the library traces the fatal
-  // condition on standard output.
-  const Outcome debug = run("--debug '" + poles + "' '" + edges + "'");
-  EXPECT_EQ(debug.status, 2);
-  EXPECT_FALSE(contains(debug.out, "Summary"));
-  EXPECT_TRUE(contains(debug.out, "Fatal: Abnormal period at lib/Morva/Domain:calculatePeriod:"));
-}
 
 TEST_F(CommandLineTest, HelpVersionAndUsageErrors) {
   const Outcome help = run("--help");
@@ -380,17 +335,6 @@ TEST_F(CommandLineTest, ReportsOfTheExampleFollowTheOptions) {
   EXPECT_EQ(lines, tables);
 }
 
-TEST_F(CommandLineTest, CompressedExampleGivesTheSameReports) {
-  const fs::path examples = MORVA_EXAMPLES;
-  const Outcome plain = run("--stats '" + (examples / "pipeline.morva").string() + "'");
-  const Outcome packed = run("--stats '" + (examples / "pipeline.morva.gz").string() + "'");
-  EXPECT_EQ(plain.status, 0);
-  EXPECT_EQ(packed.status, 0);
-  EXPECT_LT(plain.out.find("Graph statistics"), plain.out.find("Reporting domains"));
-  EXPECT_TRUE(contains(plain.out, "Reporting shortest paths"));
-  EXPECT_EQ(withoutTimes(plain.out), withoutTimes(packed.out));
-}
-
 TEST_F(CommandLineTest, JsonMatchesThePrintedTables) {
   const std::string file = (_directory.path() / "pipeline.json").string();
   const Outcome result = run("--json '" + file + "' '" + kPipeline + "'");
@@ -510,39 +454,6 @@ TEST_F(CommandLineTest, NotesLimitsMarginsAndTagsReachTheJson) {
   EXPECT_EQ(clock->at("longestRoutes")[0].at("edges")[1].at("slack"), 1606);
 }
 
-TEST_F(CommandLineTest, DetailsFollowEveryPathTable) {
-  const Outcome result = run("-q --setup-only --detail --json - '" + kPipeline + "'");
-  ASSERT_EQ(result.status, 0);
-  const json document = json::parse(result.out);
-  const json* clock = findSubdomain(document, "clk:Rising to clk:Rising");
-  ASSERT_NE(clock, nullptr);
-  const std::vector<Row> rows = getRows(result.err);
-  for (const json& route : clock->at("longestRoutes")) {
-    const json& edges = route.at("edges");
-    // Find the detail table of this route by its title.
-    std::size_t at = 0;
-    while (at < rows.size() &&
-           !(rows[at].size() == 1 && rows[at][0].starts_with("Path ") &&
-             contains(rows[at][0], "[" + route.at("source").get<std::string>() + "...") &&
-             contains(rows[at][0], ", slack " + delayLabel(route.at("slack")))))
-      ++at;
-    ASSERT_LT(at + edges.size() + 2, rows.size()) << route.at("source");
-    EXPECT_EQ(rows[at + 1], (Row{"Pole", "Edge", "Delay", "Cumulative"}));
-    EXPECT_EQ(rows[at + 2], (Row{route.at("source"), "-", "-", "0ps"}));
-    std::string lastCumulative;
-    for (std::size_t index = 0; index < edges.size(); ++index) {
-      const Row& row = rows[at + 3 + index];
-      EXPECT_EQ(row[0], edges[index].at("target"));
-      EXPECT_EQ(row[1], edges[index].at("purpose"));
-      EXPECT_EQ(row[2], delayLabel(edges[index].at("maximum")));
-      if (row[3] != "-") lastCumulative = row[3];
-    }
-    // The check arc adds nothing: the data delay is the last cumulative.
-    EXPECT_EQ(rows[at + 2 + edges.size()][3], "-");
-    EXPECT_EQ(lastCumulative, delayLabel(route.at("dataDelay")));
-  }
-}
-
 TEST_F(CommandLineTest, FailOnViolationCountsTheReportedPaths) {
   // The example's only negative slack is the hold check from its input
   // port: its path and its domain report row, which --no-routes still
@@ -595,23 +506,6 @@ TEST_F(CommandLineTest, JsonIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(toOutput.out, readFile(file));
   const std::string archive = json::parse(toOutput.out).at("archives").at(0);
   EXPECT_TRUE(archive.ends_with("caf\xef\xbf\xbd.morva")) << archive;
-}
-
-TEST_F(CommandLineTest, ClosedOutputEndsTheRunQuietly) {
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{kPipeline}, std::vector<std::string>{"--json", "-", kPipeline}}) {
-    std::string err;
-    const int status = runIntoClosedPipe(arguments, err);
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(err.find("morva:"), std::string::npos) << err;
-  }
-  // Any other write failure is an error.
-  const std::string err = (_directory.path() / "err.txt").string();
-  const int full = std::system(
-      (std::string("'") + MORVA_TOOL + "' '" + kPipeline + "' >/dev/full 2>'" + err + "'").c_str());
-  EXPECT_TRUE(WIFEXITED(full) && WEXITSTATUS(full) == 2) << full;
-  EXPECT_TRUE(contains(readFile(err), "morva: cannot write the reports"));
 }
 
 }  // namespace

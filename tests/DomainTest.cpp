@@ -281,36 +281,6 @@ TEST_F(DomainTest, UpdateRelationship) {
             "Warning: Unusable clock period for DOMAIN[bad10 to fast]\n");
 }
 
-TEST_F(DomainTest, StepsOutOfOrderOnlyWarn) {
-  Domain* domain = Domain::create(nullptr, clock("c", "clk", 1000, 0, 500));
-  const std::string warning = "Warning: ";
-  const std::string alias = domain->getAlias() + "\n";
-  domain->requireAnalyze();
-  domain->arrivalAnalyze();
-  domain->searchRoutes(Delay::getMaximum(), Delay::getMaximum(), 5);
-  domain->tagSlacks();
-  EXPECT_EQ(domain->getStep(), 0UL);
-  EXPECT_EQ(output(), warning + "Clock is not yet analyzed for " + alias + warning +
-                          "Clock is not yet analyzed for " + alias + warning +
-                          "Required time is not yet analyzed for " + alias + warning +
-                          "Required time is not yet analyzed for " + alias);
-  // Without subdomains every step goes through at once.
-  domain->clockAnalyze();
-  domain->clockAnalyze();
-  domain->requireAnalyze();
-  domain->arrivalAnalyze();
-  domain->arrivalAnalyze();
-  domain->requireAnalyze();
-  domain->requireAnalyze();
-  domain->mature();
-  EXPECT_EQ(domain->getStep(), 3UL);
-  EXPECT_EQ(output(), warning + "Clock is already analyzed for " + alias + warning +
-                          "Arrival time is not yet analyzed for " + alias + warning +
-                          "Arrival time is already analyzed for " + alias + warning +
-                          "Required time is already analyzed for " + alias + warning +
-                          "Unknown analysis step!\n");
-}
-
 namespace {
 
 // A clock clk reaches the rising registers ff1, ff2 and ff3 after 10ps;
@@ -363,39 +333,3 @@ struct Design {
 };
 
 }  // namespace
-
-TEST_F(DomainTest, AnalysisAndSearchLimits) {
-  // Slacks 1000 - 180 = 820 and 1000 - 450 = 550; the worst is 550.
-  Design design(300);
-  design.domain->analyze(false, true, false, 50, Delay::getMaximum(), Delay::getMaximum());
-  EXPECT_EQ(design.domain->getStep(), 3UL);
-  EXPECT_EQ(design.subdomain->getScanner(), nullptr);
-  EXPECT_EQ(int(design.subdomain->getLAT()), 450);
-  EXPECT_EQ(int(Morva::analyzer->getPeriod(design.clk)), 450);
-  EXPECT_TRUE(design.subdomain->isDecisive());
-  EXPECT_EQ(int(design.subdomain->getSetupRelation()), 1000);
-  EXPECT_EQ(design.subdomain->getLongestRoutes().getCount(), 2UL);
-  EXPECT_TRUE(design.subdomain->getShortestRoutes().isEmpty());
-
-  // A margin lowers the limit to the worst slack plus the margin, unless
-  // the limit given is lower; the limit carries over to later subdomains
-  // (the rising-to-rising worst slack 1000 - 850 = 150 keeps the
-  // rising-to-falling route of slack 500 - 160 = 340 out).
-  struct Case {
-    int far, margin, limit;
-    unsigned long full, half;
-  };
-  const int maximum = int(Delay::getMaximum());
-  for (const Case& run :
-       {Case{300, 0, maximum, 1, 0}, Case{300, 300, maximum, 2, 0}, Case{300, 300, 600, 1, 0},
-        Case{700, 0, maximum, 1, 0}, Case{700, maximum, maximum, 2, 1}}) {
-    Morva::analyzer->destroy();
-    Analyzer::create();
-    Design limited(run.far, run.far == 700);
-    limited.domain->analyze(false, true, false, 50, Delay(run.margin), Delay(run.limit));
-    EXPECT_EQ(limited.subdomain->getLongestRoutes().getCount(), run.full) << run.margin;
-    if (limited.halfCycle) {
-      EXPECT_EQ(limited.halfCycle->getLongestRoutes().getCount(), run.half) << run.margin;
-    }
-  }
-}

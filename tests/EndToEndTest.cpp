@@ -54,6 +54,13 @@ std::vector<RouteLine> linesOf(const Routes& routes) {
 
 class EndToEndTest : public Support::AnalyzerFixture {
  protected:
+  // The longest and the shortest routes of a subdomain, in report order.
+  static void expectRoutes(const Subdomain* subdomain, const std::vector<RouteLine>& longest,
+                           const std::vector<RouteLine>& shortest) {
+    ASSERT_NE(subdomain, nullptr);
+    EXPECT_EQ(linesOf(subdomain->getLongestRoutes()), longest);
+    EXPECT_EQ(linesOf(subdomain->getShortestRoutes()), shortest);
+  }
   // Writes the archive text into the temporary folder and loads it.
   void load(const std::string& text) {
     Archive(_directory.writeFile("design" + std::to_string(++_files) + ".morva", text)).load();
@@ -210,10 +217,7 @@ TEST_F(EndToEndTest, TwoRegisterPipelineWithClockSkew) {
   analyzer->launch(analyzer->getDomains(), false, false, true, true, 50, Delay(0),
                    Delay::getMaximum());
   Subdomain* bounded = find("clk to clk", Mode::Rising, Mode::Rising);
-  EXPECT_EQ(linesOf(bounded->getLongestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>g/Y>b/D>b/CK", 320}}));
-  EXPECT_EQ(linesOf(bounded->getShortestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>b/D>b/CK", 25}}));
+  expectRoutes(bounded, {{"a/CK>a/Q>g/Y>b/D>b/CK", 320}}, {{"a/CK>a/Q>b/D>b/CK", 25}});
   // A count of 1 keeps the first route found when it is the worst: through
   // g/Y (edges in creation order) for the setup side; for the hold side the
   // route through g/Y (305) comes first and is replaced by the direct one.
@@ -222,10 +226,7 @@ TEST_F(EndToEndTest, TwoRegisterPipelineWithClockSkew) {
   analyzer->launch(analyzer->getDomains(), false, false, true, true, 1, Delay::getMaximum(),
                    Delay::getMaximum());
   bounded = find("clk to clk", Mode::Rising, Mode::Rising);
-  EXPECT_EQ(linesOf(bounded->getLongestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>g/Y>b/D>b/CK", 320}}));
-  EXPECT_EQ(linesOf(bounded->getShortestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>b/D>b/CK", 25}}));
+  expectRoutes(bounded, {{"a/CK>a/Q>g/Y>b/D>b/CK", 320}}, {{"a/CK>a/Q>b/D>b/CK", 25}});
 }
 
 // ---- Half-cycle paths between a rising and a falling register ---------------------
@@ -291,18 +292,12 @@ TEST_F(EndToEndTest, HalfCyclePathsBetweenRisingAndFallingRegisters) {
   // 20, long 270 - 20 + 40 = 290, slack 400 - 290 = 110. Shortest: data
   // 50 + 100 = 150, skew 80 - 30 = 50, short 150 - 50 - 10 = 90, slack
   // 90 + 600 = 690.
-  EXPECT_EQ(linesOf(riseFall->getLongestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>c/D>c/CK", 110}}));
-  EXPECT_EQ(linesOf(riseFall->getShortestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>c/D>c/CK", 690}}));
+  expectRoutes(riseFall, {{"a/CK>a/Q>c/D>c/CK", 110}}, {{"a/CK>a/Q>c/D>c/CK", 690}});
   // Falling to Rising. Longest: data 70 + 250 = 320, skew 30 - 80 = -50,
   // long 320 + 50 + 40 = 410, slack 600 - 410 = 190. Shortest: data
   // 50 + 150 = 200, skew 40 - 60 = -20, short 200 + 20 - 10 = 210, slack
   // 210 + 400 = 610.
-  EXPECT_EQ(linesOf(fallRise->getLongestRoutes()),
-            (std::vector<RouteLine>{{"c/CK>c/Q>a/D>a/CK", 190}}));
-  EXPECT_EQ(linesOf(fallRise->getShortestRoutes()),
-            (std::vector<RouteLine>{{"c/CK>c/Q>a/D>a/CK", 610}}));
+  expectRoutes(fallRise, {{"c/CK>c/Q>a/D>a/CK", 190}}, {{"c/CK>c/Q>a/D>a/CK", 610}});
 
   // The same analysis step by step keeps the scanners open. The required
   // time at the capture point is (setup + latch minimum, latch maximum -
@@ -458,22 +453,14 @@ TEST_F(EndToEndTest, TwoClocksOfTenAndFourNanoseconds) {
   // Routes. a -> b longest: data 60 + 400 = 460, skew 200 - 120 = 80, long
   // 460 - 80 + 30 = 410, slack 590; shortest: data 50 + 300 = 350, skew
   // 260 - 100 = 160, short 350 - 160 - 20 = 170, slack 170 + 1000 = 1170.
-  EXPECT_EQ(linesOf(aToB->getLongestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>b/D>b/CK", 590}}));
-  EXPECT_EQ(linesOf(aToB->getShortestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>b/D>b/CK", 1170}}));
+  expectRoutes(aToB, {{"a/CK>a/Q>b/D>b/CK", 590}}, {{"a/CK>a/Q>b/D>b/CK", 1170}});
   // a -> f longest: data 310, skew 150 - 120 = 30, long 305, slack 195;
   // shortest: data 250, skew 170 - 100 = 70, short 165, slack 1665.
-  EXPECT_EQ(linesOf(aToBFalling->getLongestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>f/D>f/CK", 195}}));
-  EXPECT_EQ(linesOf(aToBFalling->getShortestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>f/D>f/CK", 1665}}));
+  expectRoutes(aToBFalling, {{"a/CK>a/Q>f/D>f/CK", 195}}, {{"a/CK>a/Q>f/D>f/CK", 1665}});
   // b -> a longest: data 50 + 700 = 750, skew 100 - 260 = -160, long
   // 750 + 160 + 35 = 945, slack 55; shortest: data 540, skew 120 - 200 =
   // -80, short 540 + 80 - 25 = 595, slack 1595.
-  EXPECT_EQ(linesOf(bToA->getLongestRoutes()), (std::vector<RouteLine>{{"b/CK>b/Q>a/D>a/CK", 55}}));
-  EXPECT_EQ(linesOf(bToA->getShortestRoutes()),
-            (std::vector<RouteLine>{{"b/CK>b/Q>a/D>a/CK", 1595}}));
+  expectRoutes(bToA, {{"b/CK>b/Q>a/D>a/CK", 55}}, {{"b/CK>b/Q>a/D>a/CK", 1595}});
   EXPECT_EQ(bToA->getLongestRoutes().getFirst()->getSkew(), Delay(-160));
 
   // Declared asynchronous, the crossings keep the relations of their own
@@ -565,20 +552,17 @@ SET_OUTPUT_DELAY -clock clk -min -100 -max 500 -port dout
   // (80, 50). Longest: data 20, skew 40 - 0 (an input has no launch clock
   // delay), long 20 - 40 + 60 = 40, slack 40 - 40 = 0. Shortest: data 10,
   // skew 50, short 10 - 50 - 20 = -60, slack -60.
-  EXPECT_EQ(linesOf(input->getLongestRoutes()), (std::vector<RouteLine>{{"en>r/D>r/CK", 0}}));
-  EXPECT_EQ(linesOf(input->getShortestRoutes()), (std::vector<RouteLine>{{"en>r/D>r/CK", -60}}));
+  expectRoutes(input, {{"en>r/D>r/CK", 0}}, {{"en>r/D>r/CK", -60}});
   // clk to clk: a route leaves out the input delay. The edge slack from din
   // is 1980 - (800 + 150) = 1030, but the route's long delay is 150 - 40 + 60
   // = 170, slack 2000 - 170 = 1830; shortest 100 - 50 - 20 = 30. An output
   // port gets no required time in a clocked subdomain (it has no clock
   // pole), so no route ends at dout.
-  EXPECT_EQ(linesOf(clocked->getLongestRoutes()), (std::vector<RouteLine>{{"din>r/D>r/CK", 1830}}));
-  EXPECT_EQ(linesOf(clocked->getShortestRoutes()), (std::vector<RouteLine>{{"din>r/D>r/CK", 30}}));
+  expectRoutes(clocked, {{"din>r/D>r/CK", 1830}}, {{"din>r/D>r/CK", 30}});
   // clk to Output: required at dbg (180, 0). Longest: data 90 + 40 = 130,
   // skew 0 - 50 = -50, long 180, slack 0. Shortest: data 100, skew -40,
   // short 140, slack 140.
-  EXPECT_EQ(linesOf(output->getLongestRoutes()), (std::vector<RouteLine>{{"r/CK>r/Q>dbg", 0}}));
-  EXPECT_EQ(linesOf(output->getShortestRoutes()), (std::vector<RouteLine>{{"r/CK>r/Q>dbg", 140}}));
+  expectRoutes(output, {{"r/CK>r/Q>dbg", 0}}, {{"r/CK>r/Q>dbg", 140}});
   EXPECT_FALSE(printed("Not an input pole"));
   EXPECT_FALSE(printed("Not an output pole"));
   // The compact report keeps the clock-to-clock row only.
@@ -654,8 +638,7 @@ TEST_F(EndToEndTest, FalsePaths) {
                                 {"Total", "1"}}));
   // Required times from a/CK keep the false path's class and are dropped
   // where it opens, so a/CK starts no route.
-  EXPECT_EQ(linesOf(only->getLongestRoutes()), (std::vector<RouteLine>{kLongB}));
-  EXPECT_EQ(linesOf(only->getShortestRoutes()), (std::vector<RouteLine>{kShortB}));
+  expectRoutes(only, {kLongB}, {kShortB});
   EXPECT_EQ(edge("a/Q", pin("g/Y"))->getMask(), Mask::getBasic(1));
   EXPECT_EQ(edge("b/Q", pin("g/Y"))->getMask(), Mask(0));
 
@@ -849,10 +832,8 @@ CREATE_CLOCK clk -name clk -period 1000 -rising 0 -falling 500
   // u2 has no arrival, so the search does not enter the loop. Longest: data
   // 60 + 10 + 100 + 20 = 190, skew 10, long 210, slack 790; shortest: data
   // 180, skew 30, short 140.
-  EXPECT_EQ(linesOf(only->getLongestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>u1/A>u1/Y>b/D>b/CK", 790}}));
-  EXPECT_EQ(linesOf(only->getShortestRoutes()),
-            (std::vector<RouteLine>{{"a/CK>a/Q>u1/A>u1/Y>b/D>b/CK", 140}}));
+  expectRoutes(only, {{"a/CK>a/Q>u1/A>u1/Y>b/D>b/CK", 790}},
+               {{"a/CK>a/Q>u1/A>u1/Y>b/D>b/CK", 140}});
 }
 
 // ---- The shipped examples -----------------------------------------------------------------
@@ -957,9 +938,7 @@ TEST_F(EndToEndTest, IoDelaysExampleByHand) {
   // Shortest: data 80, skew 76, short 4 - 40 = -36.
   Subdomain* reset = find("Input to clk", Mode::None, Mode::Rising);
   ASSERT_NE(reset, nullptr);
-  EXPECT_EQ(linesOf(reset->getLongestRoutes()), (std::vector<RouteLine>{{"rst_n>o0/RN>o0/CK", 0}}));
-  EXPECT_EQ(linesOf(reset->getShortestRoutes()),
-            (std::vector<RouteLine>{{"rst_n>o0/RN>o0/CK", -36}}));
+  expectRoutes(reset, {{"rst_n>o0/RN>o0/CK", 0}}, {{"rst_n>o0/RN>o0/CK", -36}});
   Route* recovery = reset->getLongestRoutes().getFirst();
   EXPECT_EQ(recovery->getRecoveryTime(), Delay(90));
   EXPECT_EQ(recovery->getSetupTime(), Delay::getUndefined());

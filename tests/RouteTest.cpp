@@ -160,25 +160,6 @@ TEST_F(RouteTest, DelaysAndSlacks) {
   EXPECT_EQ(wrapped->getSkew(), kUndefined);
 }
 
-TEST_F(RouteTest, IdentityAndStructure) {
-  Route* route = Route::createLongest(subdomain, edgesOf({clockToQ, wire, check}), 0, 0, 0);
-  EXPECT_EQ(route->getAlias(), "LONGEST-ROUTE[ff1...ff2]");
-  EXPECT_EQ(route->_getLabel(), "<Route \"LONGEST-ROUTE[ff1...ff2]\" 130ps>");
-  std::vector<Pole*> poles;
-  for (Pole* pole : route->getPoles()) poles.push_back(pole);
-  EXPECT_EQ(poles, (std::vector<Pole*>{ff1, q, d, ff2Dual}));
-  EXPECT_EQ(route->getInternalEdges().getCount(), 2UL);
-  EXPECT_TRUE(route->contains(ff1) && route->contains(ff2Dual) && route->contains(wire));
-  EXPECT_FALSE(route->contains(ff2) || route->contains(toOut));
-  try {
-    route->contains(static_cast<Pole*>(nullptr));
-    ADD_FAILURE() << "a null pole was looked for";
-  } catch (const Orvek::InvalidRequest& error) {
-    EXPECT_EQ(error.getMessage(), "Null pole");
-  }
-  EXPECT_THROW(route->contains(static_cast<Edge*>(nullptr)), Orvek::InvalidRequest);
-}
-
 TEST_F(RouteTest, FilingInTheSubdomain) {
   // Slacks 840, 890 and 840 again: worst first, equal slacks by creation.
   const std::list<Edge*> path{clockToQ, wire, check};

@@ -1,5 +1,4 @@
-// Subdomains: naming, creation checks, reset, scanners and the edge
-// colouring walk.
+// The edge colouring walk of subdomains against its plain recursion.
 #include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
 #include <Morva/DomainMask.h>
@@ -42,16 +41,6 @@ class SubdomainTest : public Support::AnalyzerFixture {
   }
 };
 
-template <class Exception, class Call>
-std::string errorOf(Call call) {
-  try {
-    call();
-  } catch (const Exception& error) {
-    return error.getOperation() + ": " + error.getMessage();
-  }
-  return "no error";
-}
-
 // The colouring walk as the plain recursion it stands for.
 void colourRecursively(Subdomain* subdomain) {
   const DomainMask mask = subdomain->getMask();
@@ -93,114 +82,6 @@ std::vector<unsigned long> getDomainMasks(const std::vector<Edge*>& edges) {
 }
 
 }  // namespace
-
-TEST_F(SubdomainTest, NamesAndCreation) {
-  Pole* clkA = clock("clkA");
-  Domain* pure = Domain::create(clkA, clkA);
-  Domain* input = Domain::create(nullptr, clkA);
-  Subdomain* riseFall = Subdomain::create(pure, kRising, kFalling);
-  EXPECT_EQ(riseFall->getAlias(), "SUBDOMAIN[clkA:Rising to clkA:Falling]");
-  EXPECT_EQ(riseFall->getSourceName() + "/" + riseFall->getTargetName(),
-            "clkA (Rising)/clkA (Falling)");
-  Subdomain* fromInput = Subdomain::create(input, kNone, kRising);
-  EXPECT_EQ(fromInput->getName(), "Input to clkA:Rising");
-  EXPECT_EQ(fromInput->getSourceName(), "Input");
-  EXPECT_EQ(Subdomain::getName(Domain::create(clkA, nullptr), kFalling, kNone),
-            "clkA:Falling to Output");
-
-  auto name = [](Domain* domain, const Mode& launch, const Mode& latch) {
-    return errorOf<Orvek::InvalidRequest>([&] { Subdomain::getName(domain, launch, latch); });
-  };
-  EXPECT_EQ(name(input, kRising, kRising), "getName: Rejected clock mode");
-  EXPECT_EQ(name(pure, kRising, kNone), "getName: Rejected clock mode");
-  EXPECT_EQ(name(nullptr, kRising, kRising), "getName: Null domain");
-
-  auto create = [](Domain* owner) {
-    return errorOf<Orvek::FactoryFailed>([&] { Subdomain::create(owner, kRising, kFalling); });
-  };
-  EXPECT_EQ(create(pure), "preCreate: Already exists");
-  EXPECT_EQ(create(nullptr), "preCreate: Null domain");
-  Morva::Analyzer* saved = Morva::analyzer;
-  Morva::analyzer = nullptr;
-  const std::string withoutAnalyzer = create(input);
-  Morva::analyzer = saved;
-  EXPECT_EQ(withoutAnalyzer, "preCreate: Null analyzer");
-  EXPECT_EQ(errorOf<Orvek::InvalidRequest>([&] { riseFall->captureLatch(nullptr); }),
-            "captureLatch: Null leaf");
-
-  // Decisive is flag 1, multicycle critical flag 2.
-  riseFall->setDecisive(true);
-  riseFall->setMPathCritical();
-  EXPECT_TRUE(riseFall->getFlag(1) && riseFall->getFlag(2));
-  EXPECT_EQ(riseFall->_getLabel(),
-            "<Subdomain \"SUBDOMAIN[clkA:Rising to clkA:Falling]\" Decisive>");
-}
-
-TEST_F(SubdomainTest, ResetAndScanners) {
-  Pole* clk = clock("clk");
-  Domain* domain = Domain::create(clk, clk);
-  Subdomain* subdomain = Subdomain::create(domain, kRising, kRising);
-  Subdomain* other = Subdomain::create(domain, kFalling, kFalling);
-  Pole* ff = Pole::createMain("ff");
-  ff->setMode(kRising);
-  Pole* data = Pole::createMain("data");
-  Edge* check = Edge::createSetupHold(data, Pole::createDual("ff"));
-  check->setMaximumDelay(Delay(5));
-  check->setMinimumDelay(Delay(1));
-  const Morva::Edges edges{Orvek::Collect1Collection<Edge*>(check)};
-  subdomain->captureLaunch(data);
-  subdomain->captureLatch(ff);
-  // The leaf arrays follow the sets, in creation order.
-  EXPECT_EQ(subdomain->getLaunchLeafList(), std::vector<Pole*>{data});
-  subdomain->captureLaunch(ff);
-  subdomain->captureLaunch(data);
-  EXPECT_EQ(subdomain->getLaunchLeafList(), (std::vector<Pole*>{ff, data}));
-  EXPECT_EQ(subdomain->getLatchLeafList(), std::vector<Pole*>{ff});
-  Morva::Route::createLongest(subdomain, edges, Delay(0), Delay(0), Delay(0));
-  Morva::Route::createShortest(subdomain, edges, Delay(0), Delay(0), Delay(0));
-  subdomain->setLAT(Delay(10));
-  subdomain->setSAT(Delay(4));
-  subdomain->setSetupRelation(Delay(100));
-  subdomain->setHoldRelation(Delay(-5));
-  subdomain->setDecisive(true);
-  subdomain->setMPathCritical();
-
-  // Opening again replaces the scanner; the first one is destroyed.
-  Morva::Scanner* first = subdomain->openScanner();
-  EXPECT_EQ(subdomain->getScanner(), first);
-  Morva::Scanner* second = subdomain->openScanner();
-  EXPECT_EQ(subdomain->getScanner(), second);
-  EXPECT_EQ(second->getSubdomain(), subdomain);
-
-  subdomain->reset();
-  EXPECT_TRUE(subdomain->getLaunchLeaves().isEmpty() && subdomain->getLatchLeaves().isEmpty());
-  EXPECT_TRUE(subdomain->getLaunchLeafList().empty() && subdomain->getLatchLeafList().empty());
-  EXPECT_TRUE(subdomain->getLongestRoutes().isEmpty() && subdomain->getShortestRoutes().isEmpty());
-  EXPECT_EQ(subdomain->getLAT(), Delay::getUndefined());
-  EXPECT_EQ(subdomain->getSAT(), Delay::getUndefined());
-  EXPECT_EQ(subdomain->getSetupRelation(), Delay::getUndefined());
-  EXPECT_EQ(int(subdomain->getHoldRelation()), 0);
-  EXPECT_FALSE(subdomain->isDecisive() || subdomain->isMPathCritical());
-  EXPECT_EQ(subdomain->getScanner(), nullptr);
-  EXPECT_EQ(domain->getSubdomain(kRising, kRising), subdomain);
-
-  // A scanner destroyed on its own leaves its subdomain.
-  other->openScanner()->destroy();
-  EXPECT_EQ(other->getScanner(), nullptr);
-  domain->openScanners();
-  EXPECT_NE(other->getScanner(), nullptr);
-  domain->closeScanners();
-  EXPECT_EQ(subdomain->getScanner(), nullptr);
-
-  // Destroyed with its routes and scanner, a subdomain leaves its domain.
-  subdomain->captureLaunch(data);
-  subdomain->captureLatch(ff);
-  Morva::Route::createLongest(subdomain, edges, Delay(0), Delay(0), Delay(0));
-  subdomain->openScanner();
-  subdomain->destroy();
-  EXPECT_EQ(domain->getSubdomains().getCount(), 1UL);
-  other->openScanner();
-}
 
 TEST_F(SubdomainTest, ColourizeMatchesRecursiveWalk) {
   std::mt19937 random(7);
@@ -256,26 +137,4 @@ TEST_F(SubdomainTest, ColourizeMatchesRecursiveWalk) {
     }
     for (Pole* pole : poles) ASSERT_FALSE(pole->isMarked());
   }
-}
-
-TEST_F(SubdomainTest, ColourizeLongChain) {
-  constexpr int kLength = 1000000;
-  Pole* clk = clock("clk");
-  Domain* domain = Domain::create(clk, clk);
-  Subdomain* subdomain = Subdomain::create(domain, kRising, kRising);
-  DomainMask::reset(1);
-  domain->setMask(DomainMask::getBasic(1));
-  std::vector<Pole*> chain;
-  for (int index = 0; index < kLength; ++index) {
-    chain.push_back(Pole::createMain("p" + std::to_string(index)));
-    if (index > 0) Edge::createInterconnect(chain[index - 1], chain[index]);
-  }
-  subdomain->captureLaunch(chain.front());
-  subdomain->captureLatch(chain.back());
-  subdomain->colourizeEdges();
-  unsigned long coloured = 0;
-  for (Pole* pole : chain)
-    for (Edge* edge : pole->getOutgoingEdgeSet())
-      if (edge->getDomainMask() == DomainMask::getBasic(1)) ++coloured;
-  EXPECT_EQ(coloured, static_cast<unsigned long>(kLength - 1));
 }

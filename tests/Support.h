@@ -1,12 +1,14 @@
 // Helpers shared by the test programs: exception checks, collection
-// snapshots, record slot names, console capture, the analyzer fixture and a
-// scratch folder for files the tests write.
+// snapshots, console capture, the analyzer fixture, a scratch folder for
+// files the tests write and the random designs of the reference tests.
 #pragma once
 
 #include <Morva/Analyzer.h>
+#include <Morva/Edge.h>
+#include <Morva/IOConstraint.h>
+#include <Morva/Pole.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
-#include <Orvek/Record.h>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -46,13 +49,6 @@ auto toVector(const Collection& collection) {
   std::vector<std::decay_t<decltype(*collection.begin())>> result;
   for (auto element : collection) result.push_back(element);
   return result;
-}
-
-// The slot names of a record, in order.
-inline std::vector<std::string> slotNames(const Orvek::Record& record) {
-  std::vector<std::string> names;
-  for (const Orvek::Slot* slot : record.getSlots()) names.push_back(slot->getName());
-  return names;
 }
 
 // `text` without its leading and trailing blanks.
@@ -171,5 +167,121 @@ class TempDir {
   execv(tool, argv.data());
   _exit(127);
 }
+
+// A register: its clock pin (a clock pole), the dual pole where it captures
+// data, its data input pin and its output pin.
+struct Register {
+  Morva::Pole* clock;
+  Morva::Pole* capture;
+  Morva::Pole* data;
+  Morva::Pole* output;
+};
+
+// A random design, built in the current analyzer: three clock ports with
+// waves, a clock network of buffers, registers on either clock edge (some
+// clocked through another register: generated clocks), input ports with and
+// without input delays, logic with reconvergence, output ports with and
+// without output delays, a few clocks used as data and a few disabled arcs.
+// Every edge gets a random (minimum, maximum) delay. With `loops`, the clock
+// network and the logic also have combinational loops; without, the graph
+// has no cycle but through registers.
+class RandomDesign {
+ public:
+  RandomDesign(unsigned seed, int registers, int gates, bool loops = true) : random(seed) {
+    for (const char* name : {"ck1", "ck2", "ck3"}) {
+      Morva::Pole* root = port(name);
+      Morva::analyzer->createClock(root, name, Morva::Delay(1000), Morva::Delay(0),
+                                   Morva::Delay(500));
+      clocks.push_back(root);
+    }
+    for (int index = 0; index < 4; ++index) {
+      Morva::Pole* buffer = Morva::Pole::createMain("cb" + std::to_string(index));
+      wire(buffers.empty() || chance(50) ? pick(clocks) : pick(buffers), buffer);
+      buffers.push_back(buffer);
+    }
+    for (int index = 0; loops && index < 2; ++index) {
+      Morva::Pole* from = pick(buffers);
+      Morva::Pole* to = pick(buffers);
+      if (from != to) arc(from, to);
+    }
+    std::vector<Morva::Pole*> sources(clocks.begin(), clocks.end());
+    for (int index = 0; index < registers; ++index) {
+      const std::string name = "r" + std::to_string(index);
+      Register reg{Morva::Pole::createMain(name + "/CK"), Morva::Pole::createDual(name + "/CK"),
+                   Morva::Pole::createMain(name + "/D"), Morva::Pole::createMain(name + "/Q")};
+      reg.clock->setMode(Morva::Mode(chance(70) ? Morva::Mode::Rising : Morva::Mode::Falling));
+      arc(reg.clock, reg.output);
+      link(Morva::Edge::createSetupHold(reg.data, reg.capture));
+      wire(chance(50) ? pick(clocks) : pick(buffers), reg.clock);
+      if (!flops.empty() && chance(25)) wire(flops[random() % flops.size()].output, reg.clock);
+      flops.push_back(reg);
+      sources.push_back(reg.output);
+    }
+    for (int index = 0; index < 3; ++index) {
+      Morva::Pole* input = port("in" + std::to_string(index));
+      if (index > 0)
+        Morva::analyzer->setInputConstraint(
+            input,
+            Morva::IOConstraint(
+                pick(clocks), Morva::Mode(index == 1 ? Morva::Mode::Rising : Morva::Mode::Falling),
+                Morva::Delay(1), Morva::Delay(2)));
+      inputs.push_back(input);
+      sources.push_back(input);
+    }
+    for (int index = 0; index < gates; ++index) {
+      Morva::Pole* gate = Morva::Pole::createMain("g" + std::to_string(index));
+      arc(pick(sources), gate);
+      if (chance(50)) arc(pick(sources), gate);
+      logic.push_back(gate);
+      sources.push_back(gate);
+    }
+    for (int index = 0; loops && index < gates / 4; ++index) {
+      Morva::Pole* from = pick(logic);
+      Morva::Pole* to = pick(logic);
+      if (from != to) arc(from, to);
+    }
+    if (chance(50)) arc(pick(buffers), pick(logic));
+    for (const Register& reg : flops) wire(pick(sources), reg.data);
+    for (int index = 0; index < 3; ++index) {
+      Morva::Pole* output = port("out" + std::to_string(index));
+      wire(pick(sources), output);
+      if (index > 0)
+        Morva::analyzer->setOutputConstraint(
+            output, Morva::IOConstraint(pick(clocks), Morva::Mode(Morva::Mode::Rising),
+                                        Morva::Delay(1), Morva::Delay(2)));
+      outputs.push_back(output);
+    }
+    for (Morva::Pole* gate : logic)
+      if (chance(10) && !gate->getIncomingEdgeSet().empty())
+        (*gate->getIncomingEdgeSet().begin())->disactivate();
+  }
+
+  bool chance(int percent) { return std::uniform_int_distribution<int>(0, 99)(random) < percent; }
+  template <class T>
+  T pick(const std::vector<T>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+  }
+
+  std::mt19937 random;
+  std::vector<Morva::Pole*> clocks, buffers, inputs, logic, outputs;
+  std::vector<Register> flops;
+  std::vector<Morva::Edge*> edges;
+
+ private:
+  static Morva::Pole* port(const std::string& name) {
+    Morva::Pole* pole = Morva::Pole::createMain(name);
+    pole->setType(Morva::Type(Morva::Type::Primary));
+    return pole;
+  }
+  Morva::Edge* link(Morva::Edge* edge) {
+    const int minimum = static_cast<int>(random() % 10);
+    edge->setMinimumDelay(Morva::Delay(minimum));
+    edge->setMaximumDelay(Morva::Delay(minimum + static_cast<int>(random() % 11)));
+    edges.push_back(edge);
+    return edge;
+  }
+  void wire(Morva::Pole* from, Morva::Pole* to) { link(Morva::Edge::createInterconnect(from, to)); }
+  void arc(Morva::Pole* from, Morva::Pole* to) { link(Morva::Edge::createIOPath(from, to)); }
+};
 
 }  // namespace Support
