@@ -315,6 +315,8 @@ void PoleTimingMap::sortByStamp() const {
     numbers[place] = number;
     order[place] = place;
   }
+  // Later entries are checked against the last in stamp order.
+  if (!numbers.empty()) _last = numbers.back();
   rehash(_byNumber ? Pole::getNumberBound() : _slots.size(), std::move(numbers));
   _ordered = true;
 }

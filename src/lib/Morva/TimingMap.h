@@ -421,7 +421,7 @@ class MORVA_API PoleTimingMap {
   // The maps kept aside; a deque, so that adding one moves no other.
   std::deque<TimingMap> _maps;
   // The number of the last pole entered, while entries are in stamp order.
-  uint32_t _last = 0;
+  mutable uint32_t _last = 0;
   mutable bool _ordered = true;
   mutable bool _byNumber = false;
 };
