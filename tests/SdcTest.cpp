@@ -179,16 +179,6 @@ TEST_F(SdcTest, ErrorsGiveFileAndLine) {
                                 "Warning: " + file + ": 3 unknown commands skipped\n");
 }
 
-int run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string readAll(const std::string& file) {
-  std::ifstream input(file);
-  return std::string((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-}
-
 // examples/import/sync.{v,sdf,sdc}, by hand (ps; clka 1000, clkb 2000; wires
 // 0; DFF clock to Q 100/120, setup 50, hold 20; u1 300/400, u2 500/700,
 // u3 80/100):
@@ -204,13 +194,16 @@ TEST(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
                     loaded = (folder.path() / "loaded").string(),
                     archive = (folder.path() / "sync.morva").string();
   const std::string inputs = kExample + ".v " + kExample + ".sdf " + kExample + ".sdc";
-  ASSERT_EQ(run(std::string(MORVA_TOOL) + " -q -c " + inputs + " >" + direct + " 2>&1"), 0);
-  ASSERT_EQ(run(std::string(MORVA_IMPORT_TOOL) + " " + inputs + " -o " + archive + " 2>/dev/null"),
+  ASSERT_EQ(
+      Support::runStatus(std::string(MORVA_TOOL) + " -q -c " + inputs + " >" + direct + " 2>&1"),
+      0);
+  ASSERT_EQ(Support::runStatus(std::string(MORVA_IMPORT_TOOL) + " " + inputs + " -o " + archive +
+                               " 2>/dev/null"),
             0);
-  ASSERT_EQ(run(std::string(MORVA_TOOL) + " -q -c --conventions sdc " + archive + " >" + loaded +
-                " 2>&1"),
+  ASSERT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q -c --conventions sdc " + archive +
+                               " >" + loaded + " 2>&1"),
             0);
-  const std::string report = readAll(direct);
+  const std::string report = Support::readFile(direct);
   const std::string warnings = "Warning: " + kExample +
                                ".sdc:18: set_clock_uncertainty ignored (not part of the timing "
                                "model)\nWarning: " +
@@ -218,7 +211,7 @@ TEST(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
                                ".sdc:20: set_clock_latency ignored (not part of the "
                                "timing model)\n";
   ASSERT_EQ(report.substr(0, warnings.size()), warnings);
-  EXPECT_EQ(report.substr(warnings.size()), readAll(loaded));
+  EXPECT_EQ(report.substr(warnings.size()), Support::readFile(loaded));
   for (const char* row : {"| 730ps | 1.220ns |    0ps |      4 | LONGEST-ROUTE[ra1/CK...ra2/CK] |",
                           "| 750ps |     0ps | -200ps |      1 | LONGEST-ROUTE[din...ra1/CK]    |",
                           "| 880ps | 900ps |    0ps |      4 | SHORTEST-ROUTE[ra1/CK...ra2/CK] |",
@@ -234,21 +227,23 @@ TEST(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
   // A bad file stops the run with its place, status 2.
   const std::string bad = folder.writeFile("bad.sdc", "create_clock -period 1 clka\nfoo\n");
   const std::string error = (folder.path() / "err").string();
-  EXPECT_EQ(run(std::string(MORVA_TOOL) + " -q " + kExample + ".v " + kExample + ".sdf " + bad +
-                " >/dev/null 2>" + error),
+  EXPECT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q " + kExample + ".v " + kExample +
+                               ".sdf " + bad + " >/dev/null 2>" + error),
             2);
-  EXPECT_EQ(readAll(error), "morva: " + bad + ":2: unknown command \"foo\"\n");
+  EXPECT_EQ(Support::readFile(error), "morva: " + bad + ":2: unknown command \"foo\"\n");
   // What a reader skips counts as a misread line: the run fails unless
   // --lenient, which gives the analysis's own status.
   const std::string skipped =
       folder.writeFile("skipped.sdc", "\nset_false_path -to [get_cells nothing*]\n");
   for (const auto& [option, status] : {std::pair{"", 2}, std::pair{"--lenient", 0}}) {
-    EXPECT_EQ(run(std::string(MORVA_TOOL) + " -q --no-routes " + option + " " + kExample + ".v " +
-                  kExample + ".sdf " + skipped + " >/dev/null 2>" + error),
-              status);
-    EXPECT_EQ(readAll(error), skipped + ":2: get_cells: nothing matches \"nothing*\"\n" + skipped +
-                                  ":2: set_false_path: its lists name no object; skipped\n" +
-                                  skipped + ": 0 lines rejected, 1 line misread\n");
+    EXPECT_EQ(
+        Support::runStatus(std::string(MORVA_TOOL) + " -q --no-routes " + option + " " + kExample +
+                           ".v " + kExample + ".sdf " + skipped + " >/dev/null 2>" + error),
+        status);
+    EXPECT_EQ(Support::readFile(error),
+              skipped + ":2: get_cells: nothing matches \"nothing*\"\n" + skipped +
+                  ":2: set_false_path: its lists name no object; skipped\n" + skipped +
+                  ": 0 lines rejected, 1 line misread\n");
   }
 }
 

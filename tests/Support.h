@@ -91,6 +91,12 @@ struct Outcome {
   std::string err;
 };
 
+// The exit status of a shell command, -1 when it did not exit.
+inline int runStatus(const std::string& command) {
+  const int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
 // Runs `command` through the shell, its standard output and error sent to
 // files in `directory` (removed again).
 inline Outcome runShell(const std::string& command, const std::filesystem::path& directory) {
@@ -99,8 +105,7 @@ inline Outcome runShell(const std::string& command, const std::filesystem::path&
   const std::string redirected =
       "{ " + command + "; } >'" + out.string() + "' 2>'" + err.string() + "'";
   Outcome result;
-  const int raw = std::system(redirected.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.status = runStatus(redirected);
   result.out = readFile(out);
   result.err = readFile(err);
   std::filesystem::remove(out);
