@@ -28,11 +28,11 @@
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
 #include <Morva/Edge.h>
-#include <Morva/GraphImage.h>
 #include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
+#include <Morva/detail/GraphImage.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 

@@ -2,12 +2,12 @@
 #include <Morva/DPath.h>
 #include <Morva/Edge.h>
 #include <Morva/FPath.h>
-#include <Morva/GraphImage.h>
 #include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
 #include <Morva/Pole.h>
 #include <Morva/Wave.h>
+#include <Morva/detail/GraphImage.h>
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>
 #include <Orvek/Exception.h>

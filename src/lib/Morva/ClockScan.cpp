@@ -1,5 +1,5 @@
-#include <Morva/ClockScan.h>
-#include <Morva/LoopReport.h>
+#include <Morva/detail/ClockScan.h>
+#include <Morva/detail/LoopReport.h>
 #include <Orvek/Console.h>
 
 #include <vector>

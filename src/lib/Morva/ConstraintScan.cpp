@@ -1,5 +1,5 @@
-#include <Morva/ConstraintScan.h>
-#include <Morva/LoopReport.h>
+#include <Morva/detail/ConstraintScan.h>
+#include <Morva/detail/LoopReport.h>
 #include <Orvek/Debug.h>
 
 namespace Morva {

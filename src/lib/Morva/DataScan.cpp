@@ -1,7 +1,7 @@
-#include <Morva/DataScan.h>
 #include <Morva/Domain.h>
-#include <Morva/LoopReport.h>
 #include <Morva/Subdomain.h>
+#include <Morva/detail/DataScan.h>
+#include <Morva/detail/LoopReport.h>
 #include <Orvek/Exception.h>
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/GraphImage.h>
 #include <Morva/Scanner.h>
+#include <Morva/detail/GraphImage.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>

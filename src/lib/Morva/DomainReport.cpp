@@ -1,4 +1,4 @@
-#include <Morva/DomainReport.h>
+#include <Morva/detail/DomainReport.h>
 #include <Orvek/Console.h>
 #include <Orvek/Text.h>
 

@@ -1,7 +1,7 @@
 #include <Morva/Edge.h>
-#include <Morva/GraphImage.h>
-#include <Morva/ObjectPool.h>
 #include <Morva/Pole.h>
+#include <Morva/detail/GraphImage.h>
+#include <Morva/detail/ObjectPool.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>

@@ -1,6 +1,6 @@
 #include <Morva/Edge.h>
-#include <Morva/GraphImage.h>
 #include <Morva/Pole.h>
+#include <Morva/detail/GraphImage.h>
 
 #include <functional>
 #include <memory>

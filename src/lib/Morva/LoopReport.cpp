@@ -1,4 +1,4 @@
-#include <Morva/LoopReport.h>
+#include <Morva/detail/LoopReport.h>
 #include <Orvek/Console.h>
 
 namespace Morva {

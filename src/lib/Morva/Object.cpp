@@ -1,5 +1,5 @@
-#include <Morva/GraphImage.h>
 #include <Morva/Object.h>
+#include <Morva/detail/GraphImage.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>

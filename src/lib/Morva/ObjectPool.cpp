@@ -1,4 +1,4 @@
-#include <Morva/ObjectPool.h>
+#include <Morva/detail/ObjectPool.h>
 
 #include <new>
 

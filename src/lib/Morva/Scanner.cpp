@@ -2,14 +2,14 @@
 #include <Morva/CPath.h>
 #include <Morva/DPath.h>
 #include <Morva/Edge.h>
-#include <Morva/GraphImage.h>
 #include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Pole.h>
-#include <Morva/Propagation.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
+#include <Morva/detail/GraphImage.h>
+#include <Morva/detail/Propagation.h>
 #include <Orvek/Collection.h>
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>

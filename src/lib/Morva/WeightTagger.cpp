@@ -1,4 +1,4 @@
-#include <Morva/WeightTagger.h>
+#include <Morva/detail/WeightTagger.h>
 
 #include <algorithm>
 #include <iterator>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <Morva/Analyzer.h>
-#include <Morva/GraphImage.h>
 #include <Morva/Pole.h>
 #include <Morva/TimingMap.h>
-#include <Morva/Walk.h>
+#include <Morva/detail/GraphImage.h>
+#include <Morva/detail/Walk.h>
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <Morva/Scanner.h>
-#include <Morva/Sweep.h>
-#include <Morva/Walk.h>
+#include <Morva/detail/Sweep.h>
+#include <Morva/detail/Walk.h>
 
 #include <optional>
 #include <vector>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <Morva/Analyzer.h>
-#include <Morva/GraphImage.h>
 #include <Morva/Mask.h>
 #include <Morva/Pole.h>
 #include <Morva/Scanner.h>
 #include <Morva/TimingMap.h>
+#include <Morva/detail/GraphImage.h>
 
 #include <cstdint>
 #include <memory>
