@@ -1133,6 +1133,8 @@ void Scanner::requireAnalyze() {
       if (starting[position]) propagation.walkFrom(leaves[position]);
     }
   } catch (...) {
+    // Not every end point was seen: the search gets no gap.
+    _endGap = INT64_MIN;
     propagation.fail();
     throw;
   }
