@@ -109,13 +109,14 @@ void PoleRegistry::erase(Pole* pole) {
 std::shared_ptr<const std::vector<Pole*>> PoleRegistry::getOrder() const {
   if (!_order) {
     std::vector<Pole*> poles;
-    std::vector<std::string_view> names;
     poles.reserve(_count);
+    forEach([&poles](Pole* pole) { poles.push_back(pole); });
+    // The slots hold the poles in hash order; in address order their names
+    // are read the way the pools laid them out, not one cache miss each.
+    std::sort(poles.begin(), poles.end(), std::less<Pole*>());
+    std::vector<std::string_view> names;
     names.reserve(_count);
-    forEach([&](Pole* pole) {
-      poles.push_back(pole);
-      names.push_back(pole->getName());
-    });
+    for (const Pole* pole : poles) names.push_back(pole->getName());
     auto order = std::make_shared<std::vector<Pole*>>();
     order->reserve(_count);
     for (std::size_t position : Orvek::getAlphaOrder(names)) order->push_back(poles[position]);
