@@ -2,6 +2,7 @@
 #include <Morva/Mask.h>
 #include <Morva/Object.h>
 #include <Morva/Pole.h>
+#include <Morva/PoleTimingMap.h>
 #include <Morva/Scanner.h>
 #include <Morva/Timing.h>
 #include <Morva/TimingMap.h>

@@ -15,6 +15,9 @@ namespace Morva {
 // targets, with the mask bit the analyzer numbers it with.
 class MORVA_API CPath : public Object {
  public:
+  // What the constraint does to the paths it covers.
+  enum class Kind { False, Multicycle, Delay };
+
   static void preCreate(const Poles& sources, const Poles& bridges, const Poles& targets);
 
   Poles getSources() const { return Orvek::SetCollection<Pole*, StampLess>(_sources); }
@@ -26,6 +29,7 @@ class MORVA_API CPath : public Object {
   const PoleSet& getBridgeSet() const { return _bridges; }
   const PoleSet& getTargetSet() const { return _targets; }
 
+  virtual Kind getKind() const = 0;
   const Mask& getMask() const { return _mask; }
   void setMask(const Mask& mask) { _mask = mask; }
   bool isIn(const Mask& mask) const;

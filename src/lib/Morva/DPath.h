@@ -22,6 +22,7 @@ class MORVA_API DPath : public CPath {
   Delay getMaxdelay() const;
   Delay getMindelay() const;
 
+  Kind getKind() const override { return Kind::Delay; }
   std::string getAlias() const override;
   Orvek::Record* _getRecord() const override;
 

@@ -1,6 +1,7 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
 #include <Morva/Scanner.h>
+#include <Morva/detail/ClockArithmetic.h>
 #include <Morva/detail/GraphImage.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
@@ -24,55 +25,9 @@ void addObject(Orvek::Record* record, const std::string& name, const Object* obj
     record->addSlot(Orvek::NullSlot::create(name));
 }
 
-// The arrival time of a subdomain scaled to a full period: truncated toward
-// zero, held to the range of delays (an Undefined arrival stays Undefined).
-Delay getScaled(const Delay& arrival, double factor) {
-  if (arrival == Delay::getUndefined()) return arrival;
-  const double scaled = std::trunc(static_cast<double>(static_cast<int>(arrival)) * factor);
-  if (scaled >= static_cast<double>(static_cast<int>(Delay::getMaximum())))
-    return Delay::getMaximum();
-  if (scaled <= static_cast<double>(static_cast<int>(Delay::getMinimum())))
-    return Delay::getMinimum();
-  return Delay(static_cast<int>(scaled));
-}
-
-// `percent` percent of `period`, in unsigned 64-bit arithmetic truncated to
-// 32 bits.
-Delay getPart(const Delay& period, unsigned long percent) {
-  const auto length = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int>(period)));
-  return Delay(static_cast<int32_t>(static_cast<uint32_t>(length * percent / 100)));
-}
-
-// Watches the remainders of a subtractive Euclid against the distance
-// between the launch and the latch edge. The remainders of one run (one
-// value subtracted repeatedly from the other) form an arithmetic
-// progression, so each run is inspected at once rather than remainder by
-// remainder: the outcome is the same as visiting every remainder, since the
-// best remainder is a minimum (latch edge earlier) or a maximum (latch edge
-// later) over the remainders visited, whatever their order.
-struct RemainderWatch {
-  bool earlier;
-  int64_t distance;
-  int64_t best;
-  bool found;
-
-  // The run that visits high, high - step, ..., low (low = high - k step).
-  void visit(int64_t high, int64_t step, int64_t low) {
-    if (distance == 0) return;
-    if (low <= distance && distance <= high && (distance - low) % step == 0) found = true;
-    if (earlier) {
-      // The smallest remainder above the distance.
-      if (distance >= high) return;
-      const int64_t above = distance < low ? low : low + ((distance - low) / step + 1) * step;
-      if (above < best) best = above;
-    } else {
-      // The largest remainder below the distance.
-      if (distance <= low) return;
-      const int64_t below = distance > high ? high : low + ((distance - low - 1) / step) * step;
-      if (best < below) best = below;
-    }
-  }
-};
+using ClockArithmetic::getPart;
+using ClockArithmetic::getScaled;
+using ClockArithmetic::getWrappedDifference;
 
 }  // namespace
 
@@ -173,8 +128,8 @@ double Domain::getPeriodFactor(const Subdomain* subdomain, unsigned long duty) c
       return static_cast<double>(period.getValue()) / static_cast<double>(part.getValue());
   } else {
     // Integer quotients: duty 30 gives 3, 60 gives 1.
-    const unsigned long divisor = risingToFalling ? duty : 100 - duty;
-    if (divisor != 0) return static_cast<double>(100 / divisor);
+    const double factor = ClockArithmetic::getPhaseFactor(duty, launch, latch);
+    if (factor != 0.0) return factor;
   }
   Orvek::console.warning("Unusable duty ratio " + Orvek::getLabel(duty) + "% for " +
                              subdomain->getAlias() + ", its arrival time is taken unscaled",
@@ -226,60 +181,15 @@ Delay Domain::calculatePeriod() {
 bool Domain::calculateRelationship(Delay& setup, Delay& hold, const Delay& launchPeriod,
                                    const Delay& latchPeriod, const Delay& launchEdge,
                                    const Delay& latchEdge) {
-  // Periods of 0 or below never meet in a common divisor.
-  if (static_cast<int>(launchPeriod) <= 0 || static_cast<int>(latchPeriod) <= 0) {
-    setup = Delay::getUndefined();
-    hold = Delay::getUndefined();
-    return false;
-  }
-  const bool earlier = latchEdge < launchEdge;
-  const Delay distance = earlier ? launchEdge - latchEdge : latchEdge - launchEdge;
-  RemainderWatch watch{earlier, static_cast<int>(distance),
-                       earlier ? static_cast<int>(Delay::getMaximum()) : 0, distance == Delay(0)};
-  int64_t x = static_cast<int>(launchPeriod);
-  int64_t y = static_cast<int>(latchPeriod);
-  while (x != y) {
-    // Subtracting the smaller value while it stays below the larger one
-    // leaves the larger one in (0, smaller].
-    if (y < x) {
-      const int64_t next = x - ((x - 1) / y) * y;
-      watch.visit(x - y, y, next);
-      x = next;
-    } else {
-      const int64_t next = y - ((y - 1) / x) * x;
-      watch.visit(y - x, x, next);
-      y = next;
-    }
-  }
-  const Delay divisor(static_cast<int>(x));
-  if (watch.found)
-    setup = divisor;
-  else if (earlier)
-    setup = Delay(static_cast<int>(watch.best)) - distance;
-  else
-    setup = distance - Delay(static_cast<int>(watch.best));
-  hold = setup - divisor;
-  return true;
+  return ClockArithmetic::getRelationship(setup, hold, launchPeriod, latchPeriod, launchEdge,
+                                          latchEdge);
 }
 
 bool Domain::calculateClosestRelationship(Delay& setup, Delay& hold, const Delay& launchPeriod,
                                           const Delay& latchPeriod, const Delay& launchEdge,
                                           const Delay& latchEdge) {
-  setup = Delay::getUndefined();
-  hold = Delay::getUndefined();
-  if (launchPeriod == Delay::getUndefined() || latchPeriod == Delay::getUndefined() ||
-      launchEdge == Delay::getUndefined() || latchEdge == Delay::getUndefined() ||
-      launchPeriod.getValue() <= 0 || latchPeriod.getValue() <= 0)
-    return false;
-  const int64_t common = std::gcd(static_cast<int64_t>(launchPeriod.getValue()),
-                                  static_cast<int64_t>(latchPeriod.getValue()));
-  const int64_t distance =
-      static_cast<int64_t>(latchEdge.getValue()) - static_cast<int64_t>(launchEdge.getValue());
-  int64_t closest = distance % common;
-  if (closest <= 0) closest += common;
-  setup = Delay(static_cast<int32_t>(closest));
-  hold = Delay(static_cast<int32_t>(closest - common));
-  return true;
+  return ClockArithmetic::getClosestRelationship(setup, hold, launchPeriod, latchPeriod, launchEdge,
+                                                 latchEdge);
 }
 
 bool Domain::getWaveRelationship(const Subdomain* subdomain, Conventions conventions, Delay& setup,
@@ -357,8 +267,26 @@ bool Domain::isTimed() const {
 
 // ---- Analysis steps --------------------------------------------------------
 
-void Domain::warnStep(const std::string& text) const {
+namespace {
+
+// What a step analyzes, as the step warnings name it.
+const char* getStepName(unsigned long step) {
+  static const char* const names[] = {"", "Clock", "Arrival time", "Required time"};
+  return step < 4 ? names[step] : "";
+}
+
+}  // namespace
+
+bool Domain::isAtStep(Step wanted, bool namesWanted) const {
+  const auto at = static_cast<unsigned long>(_step);
+  const auto target = static_cast<unsigned long>(wanted);
+  if (at == target) return true;
+  const std::string text =
+      at < target
+          ? std::string(getStepName(namesWanted ? target : at + 1)) + " is not yet analyzed for "
+          : std::string(getStepName(target + 1)) + " is already analyzed for ";
   Orvek::console.warning(text + getAlias(), "");
+  return false;
 }
 
 void Domain::analyze(bool tagging, bool longest, bool shortest, unsigned long count, Delay margin,
@@ -382,17 +310,14 @@ void Domain::closeScanners() {
 }
 
 void Domain::mature() {
-  if (_step < 3)
-    ++_step;
+  if (_step < Step::Required)
+    _step = static_cast<Step>(static_cast<unsigned long>(_step) + 1);
   else
     Orvek::console.warning("Unknown analysis step!", "");
 }
 
 void Domain::clockAnalyze() {
-  if (_step != 0) {
-    warnStep("Clock is already analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Created)) return;
   for (Subdomain* subdomain : _subdomains)
     if (!subdomain->getScanner()) subdomain->openScanner();
   for (Subdomain* subdomain : _subdomains)
@@ -404,14 +329,7 @@ void Domain::clockAnalyze() {
 }
 
 void Domain::arrivalAnalyze() {
-  if (_step == 0) {
-    warnStep("Clock is not yet analyzed for ");
-    return;
-  }
-  if (_step != 1) {
-    warnStep("Arrival time is already analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Clocked)) return;
   for (Subdomain* subdomain : _subdomains) {
     if (Scanner* scanner = subdomain->getScanner()) scanner->arrivalAnalyze();
     subdomain->setSetupRelation(subdomain->getLAT());
@@ -423,18 +341,7 @@ void Domain::arrivalAnalyze() {
 }
 
 void Domain::requireAnalyze() {
-  if (_step == 0) {
-    warnStep("Clock is not yet analyzed for ");
-    return;
-  }
-  if (_step == 1) {
-    warnStep("Arrival time is not yet analyzed for ");
-    return;
-  }
-  if (_step == 3) {
-    warnStep("Required time is already analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Arrived)) return;
   for (Subdomain* subdomain : _subdomains)
     if (Scanner* scanner = subdomain->getScanner()) scanner->requireAnalyze();
   // The domain's last pass: its routes and reports need no scratch.
@@ -453,19 +360,10 @@ void lowerLimit(Delay& limit, const Delay& margin, const Delay& worst) {
     limit = lowered;
 }
 
-// Plain 32-bit subtraction of two encodings, wrapping like the machine.
-Delay getWrappedDifference(const Delay& a, const Delay& b) {
-  return Delay(static_cast<int32_t>(static_cast<uint32_t>(static_cast<int>(a)) -
-                                    static_cast<uint32_t>(static_cast<int>(b))));
-}
-
 }  // namespace
 
 void Domain::searchLongestRoutes(Delay margin, Delay limit, unsigned long count) {
-  if (_step != 3) {
-    warnStep("Required time is not yet analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Required, true)) return;
   if (!isSearched(margin, limit)) return;
   for (Subdomain* subdomain : _subdomains) {
     lowerLimit(limit, margin,
@@ -475,10 +373,7 @@ void Domain::searchLongestRoutes(Delay margin, Delay limit, unsigned long count)
 }
 
 void Domain::searchShortestRoutes(Delay margin, Delay limit, unsigned long count) {
-  if (_step != 3) {
-    warnStep("Required time is not yet analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Required, true)) return;
   if (!isSearched(margin, limit)) return;
   for (Subdomain* subdomain : _subdomains) {
     lowerLimit(limit, margin,
@@ -488,19 +383,13 @@ void Domain::searchShortestRoutes(Delay margin, Delay limit, unsigned long count
 }
 
 void Domain::searchRoutes(Delay margin, Delay limit, unsigned long count) {
-  if (_step != 3) {
-    warnStep("Required time is not yet analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Required, true)) return;
   searchLongestRoutes(margin, limit, count);
   searchShortestRoutes(margin, limit, count);
 }
 
 void Domain::tagSlacks() {
-  if (_step != 3) {
-    warnStep("Required time is not yet analyzed for ");
-    return;
-  }
+  if (!isAtStep(Step::Required, true)) return;
   for (Subdomain* subdomain : _subdomains)
     if (Scanner* scanner = subdomain->getScanner()) scanner->tagSlacks();
 }

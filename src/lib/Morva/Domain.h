@@ -71,7 +71,7 @@ class MORVA_API Domain : public Object {
   void setAsynchronous(bool asynchronous) { _asynchronous = asynchronous; }
   bool isPureClock() const { return _launchRoot && _launchRoot == _latchRoot; }
   // 0 created, 1 clocks, 2 arrival times, 3 required times analyzed.
-  unsigned long getStep() const { return _step; }
+  unsigned long getStep() const { return static_cast<unsigned long>(_step); }
 
   void attach(Subdomain* subdomain);
   void detach(Subdomain* subdomain);
@@ -132,7 +132,13 @@ class MORVA_API Domain : public Object {
   void preDestroy() override;
 
  private:
-  void warnStep(const std::string& text) const;
+  // The analysis steps, in order: each pass moves the domain one on.
+  enum class Step : unsigned long { Created, Clocked, Arrived, Required };
+
+  // Whether the domain is at step `wanted`; if not, warns that the step
+  // after the current one is not yet analyzed (or, with `namesWanted`,
+  // that `wanted` is not), or that the step after `wanted` already is.
+  bool isAtStep(Step wanted, bool namesWanted = false) const;
   // A half-period subdomain's arrival time counts for the whole period in
   // the ratio of the clock's phases; 1 for the other subdomains.
   double getPeriodFactor(const Subdomain* subdomain, unsigned long duty) const;
@@ -144,7 +150,7 @@ class MORVA_API Domain : public Object {
   Pole* _launchRoot;
   SubdomainSet _subdomains;
   unsigned long _maskNumber = 0;
-  unsigned long _step = 0;
+  Step _step = Step::Created;
   bool _asynchronous = false;
 };
 

@@ -1,6 +1,5 @@
 #include <Morva/Edge.h>
 #include <Morva/Pole.h>
-#include <Morva/detail/GraphImage.h>
 #include <Morva/detail/ObjectPool.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
@@ -70,6 +69,7 @@ struct FilterAccept {
 }  // namespace
 
 void EdgeList::insert(Edge* edge) {
+  GraphEpoch::bump();
   if (contains(edge)) return;
   Edge* const last = getLast();
   // The edge goes after `after`, or first when that is null.
@@ -92,6 +92,7 @@ void EdgeList::insert(Edge* edge) {
 }
 
 void EdgeList::erase(Edge* edge) {
+  GraphEpoch::bump();
   if (!contains(edge)) return;
   Edge* const before = next(edge);
   // The last edge when `edge` is the first.
@@ -180,8 +181,8 @@ void Edge::postCreate(Pole* source, Pole* target, const Purpose& purpose) {
   source->attach(this);
   target->attach(this);
   const auto code = static_cast<unsigned>(purpose.getCode());
-  setFlagBit(1, code <= 3 && (code & 2));
-  setFlagBit(2, code <= 3 && (code & 1));
+  setGraphFlagBit(1, code <= 3 && (code & 2));
+  setGraphFlagBit(2, code <= 3 && (code & 1));
   activate();
   Object::postCreate();
 }
@@ -201,33 +202,28 @@ std::string Edge::getAlias() const {
 }
 
 void Edge::setMinimumDelay(const Delay& delay) {
-  GraphImage::touch();
-  _minimumDelay = static_cast<int>(delay);
+  _minimumDelay.set(static_cast<int>(delay));
 }
 
 void Edge::setMaximumDelay(const Delay& delay) {
-  GraphImage::touch();
-  _maximumDelay = static_cast<int>(delay);
+  _maximumDelay.set(static_cast<int>(delay));
 }
 
 void Edge::activate() {
-  GraphImage::touch();
-  setFlagBit(3, true);
+  setGraphFlagBit(3, true);
 }
 
 void Edge::disactivate() {
-  GraphImage::touch();
-  setFlagBit(3, false);
+  setGraphFlagBit(3, false);
 }
 
 void Edge::sensitize(const Mask& mask) {
-  GraphImage::touch();
-  _maskNumber = packMaskNumber((getMask() | mask).getNumber());
+  _maskNumber.set(packMaskNumber((getMask() | mask).getNumber()));
 }
 
 void Edge::reset() {
   activate();
-  _maskNumber = 0;
+  _maskNumber.set(0);
 }
 
 std::string Edge::_getLabel() const {

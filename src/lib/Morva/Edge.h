@@ -4,6 +4,7 @@
 #include <Morva/Delay.h>
 #include <Morva/DomainMask.h>
 #include <Morva/Export.h>
+#include <Morva/GraphEpoch.h>
 #include <Morva/Mask.h>
 #include <Morva/Object.h>
 #include <Morva/Purpose.h>
@@ -188,11 +189,11 @@ class MORVA_API Edge : public Object {
   // list (1).
   Edge* _previous[2] = {nullptr, nullptr};
   Edge* _next[2] = {nullptr, nullptr};
-  uint32_t _maskNumber = 0;
+  Graphed<uint32_t> _maskNumber = 0;
   uint32_t _domainMaskNumber = 0;
   unsigned long _weight = 0;
-  int _minimumDelay;
-  int _maximumDelay;
+  Graphed<int> _minimumDelay;
+  Graphed<int> _maximumDelay;
   int _slack;
 };
 

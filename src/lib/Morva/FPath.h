@@ -10,6 +10,7 @@ class MORVA_API FPath : public CPath {
   static FPath* create(const Poles& sources, const Poles& bridges, const Poles& targets);
   static void preCreate(const Poles& sources, const Poles& bridges, const Poles& targets);
 
+  Kind getKind() const override { return Kind::False; }
   std::string getAlias() const override;
   Orvek::Record* _getRecord() const override;
 

@@ -14,6 +14,7 @@ class MORVA_API MPath : public CPath {
 
   unsigned long getCycleCount() const { return _cycleCount; }
 
+  Kind getKind() const override { return Kind::Multicycle; }
   std::string getAlias() const override;
   Orvek::Record* _getRecord() const override;
 

@@ -13,12 +13,14 @@
 #include <Morva/Edge.h>
 #include <Morva/FPath.h>
 #include <Morva/Frequency.h>
+#include <Morva/GraphEpoch.h>
 #include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
 #include <Morva/Mode.h>
 #include <Morva/Object.h>
 #include <Morva/Pole.h>
+#include <Morva/PoleTimingMap.h>
 #include <Morva/Purpose.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>

@@ -1,5 +1,4 @@
 #include <Morva/Object.h>
-#include <Morva/detail/GraphImage.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>
@@ -74,10 +73,8 @@ bool Object::getFlag(unsigned long number) const {
 void Object::setFlag(unsigned long number, bool value) {
   if (number < 1 || number > 6)
     Orvek::raise<Orvek::InvalidRequest>(kSource, "setFlag", "Rejected number");
-  // Flags hold pole modes and types and edge activity, which the graph
-  // image copies.
-  GraphImage::touch();
-  setFlagBit(static_cast<unsigned>(number), value);
+  // Flags hold pole modes and types and edge activity.
+  setGraphFlagBit(static_cast<unsigned>(number), value);
 }
 
 std::string Object::_getLabel() const {

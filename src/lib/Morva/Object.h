@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Morva/Export.h>
+#include <Morva/GraphEpoch.h>
 #include <Orvek/Stuff.h>
 
 #include <algorithm>
@@ -62,6 +63,12 @@ class MORVA_API Object : public Orvek::Stuff {
 
   // Unchecked flag access for subclasses that pack their codes (1 to 6).
   bool flag(unsigned number) const { return (_flags >> number) & 1UL; }
+  // A flag the timing graph is made of (modes, types, purposes, activity):
+  // its change moves the graph's epoch.
+  void setGraphFlagBit(unsigned number, bool value) {
+    GraphEpoch::bump();
+    setFlagBit(number, value);
+  }
   void setFlagBit(unsigned number, bool value) {
     if (value)
       _flags |= 1UL << number;

@@ -1,6 +1,5 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Pole.h>
-#include <Morva/detail/GraphImage.h>
 #include <Morva/detail/ObjectPool.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
@@ -60,7 +59,9 @@ void forgetAside(const Pole* pole) {
 // the pool.
 class PoleNumbers {
  public:
+  // Numbering a pole or freeing its number changes the graph.
   uint32_t take(Pole* pole) {
+    GraphEpoch::bump();
     ++_living;
     if (_free.empty()) {
       _poles.push_back(pole);
@@ -73,6 +74,7 @@ class PoleNumbers {
     return number;
   }
   void give(uint32_t number) {
+    GraphEpoch::bump();
     if (--_living == 0) {
       _free.clear();
       _poles.clear();
@@ -90,7 +92,7 @@ class PoleNumbers {
     if (_poles.capacity() - _poles.size() <= _poles.size() / 8) return;
     _poles.shrink_to_fit();
     _free.shrink_to_fit();
-    GraphImage::touch();
+    GraphEpoch::bump();
   }
 
  private:
@@ -130,12 +132,10 @@ void Pole::operator delete(void* block, std::size_t size) {
 // The number is taken last, so that a failed construction keeps none.
 Pole::Pole(const std::string& name) : _name(name) {
   _number = getNumbers().take(this);
-  GraphImage::touch();
 }
 
 Pole::~Pole() {
   getNumbers().give(_number);
-  GraphImage::touch();
   forgetAside<std::string>(this);
   forgetAside<Orvek::Stuff*>(this);
 }
@@ -214,19 +214,18 @@ void Pole::mark() {
 }
 
 void Pole::setMode(const Mode& mode) {
-  GraphImage::touch();
   switch (mode.getCode()) {
     case Mode::None:
-      setFlagBit(1, false);
-      setFlagBit(2, false);
+      setGraphFlagBit(1, false);
+      setGraphFlagBit(2, false);
       break;
     case Mode::Rising:
-      setFlagBit(1, true);
-      setFlagBit(2, true);
+      setGraphFlagBit(1, true);
+      setGraphFlagBit(2, true);
       break;
     case Mode::Falling:
-      setFlagBit(1, true);
-      setFlagBit(2, false);
+      setGraphFlagBit(1, true);
+      setGraphFlagBit(2, false);
       break;
     default:
       break;
@@ -241,23 +240,22 @@ void Pole::setType(const Type& type) {
 }
 
 void Pole::writeType(Type::Code code) {
-  GraphImage::touch();
   switch (code) {
     case Type::None:
-      setFlagBit(3, false);
-      setFlagBit(4, false);
+      setGraphFlagBit(3, false);
+      setGraphFlagBit(4, false);
       break;
     case Type::Primary:
-      setFlagBit(3, true);
-      setFlagBit(4, true);
+      setGraphFlagBit(3, true);
+      setGraphFlagBit(4, true);
       break;
     case Type::ClockSource:
-      setFlagBit(3, true);
-      setFlagBit(4, false);
+      setGraphFlagBit(3, true);
+      setGraphFlagBit(4, false);
       break;
     case Type::Dual:
-      setFlagBit(3, false);
-      setFlagBit(4, true);
+      setGraphFlagBit(3, false);
+      setGraphFlagBit(4, true);
       break;
     default:
       break;
@@ -284,16 +282,14 @@ void Pole::pair(Pole* partner) {
   unpair();
   if (!partner) return;
   partner->unpair();
-  _partnerNumber = partner->_number;
-  partner->_partnerNumber = _number;
+  _partnerNumber.set(partner->_number);
+  partner->_partnerNumber.set(_number);
 }
 
 void Pole::unpair() {
-  // The graph image keeps the clock of each data side.
-  GraphImage::touch();
   Pole* partner = getPartner();
-  if (partner && partner->_partnerNumber == _number) partner->_partnerNumber = _noPartner;
-  _partnerNumber = _noPartner;
+  if (partner && partner->_partnerNumber == _number) partner->_partnerNumber.set(_noPartner);
+  _partnerNumber.set(_noPartner);
 }
 
 Edge* Pole::getIncomingEdge(const Pole* source) const {
@@ -309,7 +305,6 @@ Edge* Pole::getOutgoingEdge(const Pole* target) const {
 }
 
 void Pole::attach(Edge* edge) {
-  GraphImage::touch();
   if (edge->getTarget() == this)
     _incomingEdges.insert(edge);
   else
@@ -317,7 +312,6 @@ void Pole::attach(Edge* edge) {
 }
 
 void Pole::detach(Edge* edge) {
-  GraphImage::touch();
   if (edge->getTarget() == this)
     _incomingEdges.erase(edge);
   else
@@ -325,13 +319,11 @@ void Pole::detach(Edge* edge) {
 }
 
 void Pole::combineOpening(const Mask& mask) {
-  GraphImage::touch();
-  _openingMaskNumber = packMaskNumber((getOpeningMask() | mask).getNumber());
+  _openingMaskNumber.set(packMaskNumber((getOpeningMask() | mask).getNumber()));
 }
 
 void Pole::combineClosing(const Mask& mask) {
-  GraphImage::touch();
-  _closingMaskNumber = packMaskNumber((getClosingMask() | mask).getNumber());
+  _closingMaskNumber.set(packMaskNumber((getClosingMask() | mask).getNumber()));
 }
 
 void Pole::insulate() {
@@ -340,11 +332,10 @@ void Pole::insulate() {
 }
 
 void Pole::reset() {
-  GraphImage::touch();
   unmark();
   setWaveFlag(false);
-  _openingMaskNumber = 0;
-  _closingMaskNumber = 0;
+  _openingMaskNumber.set(0);
+  _closingMaskNumber.set(0);
 }
 
 std::string Pole::_getLabel() const {

@@ -129,12 +129,12 @@ class MORVA_API Pole : public Object {
   // shares the first cache line with the object header. A pole takes 96
   // bytes.
   uint32_t _number;
-  uint32_t _openingMaskNumber = 0;
-  uint32_t _closingMaskNumber = 0;
+  Graphed<uint32_t> _openingMaskNumber = 0;
+  Graphed<uint32_t> _closingMaskNumber = 0;
   // The number of the registered pole of the same name on the other side
   // (the dual pole of a main pole, the main pole of a dual pole), kept by
   // the analyzer so that the hot look-ups need no name search.
-  uint32_t _partnerNumber = _noPartner;
+  Graphed<uint32_t> _partnerNumber = _noPartner;
   std::string _name;
   EdgeSet _incomingEdges{true};
   EdgeSet _outgoingEdges{false};

@@ -1,5 +1,6 @@
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
+#include <Morva/detail/ClockArithmetic.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
 #include <Orvek/Record.h>
@@ -63,19 +64,14 @@ Delay getDataDelay(const EdgeRange& edges, bool longest) {
   return data;
 }
 
-// Plain 32-bit subtraction of the encodings, wrapping like the machine.
-Delay getSkew(const Delay& latchDelay, const Delay& launchDelay) {
-  return Delay(static_cast<int32_t>(static_cast<uint32_t>(static_cast<int>(latchDelay)) -
-                                    static_cast<uint32_t>(static_cast<int>(launchDelay))));
-}
-
 // The slack of a route of `edges` (not empty), in the order of operations
 // of the delay accessors: the data delay less the skew, with the setup or
 // hold time of a check at the end.
 template <class EdgeRange>
 Delay getRouteSlack(const Subdomain* subdomain, bool longest, const EdgeRange& edges,
                     const Delay& latchDelay, const Delay& launchDelay, const Delay& difference) {
-  const Delay delay = getDataDelay(edges, longest) - getSkew(latchDelay, launchDelay);
+  const Delay delay =
+      getDataDelay(edges, longest) - ClockArithmetic::getWrappedDifference(latchDelay, launchDelay);
   const Edge* last = edges.back();
   const bool check = last->getTarget()->isDual();
   if (longest)
@@ -242,7 +238,7 @@ Delay Route::getDataDelay() const {
 }
 
 Delay Route::getSkew() const {
-  return Morva::getSkew(getLatchDelay(), getLaunchDelay());
+  return ClockArithmetic::getWrappedDifference(getLatchDelay(), getLaunchDelay());
 }
 
 Delay Route::getDelay() const {

@@ -5,6 +5,7 @@
 #include <Morva/Export.h>
 #include <Morva/Mask.h>
 #include <Morva/Object.h>
+#include <Morva/PoleTimingMap.h>
 #include <Morva/Timing.h>
 #include <Morva/TimingMap.h>
 
@@ -142,13 +143,6 @@ class MORVA_API Scanner : public Object {
                                           bool longest) const;
   Delay getConstrainedSlack(const Edge* edge, const Delay& arrival, const Delay& time, CPath* path,
                             bool longest) const;
-  // The half-period factor of multicycle corrections between the launch
-  // and latch clock edges of the subdomain.
-  double getCycleFactor() const;
-  // Under SDC conventions, how much later a multicycle path of `cycles`
-  // cycles moves the setup capture edge: cycles - 1 periods of the latch
-  // clock (0 without a latch period).
-  Delay getCycleExtension(unsigned long cycles) const;
   // The capture point of a route's end: its clock pole, or under SDC
   // conventions an output port itself (its output delay times it).
   static Pole* getCapture(Pole* end);
@@ -187,8 +181,6 @@ class MORVA_API Scanner : public Object {
 
   // The route search of one entry after its limit and count checks.
   void searchRoutes(bool longest, Delay limit, unsigned long count);
-  // Searches the routes of a path constraint from each of its sources.
-  void searchSources(RouteSearch& search, CPath* path, const Delay& difference);
 
   Subdomain* _subdomain;
   PoleTimingMap _launchMap;
@@ -202,10 +194,10 @@ class MORVA_API Scanner : public Object {
   // relation): 0 under SDC conventions, twice the negated hold relation
   // under the literal rules. INT64_MIN when not known.
   int64_t _endGap = INT64_MIN;
-  // The poles with an arrival, by index in the graph image of version
-  // `_arrivalVersion`, when the arrival pass swept it; empty otherwise.
+  // The poles with an arrival, by index in the graph image of epoch
+  // `_arrivalEpoch`, when the arrival pass swept it; empty otherwise.
   std::vector<bool> _arrivalIndices;
-  uint64_t _arrivalVersion = 0;
+  uint64_t _arrivalEpoch = 0;
 };
 
 }  // namespace Morva

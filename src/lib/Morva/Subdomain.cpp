@@ -4,6 +4,9 @@
 #include <Morva/MPath.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
+#include <Morva/detail/DepthFirst.h>
+#include <Morva/detail/PathSet.h>
+#include <Morva/detail/RouteReport.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
@@ -273,79 +276,82 @@ void Subdomain::reset() {
 
 // ---- Edge colouring --------------------------------------------------------
 
-// The walk is a depth-first search from every launch leaf that marks the
-// poles whose outgoing paths it has explored. The current path is its stack:
-// the edges of the path are the edges that led to the stacked poles, and a
-// pole is on the path only while it is stacked (a terminal pole leaves it
-// at once), which the walk asks only of marked poles, since every stacked
-// pole is marked.
-void Subdomain::colourizeEdges() {
-  if (!analyzer) return;
-  const DomainMask mask = getMask();
+namespace {
 
-  // A pole whose outgoing edges are being explored, with the edge that led
-  // to it (null for a launch leaf).
-  struct Frame {
-    Pole* pole;
-    Edge* via;
-    EdgeSet::const_iterator next;
-    EdgeSet::const_iterator end;
-  };
-  std::vector<Frame> stack;
-  std::unordered_set<Pole*> onPath;
+// The colouring walk: a depth-first search from a launch leaf along
+// outgoing edges that marks the poles whose outgoing paths it has explored.
+// The current path is its stack: the edges of the path are the edges that
+// led to the stacked poles, and a pole is on the path only while it is
+// stacked (a terminal pole leaves it at once), which the walk asks only of
+// marked poles, since every stacked pole is marked.
+class ColourWalk {
+ public:
+  struct FrameData {};
 
-  // Adds the mask to every edge of the path that ends with `last`.
-  auto colourPath = [&stack, &mask](Edge* last) {
-    if (last) last->setDomainMask(last->getDomainMask() | mask);
-    for (const Frame& frame : stack)
-      if (frame.via) frame.via->setDomainMask(frame.via->getDomainMask() | mask);
-  };
-  auto sharesMask = [&mask](const Pole* pole) {
-    for (const Edge* edge : pole->getOutgoingEdgeSet()) {
-      const DomainMask common = edge->getDomainMask() & mask;
-      if (common.isValid() && common.getNumber() != 0) return true;
-    }
-    return false;
-  };
-  // Visits a pole reached through `via`; stacks it when its outgoing edges
-  // are to be explored.
-  auto enter = [&](Pole* pole, Edge* via) {
+  ColourWalk(const DomainMask& mask, const PoleSet& latchLeaves)
+      : _mask(mask), _latchLeaves(latchLeaves) {}
+
+  void run(Pole* leaf) {
+    DepthFirst<ColourWalk> walk(*this);
+    _walk = &walk;
+    walk.run(leaf);
+  }
+
+  bool enter(Pole* pole, Edge* via, FrameData&) {
     if (pole->isMarked()) {
       // Explored before: the path reaches the latch leaves when one of its
       // outgoing edges already carries the mask.
       if (sharesMask(pole)) colourPath(via);
-      return;
+      return false;
     }
     if (pole->isTerminal()) {
       if (_latchLeaves.contains(pole->getMain())) colourPath(via);
-      return;
+      return false;
     }
     pole->mark();
-    onPath.insert(pole);
-    const EdgeSet& outgoing = pole->getOutgoingEdgeSet();
-    stack.push_back({pole, via, outgoing.begin(), outgoing.end()});
-  };
-  auto isFollowed = [&onPath](const Edge* edge) {
-    Pole* target = edge->getTarget();
-    return edge->isActive() && !(target->isMarked() && onPath.contains(target));
-  };
-
-  analyzer->unmark();
-  for (Pole* leaf : _launchLeaves) {
-    enter(leaf, nullptr);
-    while (!stack.empty()) {
-      Frame& frame = stack.back();
-      while (frame.next != frame.end && !isFollowed(*frame.next)) ++frame.next;
-      if (frame.next == frame.end) {
-        onPath.erase(frame.pole);
-        stack.pop_back();
-        continue;
-      }
-      Edge* edge = *frame.next;
-      ++frame.next;
-      enter(edge->getTarget(), edge);
-    }
+    _onPath.insert(pole);
+    return true;
   }
+  static const EdgeSet& getEdges(Pole* pole) { return pole->getOutgoingEdgeSet(); }
+  static Pole* getFar(Edge* edge) { return edge->getTarget(); }
+  bool isFollowed(const Edge* edge, const Pole*) const {
+    Pole* target = edge->getTarget();
+    return edge->isActive() && !(target->isMarked() && _onPath.contains(target));
+  }
+  static bool isOnPath(const Pole*) { return false; }
+  static void closeLoop() {}
+  static bool isNew(const Pole*) { return true; }
+  static void join(Pole*, Pole*) {}
+  void leave(Pole* pole, FrameData&) { _onPath.erase(pole); }
+
+ private:
+  // Adds the mask to every edge of the path that ends with `last`.
+  void colourPath(Edge* last) {
+    if (last) last->setDomainMask(last->getDomainMask() | _mask);
+    for (const auto& frame : _walk->getStack())
+      if (frame.via) frame.via->setDomainMask(frame.via->getDomainMask() | _mask);
+  }
+  bool sharesMask(const Pole* pole) const {
+    for (const Edge* edge : pole->getOutgoingEdgeSet()) {
+      const DomainMask common = edge->getDomainMask() & _mask;
+      if (common.isValid() && common.getNumber() != 0) return true;
+    }
+    return false;
+  }
+
+  const DomainMask _mask;
+  const PoleSet& _latchLeaves;
+  PathSet _onPath;
+  DepthFirst<ColourWalk>* _walk = nullptr;
+};
+
+}  // namespace
+
+void Subdomain::colourizeEdges() {
+  if (!analyzer) return;
+  ColourWalk walk(getMask(), _latchLeaves);
+  analyzer->unmark();
+  for (Pole* leaf : _launchLeaves) walk.run(leaf);
   analyzer->unmark();
 }
 
@@ -367,106 +373,7 @@ std::string Subdomain::getSlackLabel(const Route& route) const {
 
 void Subdomain::reportRoutes(const Routes& routes, const std::string& title, bool longest,
                              bool compact) {
-  Orvek::Console& console = Orvek::console;
-  console.print(title, "");
-  console.indent();
-  const unsigned long count = routes.getCount();
-  if (count == 0) {
-    console.print("Paths not computed", "");
-    console.unindent();
-    return;
-  }
-
-  if (compact) {
-    console.openTable(5, count + 1, 8);
-    const char* headings[] = {"Slack", "Delay", "Skew", "Length", "Path"};
-    for (unsigned long column = 0; column < 5; ++column)
-      console.addCell(column, 0, headings[column], 0, 0);
-    console.addSeparator(0);
-    unsigned long row = 0;
-    for (Route* route : routes) {
-      ++row;
-      // The literal rules show the short delay of a shortest route here.
-      const std::string first = longest || analyzer->isSdc()
-                                    ? getSlackLabel(*route)
-                                    : route->getAdjustedDelay()._getLabel();
-      console.addCell(0, row, first, 1, 0);
-      console.addCell(1, row, route->getDataDelay()._getLabel(), 1, 0);
-      console.addCell(2, row, route->getSkew()._getLabel(), 1, 0);
-      console.addCell(3, row, Orvek::getLabel(route->getDepth()), 1, 0);
-      console.addCell(4, row, route->getAlias(), -1, 0);
-    }
-    console.closeTable();
-    console.unindent();
-    return;
-  }
-
-  // The clock column follows the roots: the latch clock delay for data from
-  // the inputs, the launch clock delay for data to the outputs, the skew
-  // between two clocks.
-  const bool hasLaunch = getLaunchRoot() != nullptr;
-  const bool hasLatch = getLatchRoot() != nullptr;
-  std::string clockHeading = "Clock Skew";
-  if (hasLatch && !hasLaunch) clockHeading = "Latch Clock Delay";
-  if (hasLaunch && !hasLatch) clockHeading = "Launch Clock Delay";
-
-  console.openTable(8, count + 2, 8);
-  const std::string headings[] = {"Slack",      "Source",
-                                  "Target",     "Data Delay",
-                                  clockHeading, longest ? "Setup/Recovery" : "Hold/Removal",
-                                  "Depth",      "Note"};
-  for (unsigned long column = 0; column < 8; ++column)
-    console.addCell(column, 0, Orvek::getFormatted(headings[column], 15, 0), 0, 0);
-  console.addSeparator(0);
-
-  unsigned long row = 0;
-  for (Route* route : routes) {
-    ++row;
-    std::string target = "-";
-    std::string check = "-";
-    Pole* end = route->getTarget();
-    if (end->isClock()) Orvek::raise<Orvek::Fatal>(kSource, "reportRoutes", "Incoherent path");
-    if (end->isOutput()) {
-      target = end->getName();
-    } else {
-      if (!end->isDual()) Orvek::raise<Orvek::Fatal>(kSource, "reportRoutes", "Incoherent path");
-      const Edge* last = route->getEdgeList().back();
-      target = last->getSource()->getName();
-      check = (longest ? last->getMaximumDelay() : last->getMinimumDelay())._getLabel();
-    }
-
-    std::string clock = "-";
-    if (hasLaunch && !hasLatch)
-      clock = (-route->getSkew())._getLabel();
-    else if (hasLaunch || hasLatch)
-      clock = route->getSkew()._getLabel();
-
-    std::string note;
-    if (CPath* path = route->getConstrainedPath()) {
-      const auto* delayPath = dynamic_cast<const DPath*>(path);
-      const auto* cyclePath = dynamic_cast<const MPath*>(path);
-      if (longest && cyclePath && (isPureClock() || analyzer->isSdc()))
-        note = "MultiCycle: x" + Orvek::getLabel(cyclePath->getCycleCount());
-      else if (longest && delayPath && delayPath->isMaximum())
-        note = "MaxDelay: " + delayPath->getDelay()._getLabel();
-      else if (!longest && delayPath && !delayPath->isMaximum())
-        note = "MinDelay: " + delayPath->getDelay()._getLabel();
-    }
-
-    console.addCell(0, row, getSlackLabel(*route), 1, 0);
-    console.addCell(1, row, route->getSource()->getName(), -1, 0);
-    console.addCell(2, row, target, -1, 0);
-    console.addCell(3, row, route->getDataDelay()._getLabel(), 1, 0);
-    console.addCell(4, row, clock, 1, 0);
-    console.addCell(5, row, check, 1, 0);
-    console.addCell(6, row, Orvek::getLabel(route->getDepth()), 1, 0);
-    console.addCell(7, row, note, 1, 0);
-  }
-  console.addSeparator(count);
-  console.addCell(0, count + 1, 2, count + 1, "Total", -1, 0);
-  console.addCell(3, count + 1, 7, count + 1, Orvek::getLabel(count), 1, 0);
-  console.closeTable();
-  console.unindent();
+  RouteReport(*this).print(routes, title, longest, compact);
 }
 
 }  // namespace Morva

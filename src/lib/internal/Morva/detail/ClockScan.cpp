@@ -1,21 +1,13 @@
 #include <Morva/detail/ClockScan.h>
+#include <Morva/detail/DepthFirst.h>
 #include <Morva/detail/LoopReport.h>
 #include <Orvek/Console.h>
 
-#include <vector>
+#include <cassert>
 
 namespace Morva {
 
 namespace {
-
-// A pole of the walk with the incoming edges still to follow and the source
-// whose walk must be merged in when the walk comes back to it.
-struct Frame {
-  Pole* pole;
-  EdgeSet::const_iterator next;
-  EdgeSet::const_iterator end;
-  Pole* pending;
-};
 
 // Clocks start at input ports and clock sources: the walk stops there.
 bool isClockRoot(const Pole* pole) {
@@ -45,62 +37,61 @@ void ClockScan::run(ClockMap& clockMap) {
     for (const auto& [port, constraint] : *delays)
       if (!clockMap.count(port) && constraint.isDefined())
         clockMap[port].insert(constraint.getClockRoot());
+  assert(isLoopStackEmpty(_analyzer));
   _analyzer.loopClose();
   _analyzer.unmark();
   LoopReport::print(_loopCount, "clock paths analysis");
 }
 
-void ClockScan::walk(Pole* origin, ClockMap& roots) {
-  if (origin->isMarked()) return;
-  std::vector<Frame> stack;
-  // Marks and stacks a pole; true when its incoming edges are to be walked.
-  auto enter = [&](Pole* pole) {
+namespace {
+
+// The walk from one clock pole back along incoming edges; every pole met
+// gets its roots.
+class ClockWalk {
+ public:
+  struct FrameData {};
+
+  ClockWalk(Analyzer& analyzer, Pole* origin, ClockMap& roots, unsigned long& loopCount)
+      : _analyzer(analyzer), _origin(origin), _roots(roots), _loopCount(loopCount) {}
+
+  bool enter(Pole* pole, Edge*, FrameData&) {
     pole->mark();
     _analyzer.loopPush(pole);
-    if (isClockRoot(pole)) {
-      roots[pole].insert(pole);
-      _analyzer.loopPop();
-      return false;
-    }
-    const EdgeSet& edges = pole->getIncomingEdgeSet();
-    stack.push_back({pole, edges.begin(), edges.end(), nullptr});
-    return true;
-  };
-  enter(origin);
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.pending) {
-      addRoots(roots, frame.pending, frame.pole);
-      frame.pending = nullptr;
-    }
-    bool descended = false;
-    while (frame.next != frame.end) {
-      Edge* edge = *frame.next++;
-      // A register's timing checks are no part of its clock network.
-      if (!edge->isActive() || (frame.pole->isClock() && edge->isControl())) continue;
-      Pole* source = edge->getSource();
-      if (source->isClock())
-        Orvek::console.remark(
-            "Generated clock " + origin->getReportName() + " by " + source->getReportName(), "");
-      if (_analyzer.isLooping(source)) {
-        ++_loopCount;
-        continue;
-      }
-      if (!source->isMarked()) {
-        frame.pending = source;
-        // `frame` is not used once a new frame is stacked.
-        if (enter(source)) {
-          descended = true;
-          break;
-        }
-        frame.pending = nullptr;
-      }
-      addRoots(roots, source, frame.pole);
-    }
-    if (descended) continue;
+    if (!isClockRoot(pole)) return true;
+    _roots[pole].insert(pole);
     _analyzer.loopPop();
-    stack.pop_back();
+    return false;
   }
+  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
+  static Pole* getFar(Edge* edge) { return edge->getSource(); }
+  bool isFollowed(Edge* edge, Pole* pole) const {
+    // A register's timing checks are no part of its clock network.
+    if (!edge->isActive() || (pole->isClock() && edge->isControl())) return false;
+    Pole* source = edge->getSource();
+    if (source->isClock())
+      Orvek::console.remark(
+          "Generated clock " + _origin->getReportName() + " by " + source->getReportName(), "");
+    return true;
+  }
+  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
+  void closeLoop() { ++_loopCount; }
+  static bool isNew(Pole* pole) { return !pole->isMarked(); }
+  void join(Pole* far, Pole* pole) { addRoots(_roots, far, pole); }
+  void leave(Pole*, FrameData&) { _analyzer.loopPop(); }
+
+ private:
+  Analyzer& _analyzer;
+  Pole* _origin;
+  ClockMap& _roots;
+  unsigned long& _loopCount;
+};
+
+}  // namespace
+
+void ClockScan::walk(Pole* origin, ClockMap& roots) {
+  if (origin->isMarked()) return;
+  ClockWalk policy(_analyzer, origin, roots, _loopCount);
+  DepthFirst<ClockWalk>(policy).run(origin);
 }
 
 }  // namespace Morva

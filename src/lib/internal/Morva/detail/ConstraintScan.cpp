@@ -2,6 +2,8 @@
 #include <Morva/detail/LoopReport.h>
 #include <Orvek/Debug.h>
 
+#include <cassert>
+
 namespace Morva {
 
 void ConstraintScan::number() {
@@ -60,7 +62,7 @@ void cutOnly(const CPath& path) {
 PoleSet ConstraintScan::getTargets(const CPath& path) const {
   // Under SDC conventions a false path `-to` a register's clock pin ends
   // where that register captures, as timed exceptions always do.
-  if (!_analyzer.isSdc() || !dynamic_cast<const FPath*>(&path)) return path.getTargetSet();
+  if (!_analyzer.isSdc() || path.getKind() != CPath::Kind::False) return path.getTargetSet();
   PoleSet targets;
   for (Pole* target : path.getTargetSet()) {
     Pole* dual = target->isClock() ? target->getDual() : nullptr;
@@ -74,9 +76,10 @@ void ConstraintScan::sensitize() {
     if (path->isInsulated()) {
       // Only false paths can be given by one group: their poles leave the
       // graph, or under SDC conventions only the paths they name.
-      if (dynamic_cast<FPath*>(path) && _analyzer.isSdc())
+      const bool falsePath = path->getKind() == CPath::Kind::False;
+      if (falsePath && _analyzer.isSdc())
         cutOnly(*path);
-      else if (dynamic_cast<FPath*>(path))
+      else if (falsePath)
         for (Pole* pole : path->getPoles()) pole->insulate();
       continue;
     }
@@ -118,36 +121,24 @@ void ConstraintScan::clear() {
 void ConstraintScan::walk(const PoleSet& roots, const PoleSet& starts) {
   _analyzer.loopOpen();
   for (Pole* root : roots) walkFrom(root, starts);
+  assert(isLoopStackEmpty(_analyzer));
   _analyzer.loopClose();
 }
 
 void ConstraintScan::walkFrom(Pole* root, const PoleSet& starts) {
-  if (!enter(root, nullptr, starts)) return;
-  while (!_stack.empty()) {
-    Frame& frame = _stack.back();
-    bool descended = false;
-    while (frame.next != frame.end) {
-      Edge* edge = *frame.next++;
-      if (!edge->isActive()) continue;
-      Pole* source = edge->getSource();
-      if (_analyzer.isLooping(source)) {
-        ++_loopCount;
-        continue;
-      }
-      // `frame` is not used once a new frame is stacked.
-      if (enter(source, edge, starts)) {
-        descended = true;
-        break;
-      }
-    }
-    if (descended) continue;
-    if (!frame.committed && frame.loops == _loopCount) _barren.insert(frame.pole);
-    _stack.pop_back();
-    _analyzer.loopPop();
-  }
+  DepthFirst<ConstraintScan> walk(*this);
+  _walk = &walk;
+  _starts = &starts;
+  walk.run(root);
+  _walk = nullptr;
 }
 
-bool ConstraintScan::enter(Pole* pole, Edge* via, const PoleSet& starts) {
+void ConstraintScan::leave(Pole* pole, FrameData& data) {
+  if (!data.committed && data.loops == _loopCount) _barren.insert(pole);
+  _analyzer.loopPop();
+}
+
+bool ConstraintScan::enter(Pole* pole, Edge* via, FrameData& data) {
   if (pole->isMarked() && _known.count(pole)) {
     commit(pole, via);
     return false;
@@ -155,15 +146,14 @@ bool ConstraintScan::enter(Pole* pole, Edge* via, const PoleSet& starts) {
   if (_barren.count(pole)) return false;
   pole->mark();
   _analyzer.loopPush(pole);
-  if (starts.count(pole)) {
+  if (_starts->count(pole)) {
     // The walk does not go past a start.
     _hit = true;
     commit(pole, via);
     _analyzer.loopPop();
     return false;
   }
-  const EdgeSet& edges = pole->getIncomingEdgeSet();
-  _stack.push_back({pole, via, edges.begin(), edges.end(), _loopCount, false});
+  data = FrameData{_loopCount, false};
   return true;
 }
 
@@ -171,10 +161,11 @@ void ConstraintScan::commit(Pole* pole, Edge* via) {
   _known.insert(pole);
   if (via) _found.insert(via);
   // Committed frames lie at the bottom of the stack: stop at the first.
-  for (auto frame = _stack.rbegin(); frame != _stack.rend() && !frame->committed; ++frame) {
+  auto& stack = _walk->getStack();
+  for (auto frame = stack.rbegin(); frame != stack.rend() && !frame->data.committed; ++frame) {
     _known.insert(frame->pole);
     if (frame->via) _found.insert(frame->via);
-    frame->committed = true;
+    frame->data.committed = true;
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Morva/Analyzer.h>
+#include <Morva/detail/DepthFirst.h>
 
 #include <set>
 #include <unordered_set>
@@ -26,30 +27,34 @@ class ConstraintScan {
  private:
   // One walk backwards from every root to the starts.
   void walk(const PoleSet& roots, const PoleSet& starts);
-  // The walk from one root, depth first over an explicit stack.
+  // The walk from one root back along incoming edges (`DepthFirst`, with
+  // this scan as its policy).
   void walkFrom(Pole* root, const PoleSet& starts);
-  // Starts the walk of a pole reached through `via` (null for a root); true
-  // when its incoming edges are to be walked.
-  bool enter(Pole* pole, Edge* via, const PoleSet& starts);
-  // The current walk path reaches a start: its poles are known to lead to
-  // one and its edges are found, together with `via` that led to `pole`.
-  void commit(Pole* pole, Edge* via);
-  void clear();
-  // The poles where a path ends.
-  PoleSet getTargets(const CPath& path) const;
-
-  struct Frame {
-    Pole* pole;
-    // The edge from this pole to the previous one of the walk path.
-    Edge* via;
-    EdgeSet::const_iterator next;
-    EdgeSet::const_iterator end;
+  friend class DepthFirst<ConstraintScan>;
+  struct FrameData {
     // The loop count when the pole was entered.
     unsigned long loops;
     // The pole and all poles before it on the walk path are known and
     // their edges found.
     bool committed;
   };
+  // Starts the walk of a pole reached through `via` (null for a root); true
+  // when its incoming edges are to be walked.
+  bool enter(Pole* pole, Edge* via, FrameData& data);
+  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
+  static Pole* getFar(Edge* edge) { return edge->getSource(); }
+  static bool isFollowed(const Edge* edge, const Pole*) { return edge->isActive(); }
+  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
+  void closeLoop() { ++_loopCount; }
+  static bool isNew(const Pole*) { return true; }
+  static void join(Pole*, Pole*) {}
+  void leave(Pole* pole, FrameData& data);
+  // The current walk path reaches a start: its poles are known to lead to
+  // one and its edges are found, together with `via` that led to `pole`.
+  void commit(Pole* pole, Edge* via);
+  void clear();
+  // The poles where a path ends.
+  PoleSet getTargets(const CPath& path) const;
 
   Analyzer& _analyzer;
   // Poles known to lead to a start.
@@ -59,7 +64,9 @@ class ConstraintScan {
   std::unordered_set<Pole*> _barren;
   std::set<Edge*, Object::StampLess> _found;
   bool _hit = false;
-  std::vector<Frame> _stack;
+  // The walk under way, and the starts it goes back to.
+  DepthFirst<ConstraintScan>* _walk = nullptr;
+  const PoleSet* _starts = nullptr;
   unsigned long _loopCount = 0;
 };
 

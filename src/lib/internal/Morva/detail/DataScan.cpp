@@ -4,6 +4,8 @@
 #include <Morva/detail/LoopReport.h>
 #include <Orvek/Exception.h>
 
+#include <cassert>
+
 #include <algorithm>
 #include <array>
 #include <source_location>
@@ -47,6 +49,7 @@ void DataScan::run() {
     throw;
   }
   captureLaunches();
+  assert(isLoopStackEmpty(_analyzer));
   _analyzer.loopClose();
   _analyzer.unmark();
   LoopReport::print(_loopCount, "data domain analysis");
@@ -90,42 +93,16 @@ std::size_t DataScan::getFinishPlace(const Pole* pole) const {
 }
 
 void DataScan::walk(Pole* endpoint) {
-  if (endpoint->isMarked() || !enter(endpoint)) return;
-  while (!_stack.empty()) {
-    Frame& frame = _stack.back();
-    if (frame.pending) {
-      take(frame.pending, frame.pole);
-      frame.pending = nullptr;
-    }
-    bool descended = false;
-    while (frame.next != frame.end) {
-      Edge* edge = *frame.next++;
-      if (!edge->isActive()) continue;
-      Pole* source = edge->getSource();
-      if (_analyzer.isLooping(source)) {
-        ++_loopCount;
-        continue;
-      }
-      if (!source->isMarked()) {
-        frame.pending = source;
-        // `frame` is not used once a new frame is stacked.
-        if (enter(source)) {
-          descended = true;
-          break;
-        }
-        frame.pending = nullptr;
-      }
-      take(source, frame.pole);
-    }
-    if (descended) continue;
-    Pole* pole = frame.pole;
-    _stack.pop_back();
-    _finished.push_back(pole);
-    finish(pole);
-  }
+  if (endpoint->isMarked()) return;
+  DepthFirst<DataScan>(*this).run(endpoint);
 }
 
-bool DataScan::enter(Pole* pole) {
+void DataScan::leave(Pole* pole, FrameData&) {
+  _finished.push_back(pole);
+  finish(pole);
+}
+
+bool DataScan::enter(Pole* pole, Edge*, FrameData&) {
   _analyzer.loopPush(pole);
   // An endpoint counts one reader more, never released: its launch classes
   // stay for the domain creation.
@@ -142,13 +119,10 @@ bool DataScan::enter(Pole* pole) {
     }
     forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
     _launchPoints.push_back(pole);
-  } else {
-    const EdgeSet& edges = pole->getIncomingEdgeSet();
-    _stack.push_back({pole, edges.begin(), edges.end(), nullptr});
-    return true;
+    finish(pole);
+    return false;
   }
-  finish(pole);
-  return false;
+  return true;
 }
 
 // Marked only when finished: a pole still on the stack is told apart from a

@@ -2,6 +2,7 @@
 
 #include <Morva/Analyzer.h>
 #include <Morva/Mode.h>
+#include <Morva/detail/DepthFirst.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -52,11 +53,22 @@ class DataScan {
   using LaunchClasses = std::vector<LaunchClass>;
   using LatchClasses = std::vector<LatchClass>;
 
-  // The walk from one endpoint, depth first over an explicit stack; a pole
-  // is marked once its launch classes are complete.
+  // The walk from one endpoint back along incoming edges (`DepthFirst`,
+  // with this scan as its policy); a pole is marked once its launch
+  // classes are complete.
   void walk(Pole* endpoint);
+  friend class DepthFirst<DataScan>;
+  struct FrameData {};
   // Starts the walk of a pole; true when its incoming edges are to be walked.
-  bool enter(Pole* pole);
+  bool enter(Pole* pole, Edge* via, FrameData& data);
+  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
+  static Pole* getFar(Edge* edge) { return edge->getSource(); }
+  static bool isFollowed(const Edge* edge, const Pole*) { return edge->isActive(); }
+  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
+  void closeLoop() { ++_loopCount; }
+  static bool isNew(const Pole* pole) { return !pole->isMarked(); }
+  void join(Pole* far, Pole* pole) { take(far, pole); }
+  void leave(Pole* pole, FrameData& data);
   void finish(Pole* pole);
   // Hands the launch classes of `source` on to `pole`.
   void take(Pole* source, Pole* pole);
@@ -94,13 +106,6 @@ class DataScan {
   void scanOutputs();
   void scanRegisters();
 
-  struct Frame {
-    Pole* pole;
-    EdgeSet::const_iterator next;
-    EdgeSet::const_iterator end;
-    Pole* pending;
-  };
-
   Analyzer& _analyzer;
   const ClockMap& _clockMap;
   // By pole number: launch classes, readers still to come for them, the
@@ -118,7 +123,6 @@ class DataScan {
   std::vector<std::pair<Pole*, LatchClass>> _endpointLatches;
   std::size_t _finishCount = 0;
   std::map<std::pair<Pole*, Pole*>, Domain*> _domains;
-  std::vector<Frame> _stack;
   unsigned long _loopCount = 0;
 };
 

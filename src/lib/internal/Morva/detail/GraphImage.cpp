@@ -2,6 +2,8 @@
 #include <Morva/Pole.h>
 #include <Morva/detail/GraphImage.h>
 
+#include <cassert>
+
 #include <functional>
 #include <memory>
 #include <queue>
@@ -17,15 +19,15 @@ std::unique_ptr<GraphImage>& getImage() {
 
 }  // namespace
 
-uint64_t GraphImage::_version = 1;
-
 const GraphImage& GraphImage::get() {
   std::unique_ptr<GraphImage>& image = getImage();
-  if (!image || image->_builtVersion != _version) {
+  if (!image || image->_builtEpoch != GraphEpoch::get()) {
     // The stale image goes first, so that two never live together.
     image.reset();
     image = std::make_unique<GraphImage>();
     image->build();
+    // Copying the graph must not change it.
+    assert(image->_builtEpoch == GraphEpoch::get());
   }
   return *image;
 }
@@ -107,7 +109,7 @@ void GraphImage::build() {
       _clocks.emplace(index, getIndex(clock));
     }
   }
-  _builtVersion = _version;
+  _builtEpoch = GraphEpoch::get();
 }
 
 namespace {

@@ -26,10 +26,8 @@ struct WalkBuffers;
 // lower index to a higher one), so that a pass may also sweep the image
 // from one end to the other; otherwise they follow pole numbers.
 //
-// Every change to what the image copies (poles and edges created or
-// destroyed, modes, types, masks, delays, activity, pairs of main and dual
-// poles, any object flag set through `Object::setFlag`) calls `touch`; the
-// next `get` rebuilds it.
+// Every change to what the image copies moves the graph's epoch
+// (`GraphEpoch`); the next `get` after one rebuilds it.
 // Exported for the benchmarks, which time its making as a stage; the
 // header is not installed.
 class MORVA_API GraphImage {
@@ -70,9 +68,6 @@ class MORVA_API GraphImage {
 
   // The image of the graph as it is now.
   static const GraphImage& get();
-  static void touch() { ++_version; }
-  // Changes with every `touch`.
-  static uint64_t getVersion() { return _version; }
   // Frees the image; the next `get` builds it again.
   static void release();
   // Frees the scratch of the walks and sweeps, a few bytes a pole, while
@@ -121,9 +116,8 @@ class MORVA_API GraphImage {
   // they have one, and the arcs' masks with them.
   void sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks);
 
-  static uint64_t _version;
-
-  uint64_t _builtVersion = 0;
+  // The graph's epoch when the image was built.
+  uint64_t _builtEpoch = 0;
   bool _acyclic = false;
   // By index, each in an array of its own, so that a pass streams what it
   // reads only. Rows of arcs: row i spans [rows[i], rows[i + 1]).

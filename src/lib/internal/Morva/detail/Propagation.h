@@ -1,6 +1,6 @@
 #pragma once
 
-#include <Morva/Scanner.h>
+#include <Morva/Collections.h>
 #include <Morva/detail/Sweep.h>
 #include <Morva/detail/Walk.h>
 
@@ -56,7 +56,7 @@ class Propagation {
 
  private:
   Pass& _pass;
-  const Scanner::VisitedSet _visited;
+  const PoleSet _visited;
   bool _swept = false;
   // The starts walked from so far, when swept.
   std::vector<Pole*> _starts;

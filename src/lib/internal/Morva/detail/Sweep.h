@@ -2,6 +2,7 @@
 
 #include <Morva/Analyzer.h>
 #include <Morva/Pole.h>
+#include <Morva/PoleTimingMap.h>
 #include <Morva/TimingMap.h>
 #include <Morva/detail/GraphImage.h>
 #include <Morva/detail/Walk.h>

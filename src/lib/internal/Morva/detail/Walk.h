@@ -1,11 +1,13 @@
 #pragma once
 
 #include <Morva/Analyzer.h>
+#include <Morva/Collections.h>
 #include <Morva/Mask.h>
 #include <Morva/Pole.h>
-#include <Morva/Scanner.h>
+#include <Morva/PoleTimingMap.h>
 #include <Morva/TimingMap.h>
 #include <Morva/detail/GraphImage.h>
+#include <Morva/detail/TimingMaps.h>
 
 #include <cstdint>
 #include <memory>
@@ -28,17 +30,17 @@ void fold(Pass& pass, const GraphImage& image, PoleTimingMap& table, TimingMap& 
           const GraphImage::Arc& arc, const TimingMap& far, uint32_t index, unsigned long cut,
           unsigned long start, uint32_t& position) {
   scratch = far;
-  if (cut != 0) Scanner::filter(Mask(cut), scratch);
+  if (cut != 0) TimingMaps::filter(Mask(cut), scratch);
   for (auto& entry : scratch) pass.shift(image, arc, index, entry.second);
   // Under the empty mask, which every generation of masks holds, a lone
   // key-0 entry stays as it is.
   if (arc.hasMask() || scratch.size() != 1 || scratch.begin()->first != 0)
-    Scanner::sensibilize(Mask(unpackMaskNumber(image.getMask(arc))), scratch);
+    TimingMaps::sensibilize(Mask(unpackMaskNumber(image.getMask(arc))), scratch);
   if (position == noPosition)
     position = static_cast<uint32_t>(table.getPositionByNumber(image.getNumber(index)));
   TimingMap& map = table.getAt(position);
-  Scanner::combine(scratch, map);
-  if (start != 0) Scanner::mingle(Mask(start), map);
+  TimingMaps::combine(scratch, map);
+  if (start != 0) TimingMaps::mingle(Mask(start), map);
 }
 
 // Scratch of the walks over one image, by index: states and positions,
@@ -80,7 +82,7 @@ inline std::shared_ptr<WalkBuffers> GraphImage::getWalkBuffers() const {
 template <class Pass>
 class Walk {
  public:
-  Walk(Pass& pass, const Scanner::VisitedSet& visited)
+  Walk(Pass& pass, const PoleSet& visited)
       : _pass(pass), _visited(visited), _image(GraphImage::get()), _buffers(acquire(_image)) {
     _states = _buffers->states.data();
     _positions = _buffers->positions.data();
@@ -251,7 +253,7 @@ class Walk {
   }
 
   Pass& _pass;
-  const Scanner::VisitedSet& _visited;
+  const PoleSet& _visited;
   const GraphImage& _image;
   std::shared_ptr<WalkBuffers> _buffers;
   uint8_t* _states;

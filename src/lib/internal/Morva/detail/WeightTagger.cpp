@@ -1,4 +1,7 @@
+#include <Morva/detail/DepthFirst.h>
 #include <Morva/detail/WeightTagger.h>
+
+#include <cassert>
 
 #include <algorithm>
 #include <iterator>
@@ -21,13 +24,6 @@ bool isCritical(const Edge* edge, const Delay& limit) {
   const Delay slack = edge->getSlack();
   return slack != Delay::getUndefined() && static_cast<int>(slack) <= static_cast<int>(limit);
 }
-
-struct Frame {
-  Pole* pole;
-  EdgeSet::const_iterator next;
-  EdgeSet::const_iterator end;
-  Pole* pending;
-};
 
 void addCount(PathCountMap& counts, Pole* from, Pole* pole) {
   auto found = counts.find(from);
@@ -117,58 +113,60 @@ void WeightTagger::count(const Delay& limit, PathCountMap& counts) {
   _analyzer.loopOpen();
   for (Pole* pole : _analyzer.getPoles())
     if (forward ? pole->isTerminal() : pole->isInitial()) walk<forward>(pole, limit, counts);
+  assert(isLoopStackEmpty(_analyzer));
   _analyzer.loopClose();
   _analyzer.unmark();
 }
 
+namespace {
+
 // Forward counts walk incoming edges back to initial poles; backward counts
 // walk outgoing edges on to terminal poles. Loop-closing edges are skipped.
 template <bool forward>
-void WeightTagger::walk(Pole* start, const Delay& limit, PathCountMap& counts) {
-  if (start->isMarked()) return;
-  std::vector<Frame> stack;
-  auto enter = [&](Pole* pole) {
+class CountWalk {
+ public:
+  struct FrameData {};
+
+  CountWalk(Analyzer& analyzer, const Delay& limit, PathCountMap& counts)
+      : _analyzer(analyzer), _limit(limit), _counts(counts) {}
+
+  bool enter(Pole* pole, Edge*, FrameData&) {
     _analyzer.loopPush(pole);
-    if (forward ? pole->isInitial() : pole->isTerminal()) {
-      counts[pole] = 1;
-      _analyzer.loopPop();
-      pole->mark();
-      return false;
-    }
-    const EdgeSet& edges = forward ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet();
-    stack.push_back({pole, edges.begin(), edges.end(), nullptr});
-    return true;
-  };
-  if (!enter(start)) return;
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.pending) {
-      addCount(counts, frame.pending, frame.pole);
-      frame.pending = nullptr;
-    }
-    bool descended = false;
-    while (frame.next != frame.end) {
-      Edge* edge = *frame.next++;
-      if (!edge->isActive() || !isCritical(edge, limit)) continue;
-      Pole* other = forward ? edge->getSource() : edge->getTarget();
-      if (_analyzer.isLooping(other)) continue;
-      if (!other->isMarked()) {
-        frame.pending = other;
-        // `frame` is not used once a new frame is stacked.
-        if (enter(other)) {
-          descended = true;
-          break;
-        }
-        frame.pending = nullptr;
-      }
-      addCount(counts, other, frame.pole);
-    }
-    if (descended) continue;
-    Pole* pole = frame.pole;
-    stack.pop_back();
+    if (!(forward ? pole->isInitial() : pole->isTerminal())) return true;
+    _counts[pole] = 1;
+    _analyzer.loopPop();
+    pole->mark();
+    return false;
+  }
+  static const EdgeSet& getEdges(Pole* pole) {
+    return forward ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet();
+  }
+  static Pole* getFar(Edge* edge) { return forward ? edge->getSource() : edge->getTarget(); }
+  bool isFollowed(const Edge* edge, const Pole*) const {
+    return edge->isActive() && isCritical(edge, _limit);
+  }
+  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
+  static void closeLoop() {}
+  static bool isNew(const Pole* pole) { return !pole->isMarked(); }
+  void join(Pole* far, Pole* pole) { addCount(_counts, far, pole); }
+  void leave(Pole* pole, FrameData&) {
     _analyzer.loopPop();
     pole->mark();
   }
+
+ private:
+  Analyzer& _analyzer;
+  const Delay& _limit;
+  PathCountMap& _counts;
+};
+
+}  // namespace
+
+template <bool forward>
+void WeightTagger::walk(Pole* start, const Delay& limit, PathCountMap& counts) {
+  if (start->isMarked()) return;
+  CountWalk<forward> policy(_analyzer, limit, counts);
+  DepthFirst<CountWalk<forward>>(policy).run(start);
 }
 
 }  // namespace Morva
