@@ -47,12 +47,12 @@ namespace {
 
 // The walk from one clock pole back along incoming edges; every pole met
 // gets its roots.
-class ClockWalk {
+class ClockWalk : public BackwardScan {
  public:
   struct FrameData {};
 
   ClockWalk(Analyzer& analyzer, Pole* origin, ClockMap& roots, unsigned long& loopCount)
-      : _analyzer(analyzer), _origin(origin), _roots(roots), _loopCount(loopCount) {}
+      : BackwardScan(analyzer, loopCount), _analyzer(analyzer), _origin(origin), _roots(roots) {}
 
   bool enter(Pole* pole, Edge*, FrameData&) {
     pole->mark();
@@ -62,8 +62,6 @@ class ClockWalk {
     _analyzer.loopPop();
     return false;
   }
-  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
-  static Pole* getFar(Edge* edge) { return edge->getSource(); }
   bool isFollowed(Edge* edge, Pole* pole) const {
     // A register's timing checks are no part of its clock network.
     if (!edge->isActive() || (pole->isClock() && edge->isControl())) return false;
@@ -73,8 +71,6 @@ class ClockWalk {
           "Generated clock " + _origin->getReportName() + " by " + source->getReportName(), "");
     return true;
   }
-  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
-  void closeLoop() { ++_loopCount; }
   static bool isNew(Pole* pole) { return !pole->isMarked(); }
   void join(Pole* far, Pole* pole) { addRoots(_roots, far, pole); }
   void leave(Pole*, FrameData&) { _analyzer.loopPop(); }
@@ -83,7 +79,6 @@ class ClockWalk {
   Analyzer& _analyzer;
   Pole* _origin;
   ClockMap& _roots;
-  unsigned long& _loopCount;
 };
 
 }  // namespace

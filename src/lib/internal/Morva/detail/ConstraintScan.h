@@ -14,9 +14,10 @@ namespace Morva {
 // (through a bridge when the path has bridges) carry the path's bit, its
 // sources open and its targets close it. False paths given by one group of
 // poles cut those poles out of the graph instead.
-class ConstraintScan {
+class ConstraintScan : private BackwardScan {
  public:
-  explicit ConstraintScan(Analyzer& analyzer) : _analyzer(analyzer) {}
+  explicit ConstraintScan(Analyzer& analyzer)
+      : BackwardScan(analyzer, _loopCount), _analyzer(analyzer) {}
 
   // Resets the mask table for one bit per path, gives path i the basic mask
   // i and adds it to the mask of the path's kind.
@@ -41,11 +42,7 @@ class ConstraintScan {
   // Starts the walk of a pole reached through `via` (null for a root); true
   // when its incoming edges are to be walked.
   bool enter(Pole* pole, Edge* via, FrameData& data);
-  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
-  static Pole* getFar(Edge* edge) { return edge->getSource(); }
   static bool isFollowed(const Edge* edge, const Pole*) { return edge->isActive(); }
-  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
-  void closeLoop() { ++_loopCount; }
   static bool isNew(const Pole*) { return true; }
   static void join(Pole*, Pole*) {}
   void leave(Pole* pole, FrameData& data);

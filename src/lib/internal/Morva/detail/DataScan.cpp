@@ -28,7 +28,8 @@ Value& getEntry(std::vector<Value>& table, const Pole* pole) {
 }  // namespace
 
 DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
-    : _analyzer(analyzer),
+    : BackwardScan(analyzer, _loopCount),
+      _analyzer(analyzer),
       _clockMap(clockMap),
       _launchClasses(Pole::getNumberBound()),
       _useCounts(Pole::getNumberBound(), 0),

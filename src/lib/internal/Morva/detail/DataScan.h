@@ -31,7 +31,7 @@ namespace Morva {
 // The per-pole tables are arrays indexed by pole number: a scan touches
 // most poles of the design, and arrays cost neither a node per pole nor
 // the heap fragments such nodes leave behind.
-class DataScan {
+class DataScan : private BackwardScan {
  public:
   DataScan(Analyzer& analyzer, const ClockMap& clockMap);
 
@@ -61,11 +61,7 @@ class DataScan {
   struct FrameData {};
   // Starts the walk of a pole; true when its incoming edges are to be walked.
   bool enter(Pole* pole, Edge* via, FrameData& data);
-  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
-  static Pole* getFar(Edge* edge) { return edge->getSource(); }
   static bool isFollowed(const Edge* edge, const Pole*) { return edge->isActive(); }
-  bool isOnPath(Pole* pole) const { return _analyzer.isLooping(pole); }
-  void closeLoop() { ++_loopCount; }
   static bool isNew(const Pole* pole) { return !pole->isMarked(); }
   void join(Pole* far, Pole* pole) { take(far, pole); }
   void leave(Pole* pole, FrameData& data);

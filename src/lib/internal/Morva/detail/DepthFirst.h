@@ -38,6 +38,24 @@ inline bool isLoopStackEmpty(const Analyzer& analyzer) {
   return analyzer.getLoopPoles().getCount() == 0;
 }
 
+// The policy parts of the scans that walk back along incoming edges with
+// the analyzer's loop stack as their current path, counting the loops
+// they skip.
+class BackwardScan {
+ public:
+  BackwardScan(Analyzer& analyzer, unsigned long& loopCount)
+      : _loopStack(analyzer), _loopCount(loopCount) {}
+
+  static const EdgeSet& getEdges(Pole* pole) { return pole->getIncomingEdgeSet(); }
+  static Pole* getFar(Edge* edge) { return edge->getSource(); }
+  bool isOnPath(Pole* pole) const { return _loopStack.isLooping(pole); }
+  void closeLoop() { ++_loopCount; }
+
+ private:
+  Analyzer& _loopStack;
+  unsigned long& _loopCount;
+};
+
 template <class Policy>
 class DepthFirst {
  public:
