@@ -32,6 +32,16 @@ const GraphImage& GraphImage::get() {
   return *image;
 }
 
+SweepBuffers& GraphImage::getSweepBuffers() const {
+  if (!_sweepBuffers) _sweepBuffers = std::make_shared<SweepBuffers>();
+  return *_sweepBuffers;
+}
+
+std::shared_ptr<WalkBuffers> GraphImage::getWalkBuffers() const {
+  if (!_walkBuffers) _walkBuffers = std::make_shared<WalkBuffers>();
+  return _walkBuffers;
+}
+
 void GraphImage::release() {
   getImage().reset();
 }

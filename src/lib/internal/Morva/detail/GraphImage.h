@@ -12,8 +12,31 @@
 
 namespace Morva {
 
-struct SweepBuffers;
-struct WalkBuffers;
+// What a sweep knows of a pole given a map, its state telling which: the
+// map's timing when it is one key-0 entry, else the map's position in the
+// table (in `minimum`).
+struct SweepResult {
+  int32_t minimum;
+  int32_t maximum;
+};
+
+// Scratch reused from sweep to sweep, by index: a state and a result.
+struct SweepBuffers {
+  std::vector<uint8_t> states;
+  std::vector<SweepResult> results;
+};
+
+// Scratch of the walks over one image, by index: states and positions,
+// all zero between walks. A walk puts back the zeros it overwrote when it
+// ends, so that the next one need not zero whole arrays again:
+// the walks of a clock pass meet few poles scattered over the image.
+struct WalkBuffers {
+  std::vector<uint8_t> states;
+  std::vector<uint32_t> positions;
+  // The indices whose state the walk made non-zero.
+  std::vector<uint32_t> touched;
+  bool busy = false;
+};
 
 // A flat copy of the timing graph for the propagation passes. It holds
 // what a pass reads of each living pole and, as compressed rows, the

@@ -14,25 +14,6 @@
 
 namespace Morva {
 
-// What a sweep knows of a pole given a map, its state telling which: the
-// map's timing when it is one key-0 entry, else the map's position in the
-// table (in `minimum`).
-struct SweepResult {
-  int32_t minimum;
-  int32_t maximum;
-};
-
-// Scratch reused from sweep to sweep, by index: a state and a result.
-struct SweepBuffers {
-  std::vector<uint8_t> states;
-  std::vector<SweepResult> results;
-};
-
-inline SweepBuffers& GraphImage::getSweepBuffers() const {
-  if (!_sweepBuffers) _sweepBuffers = std::make_shared<SweepBuffers>();
-  return *_sweepBuffers;
-}
-
 // The result of a walk, computed by sweeping the graph image in its
 // topological order rather than depth first. Without loops the two agree:
 // a pole's map combines the maps its followed edges bring, whichever order

@@ -43,23 +43,6 @@ void fold(Pass& pass, const GraphImage& image, PoleTimingMap& table, TimingMap& 
   if (start != 0) TimingMaps::mingle(Mask(start), map);
 }
 
-// Scratch of the walks over one image, by index: states and positions,
-// all zero between walks. A walk puts back the zeros it overwrote when it
-// ends, so that the next one need not zero whole arrays again:
-// the walks of a clock pass meet few poles scattered over the image.
-struct WalkBuffers {
-  std::vector<uint8_t> states;
-  std::vector<uint32_t> positions;
-  // The indices whose state the walk made non-zero.
-  std::vector<uint32_t> touched;
-  bool busy = false;
-};
-
-inline std::shared_ptr<WalkBuffers> GraphImage::getWalkBuffers() const {
-  if (!_walkBuffers) _walkBuffers = std::make_shared<WalkBuffers>();
-  return _walkBuffers;
-}
-
 // The depth-first walk shared by the three propagation passes, on an
 // explicit stack, over the graph image. `Pass` supplies the direction of
 // travel, the edges followed, the start (or end) points and the per-edge
