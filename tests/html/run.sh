@@ -8,6 +8,8 @@ morva=$1
 examples=$2
 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
+# A fresh folder: files a crashed earlier run left must not fail this one.
+rm -rf "$work"
 mkdir -p "$work"
 status=0
 
