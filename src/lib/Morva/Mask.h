@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace Morva {
 
@@ -128,7 +129,7 @@ class MORVA_API BasicMask : public Orvek::Stuff {
     return mask;
   }
   static const Tape& getTape(unsigned long number);
-  static unsigned long getInterned(const Tape& tape);
+  static unsigned long getInterned(Tape tape);
   static unsigned long getCombined(unsigned long first, unsigned long second, Operation operation);
 
   unsigned long _number = 0;
@@ -171,13 +172,16 @@ const Tape& BasicMask<Derived>::getTape() const {
 }
 
 template <class Derived>
-unsigned long BasicMask<Derived>::getInterned(const Tape& tape) {
+unsigned long BasicMask<Derived>::getInterned(Tape tape) {
   if (tape.getBitCount() != _defaultTape.getBitCount()) return _invalidNumber;
+  // The tables keep each tape in its smaller form: with a bit per
+  // constrained path, most masks have few bits set.
+  tape.compact();
   const auto place = _numberMap.lower_bound(tape);
   if (place != _numberMap.end() && !(tape < place->first)) return place->second;
   const unsigned long number = ++_defaultNumber;
   _numberMap.emplace_hint(place, tape, number);
-  _tapeMap.emplace_hint(_tapeMap.end(), number, tape);
+  _tapeMap.emplace_hint(_tapeMap.end(), number, std::move(tape));
   return number;
 }
 
@@ -230,7 +234,7 @@ unsigned long BasicMask<Derived>::getCombined(unsigned long first, unsigned long
       tape ^= other;
       break;
   }
-  const unsigned long result = getInterned(tape);
+  const unsigned long result = getInterned(std::move(tape));
   if (remembered) _combinedMap.emplace(key, result);
   return result;
 }
@@ -247,7 +251,7 @@ Derived BasicMask<Derived>::getBasic(unsigned long bit) {
     Orvek::raise<Orvek::InvalidRequest>(Derived::_source, "getBasic", "Rejected bit");
   Tape tape(_defaultTape.getBitCount(), false);
   tape[bit - 1] = true;
-  return make(getInterned(tape));
+  return make(getInterned(std::move(tape)));
 }
 
 template <class Derived>

@@ -3,6 +3,8 @@
 #include <Morva/Export.h>
 #include <Orvek/Stuff.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -59,7 +61,12 @@ class MORVA_API Tape : public Orvek::Stuff {
   ~Tape() override = default;
 
   unsigned long getBitCount() const { return _bitCount; }
-  const std::vector<unsigned char>& getBytes() const { return _bytes; }
+  const std::vector<unsigned char>& getBytes() const {
+    densify();
+    return _bytes;
+  }
+  // Keeps the tape in the form that takes less room.
+  void compact();
 
   bool operator[](unsigned long index) const;
   Bit operator[](unsigned long index);
@@ -97,12 +104,31 @@ class MORVA_API Tape : public Orvek::Stuff {
   bool _hasRecord() const override;
 
  private:
-  bool isSet(unsigned long index) const { return (_bytes[index / 7] >> (index % 7)) & 1U; }
+  // A non-zero byte of a sparse tape.
+  struct Byte {
+    uint32_t index;
+    unsigned char value;
+    bool operator==(const Byte&) const = default;
+  };
+
+  bool isSet(unsigned long index) const { return (getByte(index / 7) >> (index % 7)) & 1U; }
+  unsigned char getByte(std::size_t index) const;
+  // -1, 0 or 1 as this tape's bytes, read as signed values, come before,
+  // equal or after the other's.
+  int compare(const Tape& other) const;
+  // Combines bytewise with `combine`, which maps (0, 0) to 0.
+  template <class Combine>
+  void combineWith(const Tape& other, Combine combine);
+  void densify() const;
   void check(const Tape& other, const char* operation) const;
   void checkIndex(unsigned long index) const;
 
   unsigned long _bitCount = 0;
-  std::vector<unsigned char> _bytes;
+  // All the bytes of a dense tape; empty while the tape is sparse.
+  mutable std::vector<unsigned char> _bytes;
+  // The non-zero bytes of a sparse tape, by index.
+  mutable std::vector<Byte> _sparseBytes;
+  mutable bool _sparse = false;
 };
 
 }  // namespace Morva

@@ -1,0 +1,76 @@
+#include <Morva/Mask.h>
+#include <Morva/Tape.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+using Morva::Mask;
+using Morva::Tape;
+
+namespace {
+
+// A tape of `bitCount` bits with each bit set with probability `density`;
+// complemented tapes carry spare bits as well.
+Tape makeRandomTape(std::mt19937& random, unsigned long bitCount, double density) {
+  std::bernoulli_distribution set(density);
+  Tape tape(bitCount, false);
+  for (unsigned long bit = 0; bit < bitCount; ++bit)
+    if (set(random)) tape[bit] = true;
+  return std::bernoulli_distribution(0.2)(random) ? ~tape : tape;
+}
+
+Tape compacted(Tape tape) {
+  tape.compact();
+  return tape;
+}
+
+}  // namespace
+
+// The sparse form must be invisible: every operation gives what the dense
+// form gives, whichever form each operand is in.
+TEST(TapeForm, CompactTapesBehaveAsDenseOnes) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    const unsigned long bitCount = 1 + random() % 300;
+    const double density = std::vector<double>{0.0, 0.005, 0.05, 0.5}[random() % 4];
+    const Tape a = makeRandomTape(random, bitCount, density);
+    const Tape b = round % 5 == 0 ? a : makeRandomTape(random, bitCount, density);
+    for (const Tape& x : {a, compacted(a)}) {
+      for (const Tape& y : {b, compacted(b)}) {
+        SCOPED_TRACE(a.getPattern(true) + " / " + b.getPattern(true));
+        EXPECT_EQ(x == y, a.getBytes() == b.getBytes());
+        EXPECT_EQ(x < y, a < b);
+        EXPECT_EQ(y < x, b < a);
+        EXPECT_EQ(static_cast<bool>(x), static_cast<bool>(a));
+        Tape both = x, either = x, one = x;
+        both &= y;
+        either |= y;
+        one ^= y;
+        Tape denseBoth = a, denseEither = a, denseOne = a;
+        denseBoth &= b;
+        denseEither |= b;
+        denseOne ^= b;
+        EXPECT_EQ(both.getBytes(), denseBoth.getBytes());
+        EXPECT_EQ(either.getBytes(), denseEither.getBytes());
+        EXPECT_EQ(one.getBytes(), denseOne.getBytes());
+        EXPECT_EQ((~x).getBytes(), (~a).getBytes());
+        EXPECT_EQ(x.getPattern(true), a.getPattern(true));
+      }
+    }
+  }
+}
+
+// Masks interned from either form are one mask.
+TEST(TapeForm, InterningIgnoresTheForm) {
+  Mask::reset(500);
+  std::mt19937 random(11);
+  for (int round = 0; round < 100; ++round) {
+    const Tape tape = makeRandomTape(random, 500, round % 2 ? 0.004 : 0.3);
+    const Mask dense(tape);
+    EXPECT_EQ(Mask(compacted(tape)).getNumber(), dense.getNumber());
+    EXPECT_EQ(dense.getTape().getBytes(), tape.getBytes());
+  }
+  Mask::clear();
+}
