@@ -11,8 +11,10 @@ namespace Morva {
 namespace {
 constexpr const char* kSource = "lib/Morva/Tape";
 constexpr unsigned long kBitsPerByte = 7;
+// Below this many bytes a tape that is not sparse stays dense.
+constexpr std::size_t kChunkedBytes = 1024;
 
-unsigned long getByteCount(unsigned long bitCount) {
+unsigned long countBytes(unsigned long bitCount) {
   return bitCount / kBitsPerByte + (bitCount % kBitsPerByte != 0 ? 1 : 0);
 }
 
@@ -30,7 +32,7 @@ Orvek::Slot* Tape::Bit::_getSlot(const std::string& name) const {
 }
 
 Tape::Tape(unsigned long bitCount, bool value)
-    : _bitCount(bitCount), _bytes(getByteCount(bitCount), value ? 0xff : 0) {
+    : _bitCount(bitCount), _bytes(countBytes(bitCount), value ? 0xff : 0) {
   if (value && !_bytes.empty()) {
     const unsigned long lastBits = bitCount - kBitsPerByte * (_bytes.size() - 1);
     _bytes.back() = static_cast<unsigned char>((1U << lastBits) - 1);
@@ -58,44 +60,173 @@ Tape::Bit Tape::operator[](unsigned long index) {
   return Bit(_bytes[index / kBitsPerByte], static_cast<unsigned>(index % kBitsPerByte));
 }
 
+std::size_t Tape::getByteCount() const {
+  return countBytes(_bitCount);
+}
+
+// Runs of about the square root of the byte count: a new run and the list
+// of runs cost alike.
+std::size_t Tape::getChunkSize() const {
+  std::size_t size = 64;
+  while (size * size < getByteCount()) size *= 2;
+  return size;
+}
+
 unsigned char Tape::getByte(std::size_t index) const {
-  if (!_sparse) return _bytes[index];
-  const auto found =
-      std::lower_bound(_sparseBytes.begin(), _sparseBytes.end(), index,
-                       [](const Byte& byte, std::size_t wanted) { return byte.index < wanted; });
-  return found != _sparseBytes.end() && found->index == index ? found->value : 0;
+  switch (_form) {
+    case Form::Dense:
+      return _bytes[index];
+    case Form::Sparse: {
+      const auto found = std::lower_bound(
+          _sparseBytes.begin(), _sparseBytes.end(), index,
+          [](const Byte& byte, std::size_t wanted) { return byte.index < wanted; });
+      return found != _sparseBytes.end() && found->index == index ? found->value : 0;
+    }
+    case Form::Chunked:
+      break;
+  }
+  const std::size_t size = getChunkSize();
+  const auto& chunk = _chunks[index / size];
+  return chunk ? (*chunk)[index % size] : 0;
+}
+
+template <class Visit>
+void Tape::forEachByte(Visit visit) const {
+  if (_form == Form::Sparse) {
+    for (const Byte& byte : _sparseBytes) visit(std::size_t{byte.index}, byte.value);
+  } else if (_form == Form::Dense) {
+    for (std::size_t index = 0; index < _bytes.size(); ++index)
+      if (_bytes[index] != 0) visit(index, _bytes[index]);
+  } else {
+    const std::size_t size = getChunkSize();
+    for (std::size_t run = 0; run < _chunks.size(); ++run) {
+      if (!_chunks[run]) continue;
+      const Chunk& chunk = *_chunks[run];
+      for (std::size_t offset = 0; offset < chunk.size(); ++offset)
+        if (chunk[offset] != 0) visit(run * size + offset, chunk[offset]);
+    }
+  }
 }
 
 void Tape::densify() const {
-  if (!_sparse) return;
-  _bytes.assign(getByteCount(_bitCount), 0);
-  for (const Byte& byte : _sparseBytes) _bytes[byte.index] = byte.value;
+  if (_form == Form::Dense) return;
+  std::vector<unsigned char> bytes(getByteCount(), 0);
+  forEachByte([&bytes](std::size_t index, unsigned char value) { bytes[index] = value; });
+  _bytes = std::move(bytes);
   std::vector<Byte>().swap(_sparseBytes);
-  _sparse = false;
+  std::vector<std::shared_ptr<const Chunk>>().swap(_chunks);
+  _form = Form::Dense;
+}
+
+void Tape::makeSparse() {
+  if (_form == Form::Sparse) return;
+  std::vector<Byte> sparseBytes;
+  forEachByte([&sparseBytes](std::size_t index, unsigned char value) {
+    sparseBytes.push_back(Byte{static_cast<uint32_t>(index), value});
+  });
+  _sparseBytes = std::move(sparseBytes);
+  std::vector<unsigned char>().swap(_bytes);
+  std::vector<std::shared_ptr<const Chunk>>().swap(_chunks);
+  _form = Form::Sparse;
+}
+
+void Tape::makeChunked() {
+  if (_form == Form::Chunked) return;
+  densify();
+  const std::size_t size = getChunkSize();
+  std::vector<std::shared_ptr<const Chunk>> chunks;
+  for (std::size_t first = 0; first < _bytes.size(); first += size) {
+    const auto begin = _bytes.begin() + static_cast<std::ptrdiff_t>(first);
+    const auto end =
+        _bytes.begin() + static_cast<std::ptrdiff_t>(std::min(first + size, _bytes.size()));
+    const bool zero = std::all_of(begin, end, [](unsigned char byte) { return byte == 0; });
+    chunks.push_back(zero ? nullptr : std::make_shared<const Chunk>(begin, end));
+  }
+  _chunks = std::move(chunks);
+  std::vector<unsigned char>().swap(_bytes);
+  _form = Form::Chunked;
 }
 
 void Tape::compact() {
-  const std::size_t byteCount = getByteCount(_bitCount);
-  if (_sparse) {
-    if (_sparseBytes.size() * sizeof(Byte) > byteCount) densify();
+  std::size_t nonZero = 0;
+  forEachByte([&nonZero](std::size_t, unsigned char) { ++nonZero; });
+  if (nonZero * sizeof(Byte) <= getByteCount())
+    makeSparse();
+  else if (getByteCount() >= kChunkedBytes)
+    makeChunked();
+  else
+    densify();
+}
+
+template <class Combine>
+void Tape::combineChunks(const Tape& other, Combine combine) {
+  // What the operation makes of a run against itself, of a run against
+  // zeros and of zeros against a run: the run, or zeros.
+  const bool keepsSame = combine(0xff, 0xff) != 0;
+  const bool keepsMine = combine(0xff, 0) != 0;
+  const bool keepsTheirs = combine(0, 0xff) != 0;
+  const std::size_t size = getChunkSize();
+  std::vector<unsigned char> scratch;
+  // Run `run` combined with the other's bytes, `theirs(offset)`; null when
+  // all zeros.
+  const auto make = [&](std::size_t run, auto theirs) -> std::shared_ptr<const Chunk> {
+    const std::size_t length = std::min(size, getByteCount() - run * size);
+    scratch.assign(length, 0);
+    const Chunk* mine = _chunks[run].get();
+    bool zero = true;
+    for (std::size_t offset = 0; offset < length; ++offset) {
+      scratch[offset] =
+          static_cast<unsigned char>(combine(mine ? (*mine)[offset] : 0, theirs(offset)));
+      zero = zero && scratch[offset] == 0;
+    }
+    return zero ? nullptr : std::make_shared<const Chunk>(scratch);
+  };
+  if (other._form == Form::Chunked) {
+    for (std::size_t run = 0; run < _chunks.size(); ++run) {
+      const std::shared_ptr<const Chunk>& theirs = other._chunks[run];
+      if (_chunks[run] == theirs) {
+        if (!keepsSame) _chunks[run] = nullptr;
+      } else if (!theirs) {
+        if (!keepsMine) _chunks[run] = nullptr;
+      } else if (!_chunks[run]) {
+        if (keepsTheirs) _chunks[run] = theirs;
+      } else {
+        _chunks[run] = make(run, [&theirs](std::size_t offset) { return (*theirs)[offset]; });
+      }
+    }
     return;
   }
-  const auto nonZero = static_cast<std::size_t>(
-      std::count_if(_bytes.begin(), _bytes.end(), [](unsigned char byte) { return byte != 0; }));
-  if (nonZero * sizeof(Byte) > byteCount) return;
-  std::vector<Byte> sparseBytes;
-  sparseBytes.reserve(nonZero);
-  for (std::size_t index = 0; index < _bytes.size(); ++index)
-    if (_bytes[index] != 0)
-      sparseBytes.push_back(Byte{static_cast<uint32_t>(index), _bytes[index]});
-  _sparseBytes = std::move(sparseBytes);
-  std::vector<unsigned char>().swap(_bytes);
-  _sparse = true;
+  if (other._form == Form::Dense) {
+    for (std::size_t run = 0; run < _chunks.size(); ++run)
+      _chunks[run] =
+          make(run, [&](std::size_t offset) { return other._bytes[run * size + offset]; });
+    return;
+  }
+  // Sparse: only the runs that hold its bytes change, unless zeros clear.
+  auto next = other._sparseBytes.begin();
+  for (std::size_t run = 0; run < _chunks.size(); ++run) {
+    const auto first = next;
+    while (next != other._sparseBytes.end() && next->index < (run + 1) * size) ++next;
+    if (first == next) {
+      if (!keepsMine) _chunks[run] = nullptr;
+      continue;
+    }
+    auto byte = first;
+    _chunks[run] = make(run, [&](std::size_t offset) -> unsigned char {
+      while (byte != next && byte->index < run * size + offset) ++byte;
+      return byte != next && byte->index == run * size + offset ? byte->value : 0;
+    });
+  }
 }
 
 template <class Combine>
 void Tape::combineWith(const Tape& other, Combine combine) {
-  if (_sparse && other._sparse) {
+  if (_form == Form::Chunked || other._form == Form::Chunked) {
+    makeChunked();
+    combineChunks(other, combine);
+    return;
+  }
+  if (_form == Form::Sparse && other._form == Form::Sparse) {
     // A merge of the non-zero bytes; a byte absent from one side is 0.
     std::vector<Byte> merged;
     merged.reserve(_sparseBytes.size() + other._sparseBytes.size());
@@ -124,7 +255,7 @@ void Tape::combineWith(const Tape& other, Combine combine) {
     return;
   }
   densify();
-  if (!other._sparse) {
+  if (other._form == Form::Dense) {
     for (std::size_t i = 0; i < _bytes.size(); ++i)
       _bytes[i] = static_cast<unsigned char>(combine(_bytes[i], other._bytes[i]));
     return;
@@ -162,40 +293,66 @@ Tape Tape::operator~() const {
   return complement;
 }
 
+namespace {
+
+int order(unsigned char a, unsigned char b) {
+  const auto mine = static_cast<signed char>(a);
+  const auto theirs = static_cast<signed char>(b);
+  return mine == theirs ? 0 : (mine < theirs ? -1 : 1);
+}
+
+// The order of two tapes given by their non-zero bytes: the first byte
+// where they differ is the first non-zero byte of either that the other
+// does not hold alike.
+template <class Bytes>
+int compareNonZero(const Bytes& a, const Bytes& b) {
+  auto mine = a.begin();
+  auto theirs = b.begin();
+  for (; mine != a.end() && theirs != b.end(); ++mine, ++theirs) {
+    if (mine->index != theirs->index)
+      return mine->index < theirs->index ? order(mine->value, 0) : order(0, theirs->value);
+    if (mine->value != theirs->value) return order(mine->value, theirs->value);
+  }
+  if (mine != a.end()) return order(mine->value, 0);
+  if (theirs != b.end()) return order(0, theirs->value);
+  return 0;
+}
+
+}  // namespace
+
 int Tape::compare(const Tape& other) const {
-  const auto order = [](unsigned char a, unsigned char b) {
-    const auto mine = static_cast<signed char>(a);
-    const auto theirs = static_cast<signed char>(b);
-    return mine == theirs ? 0 : (mine < theirs ? -1 : 1);
-  };
-  if (_sparse && other._sparse) {
-    // The first byte where the two differ is the first non-zero byte of
-    // either that the other does not hold alike.
-    auto mine = _sparseBytes.begin();
-    auto theirs = other._sparseBytes.begin();
-    for (; mine != _sparseBytes.end() && theirs != other._sparseBytes.end(); ++mine, ++theirs) {
-      if (mine->index != theirs->index)
-        return mine->index < theirs->index ? order(mine->value, 0) : order(0, theirs->value);
-      if (mine->value != theirs->value) return order(mine->value, theirs->value);
-    }
-    if (mine != _sparseBytes.end()) return order(mine->value, 0);
-    if (theirs != other._sparseBytes.end()) return order(0, theirs->value);
+  if (_form == Form::Sparse && other._form == Form::Sparse)
+    return compareNonZero(_sparseBytes, other._sparseBytes);
+  if (_form == Form::Dense && other._form == Form::Dense) {
+    for (std::size_t i = 0; i < _bytes.size(); ++i)
+      if (_bytes[i] != other._bytes[i]) return order(_bytes[i], other._bytes[i]);
     return 0;
   }
-  // At least one side is dense: read the other's bytes in step with it.
-  const Tape& dense = _sparse ? other : *this;
-  const Tape& second = _sparse ? *this : other;
-  auto next = second._sparseBytes.begin();
-  for (std::size_t i = 0; i < dense._bytes.size(); ++i) {
-    unsigned char byte = 0;
-    if (!second._sparse)
-      byte = second._bytes[i];
-    else if (next != second._sparseBytes.end() && next->index == i)
-      byte = (next++)->value;
-    const int result = _sparse ? order(byte, dense._bytes[i]) : order(dense._bytes[i], byte);
-    if (result != 0) return result;
+  if (_form == Form::Chunked && other._form == Form::Chunked) {
+    for (std::size_t run = 0; run < _chunks.size(); ++run) {
+      const Chunk* mine = _chunks[run].get();
+      const Chunk* theirs = other._chunks[run].get();
+      if (mine == theirs) continue;
+      const std::size_t length = mine ? mine->size() : theirs->size();
+      for (std::size_t offset = 0; offset < length; ++offset) {
+        const unsigned char a = mine ? (*mine)[offset] : 0;
+        const unsigned char b = theirs ? (*theirs)[offset] : 0;
+        if (a != b) return order(a, b);
+      }
+    }
+    return 0;
   }
-  return 0;
+  // The forms differ: compare the non-zero bytes of both.
+  std::vector<Byte> mine;
+  std::vector<Byte> theirs;
+  const auto into = [](std::vector<Byte>& bytes) {
+    return [&bytes](std::size_t index, unsigned char value) {
+      bytes.push_back(Byte{static_cast<uint32_t>(index), value});
+    };
+  };
+  forEachByte(into(mine));
+  other.forEachByte(into(theirs));
+  return compareNonZero(mine, theirs);
 }
 
 bool Tape::operator==(const Tape& other) const {
@@ -214,8 +371,9 @@ bool Tape::operator<(const Tape& other) const {
 }
 
 Tape::operator bool() const {
-  if (_sparse) return _sparseBytes.empty();
-  return std::all_of(_bytes.begin(), _bytes.end(), [](unsigned char byte) { return byte == 0; });
+  bool blank = true;
+  forEachByte([&blank](std::size_t, unsigned char) { blank = false; });
+  return blank;
 }
 
 // Both shifts rebuild the bytes from the tape bits alone, so a shifted tape
@@ -243,7 +401,7 @@ Tape& Tape::operator>>=(unsigned long shift) {
 
 std::string Tape::getPattern(bool grouped) const {
   std::string pattern;
-  pattern.reserve(_bitCount + (grouped ? getByteCount(_bitCount) : 0));
+  pattern.reserve(_bitCount + (grouped ? getByteCount() : 0));
   for (unsigned long index = 0; index < _bitCount; ++index) {
     if (grouped && index != 0 && index % kBitsPerByte == 0) pattern += '+';
     pattern += isSet(index) ? '1' : '0';

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,25 +111,40 @@ class MORVA_API Tape : public Orvek::Stuff {
     unsigned char value;
     bool operator==(const Byte&) const = default;
   };
+  // A run of bytes of a chunked tape. Tapes made from one another share the
+  // runs neither changed: a mask one bit more than another costs one run.
+  using Chunk = std::vector<unsigned char>;
+  enum class Form : uint8_t { Dense, Sparse, Chunked };
 
   bool isSet(unsigned long index) const { return (getByte(index / 7) >> (index % 7)) & 1U; }
+  std::size_t getByteCount() const;
+  std::size_t getChunkSize() const;
   unsigned char getByte(std::size_t index) const;
+  // Calls `visit(index, value)` on every non-zero byte, in index order.
+  template <class Visit>
+  void forEachByte(Visit visit) const;
   // -1, 0 or 1 as this tape's bytes, read as signed values, come before,
   // equal or after the other's.
   int compare(const Tape& other) const;
   // Combines bytewise with `combine`, which maps (0, 0) to 0.
   template <class Combine>
   void combineWith(const Tape& other, Combine combine);
+  template <class Combine>
+  void combineChunks(const Tape& other, Combine combine);
   void densify() const;
+  void makeSparse();
+  void makeChunked();
   void check(const Tape& other, const char* operation) const;
   void checkIndex(unsigned long index) const;
 
   unsigned long _bitCount = 0;
-  // All the bytes of a dense tape; empty while the tape is sparse.
+  // All the bytes of a dense tape; empty in the other forms.
   mutable std::vector<unsigned char> _bytes;
   // The non-zero bytes of a sparse tape, by index.
   mutable std::vector<Byte> _sparseBytes;
-  mutable bool _sparse = false;
+  // The runs of a chunked tape, null for a run of zeros.
+  mutable std::vector<std::shared_ptr<const Chunk>> _chunks;
+  mutable Form _form = Form::Dense;
 };
 
 }  // namespace Morva
