@@ -1,30 +1,13 @@
-#include <Morva/Analyzer.h>
 #include <Morva/DPath.h>
-#include <Morva/Edge.h>
 #include <Morva/FPath.h>
-#include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
-#include <Morva/Pole.h>
 #include <Morva/Wave.h>
 #include <Morva/detail/GraphImage.h>
-#include <Orvek/Console.h>
 #include <Orvek/Debug.h>
-#include <Orvek/Exception.h>
 #include <Orvek/Record.h>
 
-#include <gtest/gtest.h>
-
 #include "Support.h"
-
-#include <algorithm>
-#include <iostream>
-#include <map>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <typeinfo>
-#include <vector>
 
 using Morva::Analyzer;
 using Morva::CPath;
@@ -44,16 +27,7 @@ using Morva::Wave;
 
 namespace {
 
-// A view of poles; the vector must outlive it.
-Poles view(const std::vector<Pole*>& poles) {
-  return Orvek::VectorCollection<Pole*>(poles);
-}
-
-Pole* primary(const std::string& name) {
-  Pole* pole = Pole::createMain(name);
-  pole->setType(Type(Type::Primary));
-  return pole;
-}
+using Support::view;
 
 class AnalyzerTest : public ::testing::Test {
  protected:
@@ -90,7 +64,7 @@ TEST_F(AnalyzerTest, LookUps) {
   EXPECT_EQ(a->getDualPole("nothing"), nullptr);
   EXPECT_EQ(a->getClockRoot("nothing"), nullptr);
 
-  Pole* port = primary("port");
+  Pole* port = Support::port("port");
   Pole* plain = Pole::createMain("plain");
   Pole* source = Pole::createMain("source");
   source->setType(Type(Type::ClockSource));
@@ -116,7 +90,7 @@ TEST_F(AnalyzerTest, LookUps) {
 
 TEST_F(AnalyzerTest, RemoveAndResetClocks) {
   Pole* none = Pole::createMain("n");
-  Pole* port = primary("port");
+  Pole* port = Support::port("port");
   const std::string unknown = captured([this] { a->removeClock("ghost"); });
   EXPECT_EQ(unknown, "Warning: ghost could not be matched with a clock\n");
   EXPECT_FALSE(a->needReset());
@@ -196,9 +170,9 @@ TEST_F(AnalyzerTest, ClockGroupsKeyTheSmallerSet) {
 }
 
 TEST_F(AnalyzerTest, InputAndOutputConstraints) {
-  Pole* clk = primary("clk");
-  Pole* in = primary("in");
-  Pole* out = primary("out");
+  Pole* clk = Support::port("clk");
+  Pole* in = Support::port("in");
+  Pole* out = Support::port("out");
   Pole* inner = Pole::createMain("inner");
   Edge::createInterconnect(inner, out);
   const IOConstraint defined(clk, Mode(Mode::Falling), Delay(100), Delay(200));
@@ -284,10 +258,10 @@ TEST_F(AnalyzerTest, IOConstraintValues) {
 }
 
 TEST_F(AnalyzerTest, DestroyedPolesLeaveNoTraceInTheTables) {
-  Pole* clk = primary("clk");
-  Pole* other = primary("other");
-  Pole* in = primary("in");
-  Pole* out = primary("out");
+  Pole* clk = Support::port("clk");
+  Pole* other = Support::port("other");
+  Pole* in = Support::port("in");
+  Pole* out = Support::port("out");
   Pole* dual = Pole::createDual("clk");
   Edge::createInterconnect(Pole::createMain("d"), out);
   a->createClock(clk, Wave("c", 1000));

@@ -1,23 +1,10 @@
-#include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/DPath.h>
-#include <Morva/Edge.h>
 #include <Morva/MPath.h>
-#include <Morva/Pole.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-#include <zlib.h>
 #include "Support.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <sstream>
-#include <string>
+#include <cstdint>
 
 namespace {
 
@@ -365,6 +352,93 @@ TEST_F(ArchiveTest, InputAndOutputDelayRecords) {
   EXPECT_EQ(message("POLE out2 None Primary\nEDGE r1/Q out2 Interconnect 1 1\n"
                     "SET_OUTPUT_DELAY -clock clk -max 1.5 -port out2"),
             "Undefined IOConstraint");
+}
+
+// ---- The loader's listener --------------------------------------------------------
+
+struct Note {
+  std::uint64_t line;
+  std::string kind;
+  bool operator==(const Note&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Note& note) {
+  return out << note.line << ":" << note.kind;
+}
+
+class Recorder : public Morva::ArchiveListener {
+ public:
+  void rejected(std::uint64_t line, const std::string& kind, const std::string&) override {
+    notes.push_back({line, "rejected " + kind});
+  }
+  void misread(std::uint64_t line, const std::string& kind, const std::string&) override {
+    notes.push_back({line, "misread " + kind});
+  }
+  void stopped(std::uint64_t line, const std::string& text) override {
+    notes.push_back({line, "stopped " + text});
+  }
+  std::vector<Note> notes;
+};
+
+const std::string kPorts = "POLE clk None Primary\nPOLE a None Primary\nPOLE b None Primary\n";
+
+TEST_F(ArchiveTest, ListenerHearsEveryRejectedAndMisreadLine) {
+  const std::string longComment = "#" + std::string(3000, 'x') + "\n";
+  const struct {
+    std::string text;
+    std::vector<Note> notes;
+  } cases[] = {
+      {"POLE a Risng Primary\nPOLE b None Primry\n", {{1, "misread mode"}, {2, "misread type"}}},
+      {kPorts + "EDGE a b SetupHld 1 2\nEDGE a b Interconnect 1.5 99999999999\n",
+       {{4, "misread purpose"}, {5, "misread delay"}, {5, "misread delay"}}},
+      {kPorts +
+           "FALSE_PATH -from a ghost -to b\nSET_INPUT_DELAY -clock clk -max 3 -port a nobody\n",
+       {{4, "misread unknown-name"}, {5, "misread unknown-name"}}},
+      {kPorts + "CREATE_CLOCK clk -name c -period 0\n", {{4, "misread period"}}},
+      {kPorts + "CREATE_CLOCK clk -name c -period -5\n", {{4, "misread period"}}},
+      {"POLE a None Primary\r\nPOLE b None None\r\n",
+       {{1, "misread carriage-return"}, {1, "misread type"}, {2, "misread type"}}},
+      // The rest of a long comment is read as a record of its own.
+      {longComment + "POLE a None Primary\n",
+       {{2, "misread long-line"}, {2, "rejected unrecognized"}}},
+      {"NOTHING\nPOLE a\n", {{1, "rejected unrecognized"}, {2, "rejected syntax"}}},
+      {kPorts + "EDGE ghost b Interconnect 1 2\n",
+       {{4, "rejected unknown-pole"}, {4, "stopped EDGE ghost b Interconnect 1 2"}}},
+      {kPorts + "MULTICYCLE_PATH 1 -from a -to b\n",
+       {{4, "rejected cycle-count"}, {4, "stopped MULTICYCLE_PATH 1 -from a -to b"}}},
+      {"POLE a None Primary\n\nCREATE_CLOCK a -period 5\n",
+       {{3, "rejected syntax"}, {3, "stopped CREATE_CLOCK a -period 5"}}},
+      // Correct lines are heard of only when a load fails.
+      {kPorts + "CREATE_CLOCK clk -name c -period 10 -rising 0 -falling 5\n", {}},
+  };
+  for (const auto& entry : cases) {
+    const std::string file = write("design.morva", entry.text);
+    // What the console shows does not depend on listening.
+    std::string quiet;
+    std::string heard;
+    Recorder recorder;
+    for (const bool listening : {false, true}) {
+      Morva::analyzer->destroy();
+      Morva::Analyzer::create();
+      Support::ConsoleCapture console;
+      Morva::Archive archive(file);
+      if (listening) archive.setListener(&recorder);
+      try {
+        archive.load();
+      } catch (...) {
+      }
+      // The loader's own messages; timers and the failure dump change from
+      // load to load.
+      std::istringstream lines(console.text());
+      std::string& messages = listening ? heard : quiet;
+      for (std::string line; std::getline(lines, line);)
+        if (line.find("Error: ") != std::string::npos ||
+            line.find("Warning: ") != std::string::npos)
+          messages += line + "\n";
+    }
+    EXPECT_EQ(recorder.notes, entry.notes) << entry.text;
+    EXPECT_EQ(heard, quiet) << entry.text;
+  }
 }
 
 }  // namespace

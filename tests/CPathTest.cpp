@@ -1,23 +1,11 @@
-#include <Morva/Analyzer.h>
 #include <Morva/CPath.h>
 #include <Morva/DPath.h>
-#include <Morva/Edge.h>
 #include <Morva/FPath.h>
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
-#include <Morva/Pole.h>
-#include <Orvek/Exception.h>
 #include <Orvek/Record.h>
 
-#include <gtest/gtest.h>
-
 #include "Support.h"
-
-#include <functional>
-#include <memory>
-#include <string>
-#include <typeinfo>
-#include <vector>
 
 using Morva::CPath;
 using Morva::Delay;
@@ -55,12 +43,6 @@ class CPathTest : public ::testing::Test {
     Object::setDefaultStamp(_default);
   }
 
-  // A view of poles kept alive by the fixture.
-  Poles poles(std::vector<Pole*> members) {
-    _kept.push_back(std::make_unique<std::vector<Pole*>>(std::move(members)));
-    return Orvek::VectorCollection<Pole*>(*_kept.back());
-  }
-
   Pole* in = nullptr;
   Pole* mid = nullptr;
   Pole* out = nullptr;
@@ -68,17 +50,16 @@ class CPathTest : public ::testing::Test {
 
  private:
   unsigned long _default = 0;
-  std::vector<std::unique_ptr<std::vector<Pole*>>> _kept;
 };
 
 }  // namespace
 
 TEST_F(CPathTest, InsulatedPathsAndMaskMembership) {
-  FPath* bridges = FPath::create(Poles(), poles({mid}), Poles());
-  FPath* sources = FPath::create(poles({in, in}), Poles(), Poles());
-  FPath* targets = FPath::create(Poles(), Poles(), poles({out}));
-  FPath* two = FPath::create(poles({in}), Poles(), poles({out}));
-  FPath* three = FPath::create(poles({in}), poles({mid}), poles({out}));
+  FPath* bridges = FPath::create(Poles(), Support::view({mid}), Poles());
+  FPath* sources = FPath::create(Support::view({in, in}), Poles(), Poles());
+  FPath* targets = FPath::create(Poles(), Poles(), Support::view({out}));
+  FPath* two = FPath::create(Support::view({in}), Poles(), Support::view({out}));
+  FPath* three = FPath::create(Support::view({in}), Support::view({mid}), Support::view({out}));
   EXPECT_TRUE(bridges->isInsulated());
   EXPECT_TRUE(sources->isInsulated());
   EXPECT_TRUE(targets->isInsulated());
@@ -106,8 +87,8 @@ TEST_F(CPathTest, InsulatedPathsAndMaskMembership) {
 
 TEST_F(CPathTest, ValidateCombinesOpeningAndClosingMasks) {
   Pole* other = Pole::createMain("other");
-  FPath* first = FPath::create(poles({in}), poles({mid}), poles({out}));
-  FPath* second = FPath::create(poles({in, other}), Poles(), poles({mid}));
+  FPath* first = FPath::create(Support::view({in}), Support::view({mid}), Support::view({out}));
+  FPath* second = FPath::create(Support::view({in, other}), Poles(), Support::view({mid}));
   first->setMask(Mask::getBasic(1));
   second->setMask(Mask::getBasic(2));
   first->validate();

@@ -1,18 +1,11 @@
 // Collection views, their locators and the for-each walk.
 #include <Orvek/Collection.h>
 
-#include <gtest/gtest.h>
-
 #include "Support.h"
 
 #include <algorithm>
-#include <functional>
-#include <list>
-#include <map>
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -23,11 +16,6 @@ class Node {
   int getId() const { return _id; }
   bool isClock() const { return _clock; }
   bool isIn(const std::set<int>& ids) const { return ids.count(_id) > 0; }
-  Orvek::Collection<Node*> getNext() const { return Orvek::VectorCollection<Node*>(_next); }
-  Orvek::VectorCollection<Node*> getNextView() const {
-    return Orvek::VectorCollection<Node*>(_next);
-  }
-  std::vector<Node*> _next;
 
  private:
   int _id;

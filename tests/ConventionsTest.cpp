@@ -3,25 +3,18 @@
 // under SDC conventions against a reference that enumerates every path and
 // every pair of clock edges over the common period.
 
-#include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <numeric>
-#include <random>
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace Morva;
 

@@ -1,52 +1,25 @@
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
-#include <Morva/IOConstraint.h>
-#include <Morva/Pole.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
 #include <algorithm>
-#include <iostream>
 #include <map>
-#include <random>
 #include <set>
-#include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace Morva;
 
 namespace {
 
+using Support::clock;
+using Support::flop;
+using Support::pin;
+using Support::port;
 using Support::Register;
 
 class DomainCreationTest : public Support::AnalyzerFixture {
  protected:
-  static Pole* port(const std::string& name) {
-    Pole* pole = Pole::createMain(name);
-    pole->setType(Type(Type::Primary));
-    return pole;
-  }
-  static Pole* pin(const std::string& name) { return Pole::createMain(name); }
-  static Register flop(const std::string& name, Mode::Code mode = Mode::Rising) {
-    Register reg{Pole::createMain(name + "/CK"), Pole::createDual(name + "/CK"),
-                 Pole::createMain(name + "/D"), Pole::createMain(name + "/Q")};
-    reg.clock->setMode(Mode(mode));
-    Edge::createIOPath(reg.clock, reg.output);
-    Edge::createSetupHold(reg.data, reg.capture);
-    return reg;
-  }
-  static Pole* clock(const std::string& name, Delay period = Delay(1000)) {
-    Pole* root = port(name);
-    analyzer->createClock(root, name, period, Delay(0), Delay(period.getValue() / 2));
-    return root;
-  }
   static Edge* wire(Pole* from, Pole* to) { return Edge::createInterconnect(from, to); }
   static Edge* arc(Pole* from, Pole* to) { return Edge::createIOPath(from, to); }
 
@@ -54,11 +27,6 @@ class DomainCreationTest : public Support::AnalyzerFixture {
     std::vector<std::string> names;
     for (Domain* domain : analyzer->getDomains()) names.push_back(domain->getName());
     return names;
-  }
-  static std::vector<std::string> names(const Poles& poles) {
-    std::vector<std::string> result;
-    for (Pole* pole : poles) result.push_back(pole->getName());
-    return result;
   }
   std::string output() const { return _console.text(); }
   bool printed(const std::string& line) const {
@@ -94,108 +62,6 @@ TEST_F(DomainCreationTest, TheClockScanLeavesTheTimingChecksOfAClockPinAside) {
   EXPECT_EQ(clockMap[g.clock], PoleSet{clkB});
   EXPECT_EQ(clockMap[s.clock], PoleSet{clkB});
   EXPECT_FALSE(Support::contains(output(), "Generated clock"));
-}
-
-TEST_F(DomainCreationTest, InputAndOutputDomainsAndTheirOrder) {
-  Pole* clkB = clock("clkB");
-  Pole* clkA = clock("clkA");
-  Register a = flop("a");
-  Register b = flop("b", Mode::Falling);
-  wire(clkA, a.clock);
-  wire(clkB, b.clock);
-  Pole* freeInput = port("in");
-  Pole* timedInput = port("tin");
-  Pole* freeOutput = port("out");
-  Pole* timedOutput = port("tout");
-  analyzer->setInputConstraint(timedInput,
-                               IOConstraint(clkB, Mode(Mode::Falling), Delay(10), Delay(20)));
-  Pole* gate = pin("and");
-  wire(freeInput, gate);
-  wire(timedInput, gate);
-  wire(gate, a.data);
-  wire(a.output, b.data);
-  wire(b.output, a.data);
-  wire(a.output, freeOutput);
-  wire(b.output, timedOutput);
-  // A port is an output once it has an incoming edge.
-  analyzer->setOutputConstraint(timedOutput,
-                                IOConstraint(clkA, Mode(Mode::Rising), Delay(5), Delay(7)));
-
-  analyzer->createDomains();
-  const std::vector<std::string> expected{"Input to clkA", "clkA to clkB", "clkB to clkA",
-                                          "clkA to Output"};
-  EXPECT_EQ(domainNames(), expected);
-
-  Domain* input = analyzer->getDomain("Input to clkA");
-  EXPECT_EQ(input->getLaunchRoot(), nullptr);
-  EXPECT_EQ(input->getLatchRoot(), clkA);
-  EXPECT_TRUE(input->isAsynchronous());
-  Subdomain* fromInput = input->getSubdomain(Mode(Mode::None), Mode(Mode::Rising));
-  ASSERT_NE(fromInput, nullptr);
-  EXPECT_EQ(names(fromInput->getLaunchLeaves()), std::vector<std::string>{"in"});
-
-  // The constrained input launches on its constraint's clock edge, and the
-  // constrained output captures on its own.
-  Domain* clocked = analyzer->getDomain(clkB, clkA);
-  ASSERT_EQ(clocked->getSubdomains().getCount(), 1u);
-  Subdomain* fromB = clocked->getSubdomain(Mode(Mode::Falling), Mode(Mode::Rising));
-  ASSERT_NE(fromB, nullptr);
-  EXPECT_EQ(names(fromB->getLaunchLeaves()), (std::vector<std::string>{"b/CK", "tin"}));
-  EXPECT_EQ(names(fromB->getLatchLeaves()), (std::vector<std::string>{"a/CK", "tout"}));
-  // Two different clocks without a clock group are synchronous.
-  EXPECT_FALSE(clocked->isAsynchronous());
-
-  Subdomain* toB =
-      analyzer->getDomain(clkA, clkB)->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling));
-  ASSERT_NE(toB, nullptr);
-  EXPECT_EQ(names(toB->getLaunchLeaves()), std::vector<std::string>{"a/CK"});
-  EXPECT_EQ(names(toB->getLatchLeaves()), std::vector<std::string>{"b/CK"});
-
-  Domain* output = analyzer->getDomain("clkA to Output");
-  EXPECT_EQ(output->getLatchRoot(), nullptr);
-  EXPECT_TRUE(output->isAsynchronous());
-  Subdomain* toOutput = output->getSubdomain(Mode(Mode::Rising), Mode(Mode::None));
-  ASSERT_NE(toOutput, nullptr);
-  EXPECT_EQ(names(toOutput->getLatchLeaves()), std::vector<std::string>{"out"});
-}
-
-TEST_F(DomainCreationTest, CombinationalLoopsAreCountedAndSkipped) {
-  Pole* clk = clock("clk");
-  Register first = flop("r1");
-  Register second = flop("r2");
-  wire(clk, first.clock);
-  wire(clk, second.clock);
-  Pole* one = pin("inv1");
-  Pole* two = pin("inv2");
-  wire(first.output, one);
-  arc(one, two);
-  arc(two, one);
-  wire(two, second.data);
-
-  analyzer->createDomains();
-  EXPECT_TRUE(printed("  Warning: 1 combinatorial loop detected during data domain analysis."));
-  EXPECT_EQ(output().find("clock paths analysis"), std::string::npos);
-  Domain* domain = analyzer->getDomain(clk, clk);
-  ASSERT_NE(domain, nullptr);
-  Subdomain* subdomain = domain->getSubdomain(Mode(Mode::Rising), Mode(Mode::Rising));
-  EXPECT_EQ(names(subdomain->getLaunchLeaves()), std::vector<std::string>{"r1/CK"});
-  EXPECT_EQ(names(subdomain->getLatchLeaves()), std::vector<std::string>{"r2/CK"});
-
-  // Two loops in the clock network; each closing edge met counts.
-  analyzer->reset();
-  Register third = flop("r3");
-  for (const Register* reg : {&second, &third}) {
-    Pole* ring = pin("ring" + reg->clock->getName());
-    Pole* back = pin("back" + reg->clock->getName());
-    wire(clk, ring);
-    arc(ring, back);
-    arc(back, ring);
-    wire(back, reg->clock);
-  }
-  _console.clear();
-  analyzer->createDomains();
-  EXPECT_TRUE(printed("  Warning: 2 combinatorial loops detected during clock paths analysis."))
-      << output();
 }
 
 TEST_F(DomainCreationTest, ExclusiveClocksLoseTheirDomainsAsynchronousOnesAreMarked) {

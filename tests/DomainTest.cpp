@@ -1,22 +1,10 @@
 // Domains: registration with the analyzer, clock arithmetic (required
 // period and relationships) and the analysis steps.
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
-
-#include <iostream>
-#include <random>
-#include <sstream>
-#include <string>
-#include <vector>
 
 using Morva::Analyzer;
 using Morva::Delay;

@@ -1,19 +1,9 @@
-#include <Morva/Analyzer.h>
-#include <Morva/Edge.h>
 #include <Morva/Mask.h>
-#include <Morva/Pole.h>
-#include <Orvek/Exception.h>
 #include <Orvek/Record.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
 #include <cstdint>
-#include <memory>
-#include <string>
-#include <typeinfo>
-#include <vector>
 
 using Morva::Edge;
 using Morva::Edges;

@@ -7,23 +7,20 @@
 #include <ArchiveWriter.h>
 #include <Importer.h>
 #include <Message.h>
-#include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <set>
 
 namespace {
 
+using Support::Outcome;
 using Support::TempDir;
 
 const std::string kShared = MORVA_BENCHMARK_DATA;
@@ -493,61 +490,49 @@ TEST_F(ImportTest, ArchiveWrittenGivesTheSameGraph) {
 
 // The command line: exit status and message of bad input, and the same
 // reports from the design files and from the archive morva-import writes.
-TEST(ImportCommandTest, DirectAndThroughAnArchiveAgree) {
-  const TempDir folder("import-command");
-  const std::string out = (folder.path() / "out").string(), err = (folder.path() / "err").string();
-  const std::string bad = folder.writeFile("bad.v", "module m (a);\n input a\nendmodule\n");
-  EXPECT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q " + bad + " >" + out + " 2>" + err),
-            2);
-  EXPECT_EQ(Support::readFile(err), "morva: " + bad + ":3: expected \";\", found \"endmodule\"\n");
-  const std::string sdc = folder.writeFile("c.sdc", "create_clock -period 1 clk\n");
-  EXPECT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q " + sdc + " >" + out + " 2>" + err),
-            2);
-  EXPECT_EQ(Support::readFile(err),
-            "morva: " + sdc +
-                ": SDC constraints need a design: a Verilog netlist with its SDF, a "
-                ".bench netlist or an archive\n");
+using ImportCommandTest = Support::CommandFixture;
+
+TEST_F(ImportCommandTest, DirectAndThroughAnArchiveAgree) {
+  const auto morva = [this](const std::string& arguments) { return run(MORVA_TOOL, arguments); };
+  const auto import = [this](const std::string& arguments) {
+    return run(MORVA_IMPORT_TOOL, arguments).status;
+  };
+  const std::string bad = write("bad.v", "module m (a);\n input a\nendmodule\n");
+  const Outcome failed = morva("-q " + bad);
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_EQ(failed.err, "morva: " + bad + ":3: expected \";\", found \"endmodule\"\n");
+  const std::string sdc = write("c.sdc", "create_clock -period 1 clk\n");
+  const Outcome alone = morva("-q " + sdc);
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.err, "morva: " + sdc +
+                           ": SDC constraints need a design: a Verilog netlist with its SDF, a "
+                           ".bench netlist or an archive\n");
 
   const std::string base = kShared + "/iscas85-sdf/c880_synth";
-  const std::string archive = (folder.path() / "c880.morva.gz").string();
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_IMPORT_TOOL) + " " + base + ".v " + base +
-                               ".sdf -o " + archive),
-            0);
-  const std::string direct = (folder.path() / "direct").string(),
-                    loaded = (folder.path() / "loaded").string();
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q " + base + ".v " + base + ".sdf >" +
-                               direct + " 2>/dev/null"),
-            0);
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q " + archive + " >" + loaded +
-                               " 2>/dev/null"),
-            0);
-  EXPECT_GT(Support::readFile(direct).size(), 1000u);
-  EXPECT_EQ(Support::readFile(direct), Support::readFile(loaded));
+  ASSERT_EQ(import(base + ".v " + base + ".sdf -o c880.morva.gz"), 0);
+  const Outcome direct = morva("-q " + base + ".v " + base + ".sdf");
+  ASSERT_EQ(direct.status, 0);
+  EXPECT_GT(direct.out.size(), 1000u);
+  EXPECT_EQ(direct.out, morva("-q c880.morva.gz").out);
 
   // The registers of examples/import with their clock archive: the slacks
   // worked out in docs/import.md (setup 760ps, hold 163ps), by both routes.
   const std::string example = std::string(MORVA_EXAMPLES) + "/import/";
-  const std::string pipe = (folder.path() / "pipe.morva").string();
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_IMPORT_TOOL) + " " + example + "pipe.v " +
-                               example + "pipe.sdf -o " + pipe + " 2>/dev/null"),
-            0);
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q -c " + example + "pipe.v " + example +
-                               "pipe.sdf " + example + "clock.morva >" + direct + " 2>/dev/null"),
-            0);
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q -c " + pipe + " " + example +
-                               "clock.morva >" + loaded + " 2>/dev/null"),
-            0);
+  ASSERT_EQ(import(example + "pipe.v " + example + "pipe.sdf -o pipe.morva"), 0);
+  const Outcome designs =
+      morva("-q -c " + example + "pipe.v " + example + "pipe.sdf " + example + "clock.morva");
+  ASSERT_EQ(designs.status, 0);
   // The direct run also warns about the SDF's WIDTH check, first.
-  const std::string report = Support::readFile(direct);
   const std::string warning =
       "Warning: " + example +
       "pipe.sdf:11: 1 WIDTH entries ignored (not part of the timing model)\n";
-  ASSERT_EQ(report.substr(0, warning.size()), warning);
-  EXPECT_EQ(report.substr(warning.size()), Support::readFile(loaded));
-  EXPECT_NE(report.find("| 760ps | 210ps |  0ps |      3 | LONGEST-ROUTE[r1/CK...r2/CK] |"),
-            std::string::npos);
-  EXPECT_NE(report.find("| 163ps | 158ps |  0ps |      3 | SHORTEST-ROUTE[r1/CK...r2/CK] |"),
-            std::string::npos);
+  ASSERT_EQ(designs.out.substr(0, warning.size()), warning);
+  EXPECT_EQ(designs.out.substr(warning.size()),
+            morva("-q -c pipe.morva " + example + "clock.morva").out);
+  EXPECT_TRUE(Support::contains(
+      designs.out, "| 760ps | 210ps |  0ps |      3 | LONGEST-ROUTE[r1/CK...r2/CK] |"));
+  EXPECT_TRUE(Support::contains(
+      designs.out, "| 163ps | 158ps |  0ps |      3 | SHORTEST-ROUTE[r1/CK...r2/CK] |"));
 }
 
 }  // namespace

@@ -1,56 +1,21 @@
 #include <Morva/Object.h>
-#include <Orvek/Exception.h>
-#include <Orvek/Record.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
-
-#include <memory>
-#include <set>
-#include <string>
-#include <typeinfo>
-#include <vector>
 
 using Morva::Object;
 
 namespace {
 
-// Read before any test creates an object.
-const unsigned long kInitialDefaultStamp = Object::_defaultStamp;
-const unsigned long kInitialRequiredStamp = Object::_requiredStamp;
-
-// The smallest concrete object: it logs what the destroy protocol shows it.
+// The smallest concrete object.
 class Probe : public Object {
  public:
-  static Probe* create(std::vector<std::string>* log = nullptr) {
+  static Probe* create() {
     preCreate();
-    auto* probe = new Probe(log);
+    auto* probe = new Probe();
     probe->postCreate();
     return probe;
   }
-
   std::string getAlias() const override { return "PROBE"; }
-  bool isDestroyable() const override { return _destroyable; }
-  void setDestroyable(bool destroyable) { _destroyable = destroyable; }
-
- protected:
-  explicit Probe(std::vector<std::string>* log) : _log(log) {}
-  ~Probe() override {
-    if (_log)
-      _log->push_back("deleted stamp=" + std::to_string(getStamp()) + " flag3=" +
-                      std::to_string(getFlag(3)) + " destroying=" + std::to_string(isDestroying()));
-  }
-  void preDestroy() override {
-    Object::preDestroy();
-    if (_log)
-      _log->push_back("preDestroy stamp=" + std::to_string(getStamp()) +
-                      " destroying=" + std::to_string(isDestroying()));
-  }
-
- private:
-  std::vector<std::string>* _log;
-  bool _destroyable = true;
 };
 
 // Every test leaves the stamp counters as it found them.

@@ -1,26 +1,15 @@
 // Route reports: the console tables of the longest and shortest routes of
 // subdomains, in full and compact layout, read back cell by cell.
-#include <Morva/Analyzer.h>
 #include <Morva/DPath.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
 #include <Morva/MPath.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
 #include <Orvek/Collection.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
-#include <iostream>
 #include <list>
-#include <sstream>
-#include <string>
-#include <vector>
 
 using Morva::Delay;
 using Morva::Domain;
@@ -60,11 +49,7 @@ Table readTable(const std::string& text) {
       ++rules;
       continue;
     }
-    Cells cells;
-    std::string::size_type start = 1;
-    for (auto bar = bare.find('|', start); bar != std::string::npos;
-         start = bar + 1, bar = bare.find('|', start))
-      cells.push_back(Support::trim(bare.substr(start, bar - start)));
+    const Cells cells = Support::cellsOf(bare);
     if (rules == 1) {
       if (table.headings.empty()) table.headings.assign(cells.size(), "");
       for (std::size_t index = 0; index < cells.size(); ++index)
@@ -77,12 +62,6 @@ Table readTable(const std::string& text) {
     }
   }
   return table;
-}
-
-Edge* makeEdge(Edge* edge, int minimum, int maximum) {
-  edge->setMinimumDelay(Delay(minimum));
-  edge->setMaximumDelay(Delay(maximum));
-  return edge;
 }
 
 Morva::Edges edgesOf(const std::list<Edge*>& edges) {
@@ -100,25 +79,26 @@ class RouteReportTest : public Support::AnalyzerFixture {
  protected:
   void SetUp() override {
     AnalyzerFixture::SetUp();
-    clkA = port("a");
-    clkB = port("b");
+    clkA = Support::port("a");
+    clkB = Support::port("b");
     Morva::analyzer->createClock(clkA, "clkA", Delay(1000), Delay(0), Delay(500));
     Morva::analyzer->createClock(clkB, "clkB", Delay(1000), Delay(0), Delay(500));
-    ff1 = clockPole("ff1");
-    ff2 = clockPole("ff2");
-    ff3 = clockPole("ff3");
-    q = Pole::createMain("q");
-    d = Pole::createMain("d");
-    e = Pole::createMain("e");
-    in = port("in");
-    out = port("out");
-    clockToQ = makeEdge(Edge::createIOPath(ff1, q), 80, 100);
-    wire = makeEdge(Edge::createInterconnect(q, d), 20, 30);
-    check = makeEdge(Edge::createSetupHold(d, Pole::createDual("ff2")), 10, 50);
-    inWire = makeEdge(Edge::createInterconnect(in, d), 5, 7);
-    toOut = makeEdge(Edge::createIOPath(q, out), 40, 60);
-    toE = makeEdge(Edge::createInterconnect(q, e), 1, 2);
-    checkB = makeEdge(Edge::createSetupHold(e, Pole::createDual("ff3")), 3, 4);
+    ff1 = Support::pin("ff1", Mode::Rising);
+    ff2 = Support::pin("ff2", Mode::Rising);
+    ff3 = Support::pin("ff3", Mode::Rising);
+    q = Support::pin("q");
+    d = Support::pin("d");
+    e = Support::pin("e");
+    in = Support::port("in");
+    out = Support::port("out");
+    using P = Morva::Purpose;
+    clockToQ = Support::edge(ff1, q, 80, 100, P::IOPath);
+    wire = Support::edge(q, d, 20, 30);
+    check = Support::edge(d, Pole::createDual("ff2"), 10, 50, P::SetupHold);
+    inWire = Support::edge(in, d, 5, 7);
+    toOut = Support::edge(q, out, 40, 60, P::IOPath);
+    toE = Support::edge(q, e, 1, 2);
+    checkB = Support::edge(e, Pole::createDual("ff3"), 3, 4, P::SetupHold);
 
     pure = Subdomain::create(Domain::create(clkA, clkA), kRising, kRising);
     pure->captureLaunch(ff1);
@@ -131,16 +111,6 @@ class RouteReportTest : public Support::AnalyzerFixture {
     while (Orvek::console.getIndentation() > 0) Orvek::console.unindent();
   }
 
-  static Pole* port(const std::string& name) {
-    Pole* pole = Pole::createMain(name);
-    pole->setType(Morva::Type(Morva::Type::Primary));
-    return pole;
-  }
-  static Pole* clockPole(const std::string& name) {
-    Pole* pole = Pole::createMain(name);
-    pole->setMode(kRising);
-    return pole;
-  }
   Table report(Subdomain* subdomain, bool longest, bool compact) {
     _console.clear();
     if (longest)
@@ -233,8 +203,8 @@ TEST_F(RouteReportTest, ClockColumnFollowsTheRoots) {
   EXPECT_EQ(table.headings[4], "Clock Skew");
   EXPECT_EQ(table.rows[0][4], "-7ps");
 
-  Pole* loose = port("loose");
-  Edge* through = makeEdge(Edge::createIOPath(in, loose), 9, 9);
+  Pole* loose = Support::port("loose");
+  Edge* through = Support::edge(in, loose, 9, 9, Morva::Purpose::IOPath);
   Subdomain* open = Subdomain::create(Domain::create(nullptr, nullptr), kNone, kNone);
   open->captureLaunch(in);
   open->captureLatch(loose);

@@ -1,21 +1,13 @@
 // The edge colouring walk of subdomains against its plain recursion.
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
 #include <Morva/DomainMask.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
 #include <functional>
-#include <random>
-#include <string>
-#include <vector>
 
 using Morva::Delay;
 using Morva::Domain;
@@ -31,15 +23,7 @@ const Mode kNone(Mode::None);
 const Mode kRising(Mode::Rising);
 const Mode kFalling(Mode::Falling);
 
-class SubdomainTest : public Support::AnalyzerFixture {
- protected:
-  static Pole* clock(const std::string& name) {
-    Pole* root = Pole::createMain(name);
-    root->setType(Morva::Type(Morva::Type::Primary));
-    Morva::analyzer->createClock(root, name, Delay(1000), Delay(0), Delay(500));
-    return root;
-  }
-};
+using SubdomainTest = Support::AnalyzerFixture;
 
 // The colouring walk as the plain recursion it stands for.
 void colourRecursively(Subdomain* subdomain) {
@@ -106,7 +90,7 @@ TEST_F(SubdomainTest, ColourizeMatchesRecursiveWalk) {
       edges.push_back(Edge::createInterconnect(source, target));
       if (pick(6) == 0) edges.back()->disactivate();
     }
-    Pole* clkA = clock("clkA");
+    Pole* clkA = Support::clock("clkA");
     std::vector<Subdomain*> subdomains;
     for (Domain* domain : {Domain::create(clkA, clkA), Domain::create(nullptr, clkA)}) {
       subdomains.push_back(

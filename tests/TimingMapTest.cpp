@@ -9,10 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <random>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>

@@ -11,16 +11,10 @@
 #include <Morva/Timing.h>
 #include <Morva/Type.h>
 #include <Morva/Wave.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
-#include <climits>
 #include <functional>
-#include <string>
-#include <vector>
 
 using namespace Morva;
 
