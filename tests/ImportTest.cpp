@@ -4,10 +4,8 @@
 // and the command line (direct analysis and through morva-import).
 #include "Support.h"
 
-#include <ArchiveWriter.h>
 #include <Importer.h>
 #include <Message.h>
-#include <Morva/Archive.h>
 #include <Morva/Domain.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
@@ -140,14 +138,13 @@ TEST_F(ImportTest, VerilogAndSdfConstructs) {
     EXPECT_EQ(Morva::analyzer->getMainPole(port)->getType().getCode(), Morva::Type::Primary)
         << port;
   EXPECT_EQ(Morva::analyzer->getMainPoleRegistry().size(), 10u);
-}
 
-TEST_F(ImportTest, TypicalCornerTakesTheTypicalFields) {
-  const TempDir folder("import");
-  MorvaImport::ImportOptions options;
-  options.corner = MorvaImport::Corner::Typical;
-  import({folder.writeFile("top.v", kHierarchy), folder.writeFile("top.sdf", kHierarchyDelays)},
-         options);
+  // The typical corner takes the middle fields: (2, 5) in units of 10ps.
+  Morva::analyzer->destroy();
+  Morva::Analyzer::create();
+  MorvaImport::ImportOptions typical;
+  typical.corner = MorvaImport::Corner::Typical;
+  import({netlist, delays}, typical);
   const Morva::Edge* edge = Morva::analyzer->getMainPole("s1/u/A")->getOutgoingEdge(
       Morva::analyzer->getMainPole("s1/u/Y"));
   EXPECT_EQ(edge->getMinimumDelay().getValue(), 20);
@@ -466,26 +463,6 @@ TEST_F(ImportTest, TruncatedFilesNeverCrash) {
       }
     }
   }
-}
-
-TEST_F(ImportTest, ArchiveWrittenGivesTheSameGraph) {
-  const TempDir folder("import");
-  Support::ConsoleCapture console;
-  import({kRegisters, folder.writeFile("pipe.sdf", kRegisterDelays)});
-  Morva::analyzer->createClock(Morva::analyzer->getMainPole("clk"), "clk", 1000, 0, 500);
-  std::ostringstream first;
-  MorvaImport::writeArchive(first);
-  const std::string archive = folder.writeFile("pipe.morva", first.str());
-  Morva::analyzer->destroy();
-  Morva::Analyzer::create();
-  Morva::Archive(archive).load();
-  std::ostringstream second;
-  MorvaImport::writeArchive(second);
-  EXPECT_EQ(first.str(), second.str());
-  EXPECT_NE(first.str().find("EDGE r1/D r1/CK SetupHold -5 30\n"), std::string::npos)
-      << first.str();
-  EXPECT_NE(first.str().find("CREATE_CLOCK clk -name clk -period 1000 -rising 0 -falling 500\n"),
-            std::string::npos);
 }
 
 // The command line: exit status and message of bad input, and the same
