@@ -7,7 +7,6 @@
 
 #include "Support.h"
 
-#include <algorithm>
 #include <chrono>
 #include <optional>
 

@@ -249,45 +249,6 @@ CREATE_CLOCK_GROUPS -asynchronous -group A -group B
   }
 }
 
-TEST_F(ConventionsTest, HalfPeriodPathsUseExactDutyFactorsAndTheReportedHoldSlack) {
-  // A clock of 40% duty: rising 0, falling 1600 of 4000. r1 (Rising) into
-  // r2 (Falling), 900 long, 700 short; hold relation -2400.
-  const std::string design = R"(
-POLE clk None Primary
-POLE r1/CK Rising None
-POLE r1/Q None None
-POLE r2/CK Falling None
-POLE r2/D None None
-EDGE clk r1/CK Interconnect 0 0
-EDGE clk r2/CK Interconnect 0 0
-EDGE r1/CK r1/Q IOPath 100 100
-EDGE r1/Q r2/D Interconnect 600 780
-EDGE r2/D r2/CK SetupHold 0 20
-CREATE_CLOCK clk -name clk -period 4000 -rising 0 -falling 1600
-)";
-  const std::string name = "clk:Rising to clk:Falling|r1/CK>r2/D|";
-  EXPECT_EQ(analyze(design, Conventions::Literal, true), std::vector<std::string>{name + "700ps"});
-  // The required period scales the 900 arrival by 100 / 40 = 2 (literal)
-  // or 4000 / 1600 = 2.5 (SDC).
-  EXPECT_EQ(analyzer->getPeriod(analyzer->getMainPole("clk")).getValue(), 1800);
-  EXPECT_EQ(analyze(design, Conventions::Sdc, true), std::vector<std::string>{name + "700ps"});
-  EXPECT_EQ(analyzer->getPeriod(analyzer->getMainPole("clk")).getValue(), 2250);
-  // The hold slack is 700 - (-2400) = 3.100ns either way; the compact
-  // report's first column shows it under SDC only (the literal rules show
-  // the 700 short delay).
-  for (const auto& [conventions, column] :
-       {std::pair{Conventions::Literal, "700ps"}, std::pair{Conventions::Sdc, "3.100ns"}}) {
-    analyze(design, conventions, false);
-    Subdomain* subdomain =
-        analyzer->getDomain("clk", "clk")->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling));
-    ASSERT_NE(subdomain, nullptr);
-    _console.clear();
-    subdomain->reportShortestRoutes(true);
-    EXPECT_NE(_console.text().find("| " + std::string(column) + " |"), std::string::npos)
-        << _console.text();
-  }
-}
-
 TEST_F(ConventionsTest, TheHoldSearchUsesTheSlackItReports) {
   // The cross_clocks design: literal relations 2.2 ns and 1.2 ns, SDC 200 ps
   // and -800 ps.
@@ -308,43 +269,6 @@ TEST_F(ConventionsTest, TheHoldSearchUsesTheSlackItReports) {
             std::vector<std::string>{});
   EXPECT_EQ(analyze(design, Conventions::Sdc, false, 50, Delay(1840)),
             std::vector<std::string>{name + "1.840ns"});
-}
-
-TEST_F(ConventionsTest, LiteralHalfCycleHoldSearchKeepsTheWorstRoutes) {
-  // Nine routes from r1 (Rising) to r2 (Falling), hold relation -2400,
-  // through g1..g9 of 100..900 ps, the longest met first. The literal
-  // search bounds them 4800 ps below their slacks; once three are kept,
-  // the better routes met later must still replace them.
-  std::string design = R"(
-POLE clk None Primary
-POLE r1/CK Rising None
-POLE r1/Q None None
-POLE r2/CK Falling None
-POLE r2/D None None
-EDGE clk r1/CK Interconnect 0 0
-EDGE clk r2/CK Interconnect 0 0
-EDGE r1/CK r1/Q IOPath 100 100
-EDGE r2/D r2/CK SetupHold 0 20
-CREATE_CLOCK clk -name clk -period 4000 -rising 0 -falling 1600
-)";
-  for (int gate = 9; gate >= 1; --gate) {
-    const std::string name = "g" + std::to_string(gate);
-    const std::string delay = std::to_string(100 * gate);
-    design += "POLE " + name + " None None\nEDGE r1/Q " + name + " Interconnect " + delay + " " +
-              delay + "\nEDGE " + name + " r2/D Interconnect 0 0\n";
-  }
-  const auto slacks = [&](unsigned long count) {
-    analyze(design, Conventions::Literal, false, count);
-    std::vector<int> values;
-    for (Route* route : analyzer->getDomain("clk", "clk")
-                            ->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling))
-                            ->getShortestRoutes())
-      values.push_back(route->getSlack().getValue());
-    return values;
-  };
-  const std::vector<int> all = slacks(1000);
-  ASSERT_EQ(all.size(), 9u);
-  EXPECT_EQ(slacks(3), std::vector<int>(all.begin(), all.begin() + 3));
 }
 
 // ---- Random designs under SDC conventions against a brute-force reference ----

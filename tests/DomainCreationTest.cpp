@@ -24,9 +24,6 @@ class DomainCreationTest : public Support::AnalyzerFixture {
     return names;
   }
   std::string output() const { return _console.text(); }
-  bool printed(const std::string& line) const {
-    return ("\n" + _console.text()).find("\n" + line + "\n") != std::string::npos;
-  }
 
   Support::ConsoleCapture _console;
 };

@@ -1,12 +1,10 @@
 // Domains: registration with the analyzer, clock arithmetic (required
 // period and relationships) and the analysis steps.
 #include <Morva/Domain.h>
-#include <Morva/Route.h>
 #include <Morva/Subdomain.h>
 
 #include "Support.h"
 
-using Morva::Analyzer;
 using Morva::Delay;
 using Morva::Domain;
 using Morva::Mode;

@@ -1,12 +1,10 @@
 #include <Morva/Domain.h>
-#include <Morva/FPath.h>
 #include <Morva/Subdomain.h>
 
 #include "Support.h"
 
 using namespace Morva;
 using Support::clock;
-using Support::port;
 
 namespace {
 
@@ -110,38 +108,6 @@ TEST_F(DriverTest, TheFullReportListsEverySubdomainByDomain) {
   EXPECT_EQ(total[0], (std::vector<std::string>{"Total", "5"}));
   EXPECT_EQ(linesOf(_console.text())[0], "Reporting domains");
   EXPECT_EQ(linesOf(_console.text())[1].substr(0, 3), "  +");
-}
-
-TEST_F(DriverTest, TheCompactReportListsClockToClockDomainsOnly) {
-  Pole* clk = clock("clk", 1000);
-  Domain* input = Domain::create(nullptr, clk);
-  subdomain(input, Mode::None, Mode::Rising, 40, 90, 0, 1000);
-  analyzer->reportDomains(true);
-  EXPECT_EQ(_console.text(), "Reporting domains\n  Analyzer not launched\n");
-
-  Domain* pure = Domain::create(clk, clk);
-  subdomain(pure, Mode::Rising, Mode::Rising, 139, 314, 0, 1000)->setDecisive(true);
-  // A root without a wave has no required frequency; a root without a
-  // computed period shows the undefined frequency.
-  Pole* bare = port("bare");
-  Domain* undeclared = Domain::create(bare, bare);
-  subdomain(undeclared, Mode::Falling, Mode::Falling, 1, 2, 0, 5)->setDecisive(true);
-  analyzer->setPeriod(bare, Delay(2));
-  _console.clear();
-  analyzer->reportDomains(true);
-  const std::vector<std::string> lines = tableLines();
-  ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(Support::cellsOf(lines[1]),
-            (std::vector<std::string>{"Domain", "Frequency", "Delays"}));
-  EXPECT_EQ(
-      Support::cellsOf(lines[3]),
-      (std::vector<std::string>{"Source", "Target", "Required", "Maximum", "Shortest", "Longest"}));
-  const auto rows = rowsStartingWith({"Input", "bare (Falling)", "clk (Rising)"});
-  const std::vector<std::vector<std::string>> expected{
-      {"bare (Falling)", "bare (Falling)", "-", "500.000GHz", "1ps", "2ps"},
-      {"clk (Rising)", "clk (Rising)", "1000.000MHz", "undefined", "139ps", "314ps"}};
-  EXPECT_EQ(rows, expected);
-  EXPECT_TRUE(rowsStartingWith({"Total"}).empty());
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <Morva/Archive.h>
 #include <Morva/CPath.h>
 #include <Morva/Domain.h>
-#include <Morva/MPath.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
@@ -819,27 +818,6 @@ CREATE_CLOCK clk -name clk -period 1000 -rising 0 -falling 500
 }
 
 // ---- The shipped examples -----------------------------------------------------------------
-
-TEST_F(EndToEndTest, EveryExampleRunsThroughTheAnalysis) {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(MORVA_EXAMPLES)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find(".morva") != std::string::npos) files.push_back(entry.path().string());
-  }
-  ASSERT_GE(files.size(), 5u);
-  for (const std::string& file : files) {
-    SCOPED_TRACE(file);
-    restart();
-    Archive(file).load();
-    EXPECT_NO_THROW(analyzer->analyze());
-    std::size_t subdomains = 0;
-    for (Domain* domain : analyzer->getDomains()) subdomains += domain->getSubdomains().getCount();
-    EXPECT_GT(subdomains, 0u);
-    EXPECT_EQ(rows({"Total"}), (std::vector<Cells>{{"Total", std::to_string(subdomains)}}));
-    EXPECT_FALSE(printed("Error: "));
-    EXPECT_EQ(Orvek::console.getIndentation(), 0u);
-  }
-}
 
 // The pipeline example, checked by hand: clk -> ckbuf/A (10, 15) -> ckbuf/Y
 // (50, 70); r1/CK (70, 95), r2/CK (72, 98), r3/CK (75, 102), r4/CK (71, 97).

@@ -1,5 +1,4 @@
 #include <Morva/Mask.h>
-#include <Orvek/Record.h>
 
 #include "Support.h"
 
@@ -11,8 +10,6 @@ using Morva::Mask;
 using Morva::Mode;
 using Morva::Object;
 using Morva::Pole;
-using Morva::Purpose;
-using Morva::Type;
 
 namespace {
 
@@ -226,36 +223,4 @@ TEST_F(GraphTest, EdgeListsKeepStampOrderThroughRemovals) {
   Edge* again = Edge::createInterconnect(hub, loads[1]);
   Edge* next = Edge::createInterconnect(hub, loads[3]);
   EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{again, next}));
-}
-
-TEST_F(GraphTest, DestroyingAPoleDestroysItsEdges) {
-  Pole* a = Pole::createMain("a");
-  Pole* b = Pole::createMain("b");
-  Pole* c = Pole::createMain("c");
-  Edge::createInterconnect(a, b);
-  Edge::createIOPath(b, c);
-  Edge::createSetupHold(c, b);
-  Edge::createIOPath(a, c);
-  EXPECT_EQ(Morva::analyzer->getEdges().getCount(), 4UL);
-
-  b->destroy();
-  EXPECT_EQ(Morva::analyzer->getMainPole("b"), nullptr);
-  EXPECT_TRUE(a->getOutgoingEdges().hasCount(1));
-  EXPECT_EQ(a->getOutgoingEdges().getFirst()->getTarget(), c);
-  EXPECT_TRUE(c->getIncomingEdges().hasCount(1));
-  EXPECT_TRUE(c->getOutgoingEdges().isEmpty());
-  EXPECT_EQ(Morva::analyzer->getEdges().getCount(), 1UL);
-
-  // The name is free again.
-  Pole* again = Pole::createMain("b");
-  EXPECT_EQ(Morva::analyzer->getMainPole("b"), again);
-  EXPECT_TRUE(again->getIncomingEdges().isEmpty());
-
-  // A dual pole leaves only the dual registry.
-  Pole* dual = Pole::createDual("a");
-  Edge::createSetupHold(a, dual);
-  dual->destroy();
-  EXPECT_EQ(Morva::analyzer->getDualPole("a"), nullptr);
-  EXPECT_EQ(Morva::analyzer->getMainPole("a"), a);
-  EXPECT_EQ(a->getOutgoingEdges().getCount(), 1UL);
 }

@@ -1,11 +1,8 @@
 // Route reports: the console tables of the longest and shortest routes of
 // subdomains, in full and compact layout, read back cell by cell.
-#include <Morva/DPath.h>
 #include <Morva/Domain.h>
-#include <Morva/MPath.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Collection.h>
 
 #include "Support.h"
 
@@ -66,10 +63,6 @@ Table readTable(const std::string& text) {
 
 Morva::Edges edgesOf(const std::list<Edge*>& edges) {
   return Orvek::ListCollection<Edge*>(edges);
-}
-
-Morva::Poles polesOf(const Morva::PoleSet& poles) {
-  return Orvek::SetCollection<Pole*, Morva::Object::StampLess>(poles);
 }
 
 // Clocks clkA (port a) and clkB (port b); registers ff1 and ff2 on clkA,
@@ -212,55 +205,4 @@ TEST_F(RouteReportTest, ClockColumnFollowsTheRoots) {
   table = report(open, true, false);
   EXPECT_EQ(table.headings[4], "Clock Skew");
   EXPECT_EQ(table.rows[0], (Cells{"undefined", "in", "loose", "9ps", "-", "-", "1", ""}));
-}
-
-TEST_F(RouteReportTest, ConstraintNotes) {
-  const Morva::PoleSet sources{ff1};
-  const Morva::PoleSet targets{check->getTarget()};
-  Morva::MPath* cycles =
-      Morva::MPath::create(polesOf(sources), Morva::Poles(), polesOf(targets), 2);
-  Morva::DPath* maximum =
-      Morva::DPath::createMaximum(polesOf(sources), Morva::Poles(), polesOf(targets), Delay(300));
-  Morva::DPath* minimum =
-      Morva::DPath::createMinimum(polesOf(sources), Morva::Poles(), polesOf(targets), Delay(40));
-  const std::list<Edge*> path{clockToQ, wire, check};
-  auto constrained = [&](Subdomain* subdomain, bool longest, Morva::CPath* constraint,
-                         int difference) {
-    Route* route = longest ? Route::createLongest(subdomain, edgesOf(path), Delay(0), Delay(0),
-                                                  Delay(difference))
-                           : Route::createShortest(subdomain, edgesOf(path), Delay(0), Delay(0),
-                                                   Delay(difference));
-    route->setConstrainedPath(constraint);
-    return route;
-  };
-  // Differences keep the rows apart in slack order.
-  constrained(pure, true, cycles, 0);
-  constrained(pure, true, maximum, 100);
-  constrained(pure, true, minimum, 200);
-  Table table = report(pure, true, false);
-  ASSERT_EQ(table.rows.size(), 3U);
-  EXPECT_EQ(table.rows[0][7], "MultiCycle: x2");
-  EXPECT_EQ(table.rows[1][7], "MaxDelay: 300ps");
-  EXPECT_EQ(table.rows[2][7], "");
-
-  constrained(pure, false, minimum, 0);
-  constrained(pure, false, maximum, 10);
-  constrained(pure, false, cycles, 20);
-  table = report(pure, false, false);
-  ASSERT_EQ(table.rows.size(), 3U);
-  EXPECT_EQ(table.rows[2][7], "MinDelay: 40ps");
-  EXPECT_EQ(table.rows[1][7], "");
-  EXPECT_EQ(table.rows[0][7], "");
-
-  // Multicycle notes belong to pure clock subdomains only.
-  const Morva::PoleSet crossTargets{checkB->getTarget()};
-  Morva::MPath* crossCycles =
-      Morva::MPath::create(polesOf(sources), Morva::Poles(), polesOf(crossTargets), 3);
-  Subdomain* cross = Subdomain::create(Domain::create(clkA, clkB), kRising, kRising);
-  cross->captureLaunch(ff1);
-  cross->captureLatch(ff3);
-  Route::createLongest(cross, edgesOf({clockToQ, toE, checkB}), Delay(0), Delay(0), Delay(0))
-      ->setConstrainedPath(crossCycles);
-  table = report(cross, true, false);
-  EXPECT_EQ(table.rows[0][7], "");
 }

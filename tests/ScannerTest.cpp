@@ -1,10 +1,8 @@
 #include <Morva/Domain.h>
-#include <Morva/FPath.h>
 #include <Morva/MPath.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
 #include <Orvek/Debug.h>
-#include <Orvek/Record.h>
 
 #include "Support.h"
 
