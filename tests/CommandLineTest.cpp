@@ -322,20 +322,6 @@ TEST_F(CommandLineTest, JsonMatchesThePrintedTables) {
 }
 
 TEST_F(CommandLineTest, NotesLimitsMarginsAndTagsReachTheJson) {
-  const std::string exceptions = std::string(MORVA_EXAMPLES) + "/exceptions.morva";
-  const Outcome noted = run("--json - '" + exceptions + "'");
-  ASSERT_EQ(noted.status, 0) << noted.err;
-  std::string notes;
-  const json notedDocument = json::parse(noted.out);
-  for (const json& domain : notedDocument.at("domains"))
-    for (const json& subdomain : domain.at("subdomains"))
-      for (const char* kind : {"longestRoutes", "shortestRoutes"})
-        for (const json& route : subdomain.at(kind))
-          if (!route.at("note").get<std::string>().empty())
-            notes += route.at("note").get<std::string>() + ";";
-  EXPECT_TRUE(contains(notes, "MultiCycle: x2;")) << notes;
-  EXPECT_TRUE(contains(notes, "MinDelay: 400ps;")) << notes;
-
   // The clock to clock paths of the example have setup slacks 1.606ns,
   // 1.683ns, 1.710ns and 1.775ns.
   const auto countLongest = [this](const std::string& options) {

@@ -11,7 +11,6 @@
 #include "Support.h"
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <numeric>
 #include <tuple>
@@ -61,43 +60,6 @@ class ConventionsTest : public Support::AnalyzerFixture {
   Support::TempDir _directory{"conventions"};
   Support::ConsoleCapture _console;
 };
-
-TEST(ClosestRelationship, TheSmallestPositiveDistanceOverTheCommonPeriod) {
-  struct Row {
-    int launchPeriod, latchPeriod, launchEdge, latchEdge;
-    int literalSetup, literalHold, setup, hold;
-  };
-  const Row rows[] = {
-      // A 12 ns clock falling at 4.8 ns into a 5 ns clock: the literal walk
-      // stops at 2.2 ns; the closest later latch edge is 200 ps away.
-      {12000, 5000, 4800, 0, 2200, 1200, 200, -800},
-      {10, 10, 0, 3, 3, -7, 3, -7},
-      {10, 5, 3, 0, 2, -3, 2, -3},
-      {10, 4, 0, 7, 1, -1, 1, -1},
-      {10, 4, 0, 2, 2, 0, 2, 0},
-      {6000, 4000, 0, 0, 2000, 0, 2000, 0},
-      {4000, 6000, 1000, 3000, 2000, 0, 2000, 0},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.launchPeriod << "/" << row.latchPeriod << " edges "
-                                    << row.launchEdge << "," << row.latchEdge);
-    Delay setup, hold;
-    ASSERT_TRUE(Domain::calculateRelationship(setup, hold, Delay(row.launchPeriod),
-                                              Delay(row.latchPeriod), Delay(row.launchEdge),
-                                              Delay(row.latchEdge)));
-    EXPECT_EQ(setup.getValue(), row.literalSetup);
-    EXPECT_EQ(hold.getValue(), row.literalHold);
-    ASSERT_TRUE(Domain::calculateClosestRelationship(setup, hold, Delay(row.launchPeriod),
-                                                     Delay(row.latchPeriod), Delay(row.launchEdge),
-                                                     Delay(row.latchEdge)));
-    EXPECT_EQ(setup.getValue(), row.setup);
-    EXPECT_EQ(hold.getValue(), row.hold);
-  }
-  Delay setup, hold;
-  EXPECT_FALSE(
-      Domain::calculateClosestRelationship(setup, hold, Delay(0), Delay(10), Delay(0), Delay(0)));
-  EXPECT_EQ(setup, Delay::getUndefined());
-}
 
 // Three registers in a row on one 2 ns clock (unit clock arcs), an input
 // with an input delay into r1 and an output with an output delay from r3.
@@ -247,28 +209,6 @@ CREATE_CLOCK_GROUPS -asynchronous -group A -group B
       found += subdomain->getShortestRouteSet().size();
     EXPECT_EQ(found, limit == Delay::getMaximum() ? 1u : 0u);
   }
-}
-
-TEST_F(ConventionsTest, TheHoldSearchUsesTheSlackItReports) {
-  // The cross_clocks design: literal relations 2.2 ns and 1.2 ns, SDC 200 ps
-  // and -800 ps.
-  std::ifstream file(std::string(MORVA_TEST_DATA) + "/cross_clocks.morva");
-  const std::string design((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-  const std::string name = "clkA:Falling to clkB:Rising|r1/CK>r2/D|";
-  EXPECT_EQ(analyze(design, Conventions::Literal, true),
-            std::vector<std::string>{name + "1.120ns"});
-  EXPECT_EQ(analyze(design, Conventions::Literal, false),
-            std::vector<std::string>{name + "-160ps"});
-  EXPECT_EQ(analyze(design, Conventions::Sdc, true), std::vector<std::string>{name + "-880ps"});
-  EXPECT_EQ(analyze(design, Conventions::Sdc, false), std::vector<std::string>{name + "1.840ns"});
-  // Under a limit of 1.840ns the literal search weighs the path at
-  // 1.040ns + 1.2ns and drops it, although its slack is -160ps; the SDC
-  // search weighs it at its slack and keeps it.
-  EXPECT_EQ(analyze(design, Conventions::Literal, false, 50, Delay(1840)),
-            std::vector<std::string>{});
-  EXPECT_EQ(analyze(design, Conventions::Sdc, false, 50, Delay(1840)),
-            std::vector<std::string>{name + "1.840ns"});
 }
 
 // ---- Random designs under SDC conventions against a brute-force reference ----

@@ -280,13 +280,9 @@ struct Design {
   Subdomain* halfCycle = nullptr;
 
   explicit Design(int far, bool falling = false) {
-    clk = Pole::createMain("clk");
-    clk->setType(Morva::Type(Morva::Type::Primary));
-    Morva::analyzer->createClock(clk, "clk", Delay(1000), Delay(0), Delay(500));
+    clk = Support::clock("clk");
     auto edge = [](Pole* source, Pole* target, Morva::Purpose::Code purpose, int delay) {
-      Morva::Edge* created = Morva::Edge::create(source, target, Morva::Purpose(purpose));
-      created->setMinimumDelay(Delay(delay));
-      created->setMaximumDelay(Delay(delay));
+      Support::edge(source, target, delay, delay, purpose);
     };
     auto reg = [&](const std::string& name, const Mode& mode) {
       Pole* pole = Pole::createMain(name);

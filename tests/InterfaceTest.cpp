@@ -136,6 +136,8 @@ TEST_F(InterfaceTest, RejectedCallsRaiseTheirErrorAndLeaveNothingBehind) {
       {kRequest, analyzerFile, "loopPush", "Null pole", [] { analyzer->loopPush(nullptr); }},
       {kRequest, analyzerFile, "isExclusive", "Null domain",
        [] { analyzer->isExclusive(nullptr); }},
+      {kRequest, analyzerFile, "isAsynchronous", "Null domain",
+       [] { analyzer->isAsynchronous(nullptr); }},
       // Masks, subdomains and scanners.
       {kRequest, "lib/Morva/Mask", "getBasic", "Null bit", [] { Mask::getBasic(0); }},
       {kRequest, "lib/Morva/Mask", "getBasic", "Rejected bit", [] { Mask::getBasic(3); }},
