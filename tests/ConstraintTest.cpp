@@ -189,21 +189,22 @@ TEST_F(ConstraintTest, TwentyProductsAreRankedBySampledDeciles) {
 TEST_F(ConstraintTest, ColouringNumbersTheDomainsInOrder) {
   Pole* clkB = port("clkB");
   Pole* clkA = port("clkA");
-  auto flop = [](const std::string& name, Pole* clock) {
-    Pole* ck = Pole::createMain(name + "/CK");
-    ck->setMode(Mode(Mode::Rising));
-    Pole* dual = Pole::createDual(name + "/CK");
-    Pole* d = Pole::createMain(name + "/D");
-    Pole* q = Pole::createMain(name + "/Q");
-    Edge::createIOPath(ck, q);
-    Edge::createSetupHold(d, dual);
-    Edge::createInterconnect(clock, ck);
-    return std::vector<Pole*>{ck, d, q};
-  };
-  std::vector<Pole*> a = flop("a", clkA);
-  std::vector<Pole*> b = flop("b", clkB);
-  Edge* cross = Edge::createInterconnect(a[2], b[1]);
-  Edge* self = Edge::createInterconnect(a[2], a[1]);
+  const Support::Register a = Support::flop("a");
+  const Support::Register b = Support::flop("b");
+  Edge::createInterconnect(clkA, a.clock);
+  Edge::createInterconnect(clkB, b.clock);
+  Edge* cross = Edge::createInterconnect(a.output, b.data);
+  Edge* self = Edge::createInterconnect(a.output, a.data);
+  // Two branches from a's output join before b's data pin: the second
+  // meets the join explored already and takes its colour from there.
+  Pole* left = pin("left");
+  Pole* right = pin("right");
+  Pole* join = pin("join");
+  Edge::createInterconnect(a.output, left);
+  Edge::createInterconnect(a.output, right);
+  Edge::createInterconnect(left, join);
+  Edge* late = Edge::createInterconnect(right, join);
+  Edge::createInterconnect(join, b.data);
   analyzer->createDomains();
   analyzer->colourizeEdges();
   Domain* pure = analyzer->getDomain(clkA, clkA);
@@ -213,8 +214,9 @@ TEST_F(ConstraintTest, ColouringNumbersTheDomainsInOrder) {
   EXPECT_EQ(across->getMask(), DomainMask::getBasic(2));
   EXPECT_EQ(cross->getDomainMask(), DomainMask::getBasic(2));
   EXPECT_EQ(self->getDomainMask(), DomainMask::getBasic(1));
+  EXPECT_EQ(late->getDomainMask(), DomainMask::getBasic(2));
   // The register's clock-to-output arc lies on both.
-  EXPECT_EQ(a[0]->getOutgoingEdge(a[2])->getDomainMask(),
+  EXPECT_EQ(a.clock->getOutgoingEdge(a.output)->getDomainMask(),
             DomainMask::getBasic(1) | DomainMask::getBasic(2));
 }
 
