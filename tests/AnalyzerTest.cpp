@@ -3,7 +3,6 @@
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
 #include <Morva/Wave.h>
-#include <Morva/detail/GraphImage.h>
 
 #include "Support.h"
 

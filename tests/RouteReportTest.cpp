@@ -18,7 +18,6 @@ using Morva::Subdomain;
 
 namespace {
 
-const Mode kNone(Mode::None);
 const Mode kRising(Mode::Rising);
 
 using Cells = std::vector<std::string>;

@@ -87,56 +87,6 @@ class ScannerTest : public Support::AnalyzerFixture {
 
 }  // namespace
 
-TEST_F(ScannerTest, PropagatesClockDataAndRequiredTimes) {
-  buildPipeline();
-  Scanner* scanner = subdomain->openScanner();
-  scanner->clockAnalyze();
-  TimingMap found;
-  EXPECT_TRUE(scanner->hasLaunchTimingMap(ff1, found));
-  EXPECT_EQ(found, map({{0, timing(15, 19)}}));
-  // An input port among the launch leaves starts at 0 without a walk.
-  EXPECT_TRUE(scanner->hasLaunchTimingMap(in, found));
-  EXPECT_EQ(found, map({{0, timing(0, 0)}}));
-  EXPECT_TRUE(scanner->hasLatchTimingMap(ff2, found));
-  EXPECT_EQ(found, map({{0, timing(16, 21)}}));
-  EXPECT_FALSE(scanner->hasLatchTimingMap(ff1, found));
-  EXPECT_FALSE(clk->isMarked() || cb->isMarked() || ff1->isMarked());
-
-  scanner->arrivalAnalyze();
-  EXPECT_EQ(arrivalOf(scanner, ff1), map({{0, timing(15, 19)}}));
-  EXPECT_EQ(arrivalOf(scanner, in), map({{0, timing(2, 3)}}));  // input delay
-  EXPECT_EQ(arrivalOf(scanner, q1), map({{0, timing(115, 139)}}));
-  EXPECT_EQ(arrivalOf(scanner, g), map({{0, timing(7, 169)}}));
-  EXPECT_EQ(arrivalOf(scanner, d2), map({{0, timing(47, 219)}}));
-  // The setup check widens the window by the hold and setup times.
-  EXPECT_EQ(arrivalOf(scanner, ff2Data), map({{0, timing(32, 244)}}));
-  EXPECT_FALSE(scanner->hasArrivalTimingMap(out) || scanner->hasArrivalTimingMap(cb));
-  // The capture side is corrected by the latch clock (16, 21).
-  EXPECT_EQ(scanner->getArrivalTiming(), timing(11, 228));
-  EXPECT_EQ(subdomain->getLAT(), Delay(228));
-  EXPECT_EQ(subdomain->getSAT(), Delay(11));
-  EXPECT_FALSE(subdomain->isMPathCritical());
-  // A second run changes nothing.
-  scanner->arrivalAnalyze();
-  EXPECT_EQ(scanner->getArrivalTiming(), timing(11, 228));
-  EXPECT_EQ(arrivalOf(scanner, g), map({{0, timing(7, 169)}}));
-
-  scanner->requireAnalyze();
-  EXPECT_EQ(requireOf(scanner, ff2Data), map({{0, timing(1016, 21)}}));
-  EXPECT_EQ(requireOf(scanner, d2), map({{0, timing(991, 36)}}));
-  EXPECT_EQ(requireOf(scanner, g), map({{0, timing(941, -4)}}));
-  EXPECT_EQ(requireOf(scanner, q1), map({{0, timing(911, -24)}}));
-  EXPECT_EQ(requireOf(scanner, ff1), map({{0, timing(791, -124)}}));
-  EXPECT_EQ(requireOf(scanner, in), map({{0, timing(933, -9)}}));
-  EXPECT_FALSE(scanner->hasRequireTimingMap(out));
-
-  // Slacks agree with the end-to-end windows: 1016 - 244 and 32 - 21.
-  EXPECT_EQ(scanner->calculateLSlack(gd2, Mask(), Delay(169)), Delay(772));
-  EXPECT_EQ(scanner->calculateSSlack(gd2, Mask(), Delay(7)), Delay(11));
-  for (Pole* each : {clk, cb, ff1, ff2, ff2Data, q1, g, d2, in, out})
-    EXPECT_FALSE(each->isMarked());
-}
-
 TEST_F(ScannerTest, ReportsLeafProblems) {
   buildPipeline();
   Support::ConsoleCapture output;
