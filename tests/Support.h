@@ -1,6 +1,7 @@
 // Helpers shared by the test programs: exception checks, collection
-// snapshots, console capture, the analyzer fixture, a scratch folder for
-// files the tests write and the random designs of the reference tests.
+// snapshots, console capture, the analyzer and command-line fixtures, a
+// scratch folder for files the tests write, gzip, the builders of designs
+// and the random designs of the reference test.
 #pragma once
 
 #include <Morva/Analyzer.h>
