@@ -1,33 +1,12 @@
-#include <Morva/Analyzer.h>
 #include <Morva/DPath.h>
-#include <Morva/Edge.h>
 #include <Morva/FPath.h>
-#include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
-#include <Morva/Pole.h>
 #include <Morva/Wave.h>
-#include <Morva/detail/GraphImage.h>
-#include <Orvek/Console.h>
-#include <Orvek/Debug.h>
-#include <Orvek/Exception.h>
-#include <Orvek/Record.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
-#include <algorithm>
-#include <iostream>
-#include <map>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <typeinfo>
-#include <vector>
-
 using Morva::Analyzer;
-using Morva::CPath;
 using Morva::Delay;
 using Morva::DPath;
 using Morva::Edge;
@@ -38,22 +17,12 @@ using Morva::Mode;
 using Morva::MPath;
 using Morva::Object;
 using Morva::Pole;
-using Morva::Poles;
 using Morva::Type;
 using Morva::Wave;
 
 namespace {
 
-// A view of poles; the vector must outlive it.
-Poles view(const std::vector<Pole*>& poles) {
-  return Orvek::VectorCollection<Pole*>(poles);
-}
-
-Pole* primary(const std::string& name) {
-  Pole* pole = Pole::createMain(name);
-  pole->setType(Type(Type::Primary));
-  return pole;
-}
+using Support::view;
 
 class AnalyzerTest : public ::testing::Test {
  protected:
@@ -85,38 +54,9 @@ class AnalyzerTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(AnalyzerTest, LookUps) {
-  EXPECT_EQ(a->getMainPole("nothing"), nullptr);
-  EXPECT_EQ(a->getDualPole("nothing"), nullptr);
-  EXPECT_EQ(a->getClockRoot("nothing"), nullptr);
-
-  Pole* port = primary("port");
-  Pole* plain = Pole::createMain("plain");
-  Pole* source = Pole::createMain("source");
-  source->setType(Type(Type::ClockSource));
-  Pole* dual = Pole::createDual("dual");
-  EXPECT_EQ(a->getClockRoot("port"), port);
-  EXPECT_EQ(a->getClockRoot("source"), source);
-  EXPECT_EQ(a->getClockRoot("plain"), nullptr);
-  EXPECT_EQ(a->getClockRoot("dual"), nullptr);
-
-  // A clock on a plain pole makes it a clock source found by both names.
-  a->createClock(plain, Wave("w1", 1000));
-  EXPECT_EQ(a->getClockRoot("plain"), plain);
-  EXPECT_EQ(a->getClockRoot("w1"), plain);
-  // A clock on a dual pole is found by its clock name only.
-  a->createClock(dual, Wave("w2", 1000));
-  EXPECT_EQ(a->getClockRoot("w2"), dual);
-  EXPECT_EQ(a->getClockRoot("dual"), nullptr);
-  // The clock name wins over a pole name.
-  a->createClock(port, Wave("source", 1000));
-  EXPECT_EQ(a->getClockRoot("source"), port);
-  EXPECT_EQ(a->getClockRoot("port"), port);
-}
-
 TEST_F(AnalyzerTest, RemoveAndResetClocks) {
   Pole* none = Pole::createMain("n");
-  Pole* port = primary("port");
+  Pole* port = Support::port("port");
   const std::string unknown = captured([this] { a->removeClock("ghost"); });
   EXPECT_EQ(unknown, "Warning: ghost could not be matched with a clock\n");
   EXPECT_FALSE(a->needReset());
@@ -153,52 +93,10 @@ TEST_F(AnalyzerTest, RemoveAndResetClocks) {
   EXPECT_EQ(int(a->getPeriod(none)), 1000);
 }
 
-TEST_F(AnalyzerTest, ClockGroupsKeyTheSmallerSet) {
-  Pole* k = Pole::createMain("k");
-  std::vector<Pole*> many;
-  for (const char* name : {"b1", "b2", "b3"}) many.push_back(Pole::createMain(name));
-  const std::vector<Pole*> one{k};
-  const std::vector<Pole*> manyWithNull{many[2], nullptr, many[0], many[1], nullptr};
-
-  // The larger set comes first: the sets are swapped, the keys come from
-  // the smaller one, and null poles are dropped.
-  a->createClockGroups(view(manyWithNull), view(one), true);
-  const auto& exclusive = a->getExclusivePoleSetMap();
-  ASSERT_EQ(exclusive.size(), 1UL);
-  EXPECT_EQ(exclusive.begin()->first, k);
-  EXPECT_EQ(std::vector<Pole*>(exclusive.at(k).begin(), exclusive.at(k).end()), many);
-  EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
-  for (Pole* pole : many) {
-    EXPECT_TRUE(Analyzer::isRelated(exclusive, pole, k));
-    EXPECT_TRUE(Analyzer::isRelated(exclusive, k, pole));
-  }
-  EXPECT_FALSE(Analyzer::isRelated(exclusive, many[0], many[1]));
-  EXPECT_FALSE(Analyzer::isRelated(exclusive, k, k));
-
-  // Sets of equal size: the first gives the keys; an existing key grows.
-  Pole* x = Pole::createMain("x");
-  Pole* y = Pole::createMain("y");
-  a->createClockGroups(view(one), view({x}), false);
-  a->createClockGroups(view({k}), view({y}), false);
-  a->createClockGroups(view({x}), view({many[0], many[1]}), false);
-  const auto& asynchronous = a->getAsynchronousPoleSetMap();
-  EXPECT_EQ(asynchronous.size(), 2UL);
-  EXPECT_EQ(asynchronous.at(k), (Morva::PoleSet{x, y}));
-  EXPECT_EQ(asynchronous.at(x), (Morva::PoleSet{many[0], many[1]}));
-  EXPECT_TRUE(Analyzer::isRelated(asynchronous, x, k));
-  EXPECT_TRUE(Analyzer::isRelated(asynchronous, many[1], x));
-  EXPECT_FALSE(Analyzer::isRelated(asynchronous, many[2], x));
-  EXPECT_FALSE(Analyzer::isRelated(exclusive, x, k));
-
-  a->resetClockGroups();
-  EXPECT_TRUE(a->getExclusivePoleSetMap().empty());
-  EXPECT_TRUE(a->getAsynchronousPoleSetMap().empty());
-}
-
 TEST_F(AnalyzerTest, InputAndOutputConstraints) {
-  Pole* clk = primary("clk");
-  Pole* in = primary("in");
-  Pole* out = primary("out");
+  Pole* clk = Support::port("clk");
+  Pole* in = Support::port("in");
+  Pole* out = Support::port("out");
   Pole* inner = Pole::createMain("inner");
   Edge::createInterconnect(inner, out);
   const IOConstraint defined(clk, Mode(Mode::Falling), Delay(100), Delay(200));
@@ -284,10 +182,10 @@ TEST_F(AnalyzerTest, IOConstraintValues) {
 }
 
 TEST_F(AnalyzerTest, DestroyedPolesLeaveNoTraceInTheTables) {
-  Pole* clk = primary("clk");
-  Pole* other = primary("other");
-  Pole* in = primary("in");
-  Pole* out = primary("out");
+  Pole* clk = Support::port("clk");
+  Pole* other = Support::port("other");
+  Pole* in = Support::port("in");
+  Pole* out = Support::port("out");
   Pole* dual = Pole::createDual("clk");
   Edge::createInterconnect(Pole::createMain("d"), out);
   a->createClock(clk, Wave("c", 1000));

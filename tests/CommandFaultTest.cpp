@@ -2,24 +2,13 @@
 // short or removed while it is read, an interruption during the analysis.
 // The tool runs as a child process that the tests watch through /proc.
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "Support.h"
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -123,7 +112,7 @@ class Child {
   std::optional<int> _status;
 };
 
-class CommandFaultTest : public ::testing::Test {
+class CommandFaultTest : public Support::CommandFixture {
  protected:
   // The chain is written once for the tests.
   static void SetUpTestSuite() {
@@ -139,16 +128,7 @@ class CommandFaultTest : public ::testing::Test {
     return fs::canonical(copy);
   }
 
-  std::vector<std::string> listDirectory() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(_directory.path()))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
   static fs::path _chain;
-  Support::TempDir _directory{"morva-faults"};
 };
 
 fs::path CommandFaultTest::_chain;

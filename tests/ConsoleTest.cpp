@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -113,6 +114,11 @@ TEST_F(ConsoleTest, TimersReplaceEveryPercentByTheElapsedTime) {
       << out[2];
   EXPECT_EQ(out[3], "Unopened 0ns");
   EXPECT_EQ(out[4], "No percent");
+  // A timer that ran measures its time.
+  Orvek::console.openTimer("");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  Orvek::console.closeTimer("%");
+  EXPECT_NE(lines().back(), "0ns");
 }
 
 TEST_F(ConsoleTest, DurationsReadInTheLargestFittingUnit) {

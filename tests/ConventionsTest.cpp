@@ -1,27 +1,18 @@
-// The two rule sets side by side: every case is worked out by hand under
-// the literal rules and under SDC conventions; then random small designs
+// The two rule sets on paths no clock edge times, then random small designs
 // under SDC conventions against a reference that enumerates every path and
 // every pair of clock edges over the common period.
 
-#include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <numeric>
-#include <random>
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace Morva;
 
@@ -38,13 +29,13 @@ std::string describe(const Route& route, const std::string& slack) {
 
 class ConventionsTest : public Support::AnalyzerFixture {
  protected:
-  // Analyses `text` afresh under `conventions` and lists every path of the
-  // kind asked for, sorted.
+  // Analyses `text` afresh under `conventions` and lists the `count` worst
+  // paths of each subdomain of the kind asked for, sorted.
   std::vector<std::string> analyze(const std::string& text, Conventions conventions, bool longest,
-                                   unsigned long count = 1000, Delay limit = Delay::getMaximum()) {
+                                   unsigned long count = 1000) {
     load(text, conventions);
     analyzer->launch(analyzer->getDomains(), false, false, true, true, count, Delay::getMaximum(),
-                     limit);
+                     Delay::getMaximum());
     std::vector<std::string> lines;
     for (Domain* domain : analyzer->getDomainSet())
       for (Subdomain* subdomain : domain->getSubdomainSet())
@@ -68,145 +59,6 @@ class ConventionsTest : public Support::AnalyzerFixture {
   Support::TempDir _directory{"conventions"};
   Support::ConsoleCapture _console;
 };
-
-TEST(ClosestRelationship, TheSmallestPositiveDistanceOverTheCommonPeriod) {
-  struct Row {
-    int launchPeriod, latchPeriod, launchEdge, latchEdge;
-    int literalSetup, literalHold, setup, hold;
-  };
-  const Row rows[] = {
-      // A 12 ns clock falling at 4.8 ns into a 5 ns clock: the literal walk
-      // stops at 2.2 ns; the closest later latch edge is 200 ps away.
-      {12000, 5000, 4800, 0, 2200, 1200, 200, -800},
-      {10, 10, 0, 3, 3, -7, 3, -7},
-      {10, 5, 3, 0, 2, -3, 2, -3},
-      {10, 4, 0, 7, 1, -1, 1, -1},
-      {10, 4, 0, 2, 2, 0, 2, 0},
-      {6000, 4000, 0, 0, 2000, 0, 2000, 0},
-      {4000, 6000, 1000, 3000, 2000, 0, 2000, 0},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.launchPeriod << "/" << row.latchPeriod << " edges "
-                                    << row.launchEdge << "," << row.latchEdge);
-    Delay setup, hold;
-    ASSERT_TRUE(Domain::calculateRelationship(setup, hold, Delay(row.launchPeriod),
-                                              Delay(row.latchPeriod), Delay(row.launchEdge),
-                                              Delay(row.latchEdge)));
-    EXPECT_EQ(setup.getValue(), row.literalSetup);
-    EXPECT_EQ(hold.getValue(), row.literalHold);
-    ASSERT_TRUE(Domain::calculateClosestRelationship(setup, hold, Delay(row.launchPeriod),
-                                                     Delay(row.latchPeriod), Delay(row.launchEdge),
-                                                     Delay(row.latchEdge)));
-    EXPECT_EQ(setup.getValue(), row.setup);
-    EXPECT_EQ(hold.getValue(), row.hold);
-  }
-  Delay setup, hold;
-  EXPECT_FALSE(
-      Domain::calculateClosestRelationship(setup, hold, Delay(0), Delay(10), Delay(0), Delay(0)));
-  EXPECT_EQ(setup, Delay::getUndefined());
-}
-
-// Three registers in a row on one 2 ns clock (unit clock arcs), an input
-// with an input delay into r1 and an output with an output delay from r3.
-const std::string kPipeline = R"(
-POLE clk None Primary
-POLE in None Primary
-POLE out None Primary
-POLE r1/CK Rising None
-POLE r1/D None None
-POLE r1/Q None None
-POLE r2/CK Rising None
-POLE r2/D None None
-POLE r2/Q None None
-POLE r3/CK Rising None
-POLE r3/D None None
-POLE r3/Q None None
-EDGE clk r1/CK Interconnect 0 0
-EDGE clk r2/CK Interconnect 0 0
-EDGE clk r3/CK Interconnect 0 0
-EDGE r1/D r1/CK SetupHold 10 40
-EDGE r2/D r2/CK SetupHold 10 40
-EDGE r3/D r3/CK SetupHold 10 40
-EDGE r1/CK r1/Q IOPath 100 100
-EDGE r2/CK r2/Q IOPath 100 100
-EDGE r3/CK r3/Q IOPath 100 100
-EDGE in r1/D Interconnect 50 60
-EDGE r1/Q r2/D Interconnect 500 2500
-EDGE r2/Q r3/D Interconnect 300 400
-EDGE r3/Q out Interconnect 20 30
-CREATE_CLOCK clk -name clk -period 2000 -rising 0 -falling 1000
-SET_INPUT_DELAY -clock clk -min 100 -max 300 -port in
-SET_OUTPUT_DELAY -clock clk -min 50 -max 500 -port out
-)";
-
-TEST_F(ConventionsTest, EachRuleLiteralAndSdcSideBySide) {
-  const std::string same = "clk:Rising to clk:Rising|";
-  struct Case {
-    const char* name;
-    std::string constraints;
-    bool longest;
-    std::vector<std::string> literal, sdc;
-  };
-  const Case cases[] = {
-      // Input delay: setup 2000 - (60 + 40) = 1900 literal, less the input
-      // delay's 300 under SDC; hold 50 - 10 = 40, plus 100. The output
-      // path r3 > out is listed under SDC only: 2000 - 500 - 130 = 1370,
-      // and for hold 120 - 0 + 50 = 170.
-      {"io setup",
-       "",
-       true,
-       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|-640ps", same + "r2/CK>r3/D|1.460ns"},
-       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|-640ps", same + "r2/CK>r3/D|1.460ns",
-        same + "r3/CK>out|1.370ns"}},
-      {"io hold",
-       "",
-       false,
-       {same + "in>r1/D|40ps", same + "r1/CK>r2/D|590ps", same + "r2/CK>r3/D|390ps"},
-       {same + "in>r1/D|140ps", same + "r1/CK>r2/D|590ps", same + "r2/CK>r3/D|390ps",
-        same + "r3/CK>out|170ps"}},
-      // Two cycles for r1 > r2 (2640 long): the literal rules add the
-      // subdomain's longest arrival after division (1320) to -640, SDC one
-      // period of 2000.
-      {"multicycle",
-       "MULTICYCLE_PATH 2 -from r1/CK -to r2/CK\n",
-       true,
-       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|680ps", same + "r2/CK>r3/D|1.460ns"},
-       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|1.360ns", same + "r2/CK>r3/D|1.460ns",
-        same + "r3/CK>out|1.370ns"}},
-      // -from a clock pin: the literal rules cut the pin out of the graph,
-      // and r2 captures nothing either; SDC cuts the paths r2 launches.
-      {"false from",
-       "FALSE_PATH -from r2/CK\n",
-       true,
-       {same + "in>r1/D|1.900ns"},
-       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|-640ps", same + "r3/CK>out|1.370ns"}},
-      // -to a clock pin alone: the same cut under the literal rules; under
-      // SDC the paths r2 captures.
-      {"false to clock pin",
-       "FALSE_PATH -to r2/CK\n",
-       true,
-       {same + "in>r1/D|1.900ns"},
-       {same + "in>r1/D|1.600ns", same + "r2/CK>r3/D|1.460ns", same + "r3/CK>out|1.370ns"}},
-      // With a source: the literal rules match nothing at a clock pin.
-      {"false from to",
-       "FALSE_PATH -from r1/CK -to r2/CK\n",
-       true,
-       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|-640ps", same + "r2/CK>r3/D|1.460ns"},
-       {same + "in>r1/D|1.600ns", same + "r2/CK>r3/D|1.460ns", same + "r3/CK>out|1.370ns"}},
-      // -to a data pin cuts its checks only; -through a pin what passes it.
-      {"false to data pin",
-       "FALSE_PATH -to r3/D\n",
-       true,
-       {same + "in>r1/D|1.900ns", same + "r1/CK>r2/D|-640ps"},
-       {same + "in>r1/D|1.600ns", same + "r1/CK>r2/D|-640ps", same + "r3/CK>out|1.370ns"}},
-  };
-  for (const Case& test : cases) {
-    SCOPED_TRACE(test.name);
-    EXPECT_EQ(analyze(kPipeline + test.constraints, Conventions::Literal, test.longest),
-              test.literal);
-    EXPECT_EQ(analyze(kPipeline + test.constraints, Conventions::Sdc, test.longest), test.sdc);
-  }
-}
 
 TEST_F(ConventionsTest, PathsNoClockEdgeTimesAreUnconstrained) {
   // A port without IO delay into r1, and two asynchronous clocks.
@@ -254,104 +106,6 @@ CREATE_CLOCK_GROUPS -asynchronous -group A -group B
       found += subdomain->getShortestRouteSet().size();
     EXPECT_EQ(found, limit == Delay::getMaximum() ? 1u : 0u);
   }
-}
-
-TEST_F(ConventionsTest, HalfPeriodPathsUseExactDutyFactorsAndTheReportedHoldSlack) {
-  // A clock of 40% duty: rising 0, falling 1600 of 4000. r1 (Rising) into
-  // r2 (Falling), 900 long, 700 short; hold relation -2400.
-  const std::string design = R"(
-POLE clk None Primary
-POLE r1/CK Rising None
-POLE r1/Q None None
-POLE r2/CK Falling None
-POLE r2/D None None
-EDGE clk r1/CK Interconnect 0 0
-EDGE clk r2/CK Interconnect 0 0
-EDGE r1/CK r1/Q IOPath 100 100
-EDGE r1/Q r2/D Interconnect 600 780
-EDGE r2/D r2/CK SetupHold 0 20
-CREATE_CLOCK clk -name clk -period 4000 -rising 0 -falling 1600
-)";
-  const std::string name = "clk:Rising to clk:Falling|r1/CK>r2/D|";
-  EXPECT_EQ(analyze(design, Conventions::Literal, true), std::vector<std::string>{name + "700ps"});
-  // The required period scales the 900 arrival by 100 / 40 = 2 (literal)
-  // or 4000 / 1600 = 2.5 (SDC).
-  EXPECT_EQ(analyzer->getPeriod(analyzer->getMainPole("clk")).getValue(), 1800);
-  EXPECT_EQ(analyze(design, Conventions::Sdc, true), std::vector<std::string>{name + "700ps"});
-  EXPECT_EQ(analyzer->getPeriod(analyzer->getMainPole("clk")).getValue(), 2250);
-  // The hold slack is 700 - (-2400) = 3.100ns either way; the compact
-  // report's first column shows it under SDC only (the literal rules show
-  // the 700 short delay).
-  for (const auto& [conventions, column] :
-       {std::pair{Conventions::Literal, "700ps"}, std::pair{Conventions::Sdc, "3.100ns"}}) {
-    analyze(design, conventions, false);
-    Subdomain* subdomain =
-        analyzer->getDomain("clk", "clk")->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling));
-    ASSERT_NE(subdomain, nullptr);
-    _console.clear();
-    subdomain->reportShortestRoutes(true);
-    EXPECT_NE(_console.text().find("| " + std::string(column) + " |"), std::string::npos)
-        << _console.text();
-  }
-}
-
-TEST_F(ConventionsTest, TheHoldSearchUsesTheSlackItReports) {
-  // The cross_clocks design: literal relations 2.2 ns and 1.2 ns, SDC 200 ps
-  // and -800 ps.
-  std::ifstream file(std::string(MORVA_TEST_DATA) + "/cross_clocks.morva");
-  const std::string design((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-  const std::string name = "clkA:Falling to clkB:Rising|r1/CK>r2/D|";
-  EXPECT_EQ(analyze(design, Conventions::Literal, true),
-            std::vector<std::string>{name + "1.120ns"});
-  EXPECT_EQ(analyze(design, Conventions::Literal, false),
-            std::vector<std::string>{name + "-160ps"});
-  EXPECT_EQ(analyze(design, Conventions::Sdc, true), std::vector<std::string>{name + "-880ps"});
-  EXPECT_EQ(analyze(design, Conventions::Sdc, false), std::vector<std::string>{name + "1.840ns"});
-  // Under a limit of 1.840ns the literal search weighs the path at
-  // 1.040ns + 1.2ns and drops it, although its slack is -160ps; the SDC
-  // search weighs it at its slack and keeps it.
-  EXPECT_EQ(analyze(design, Conventions::Literal, false, 50, Delay(1840)),
-            std::vector<std::string>{});
-  EXPECT_EQ(analyze(design, Conventions::Sdc, false, 50, Delay(1840)),
-            std::vector<std::string>{name + "1.840ns"});
-}
-
-TEST_F(ConventionsTest, LiteralHalfCycleHoldSearchKeepsTheWorstRoutes) {
-  // Nine routes from r1 (Rising) to r2 (Falling), hold relation -2400,
-  // through g1..g9 of 100..900 ps, the longest met first. The literal
-  // search bounds them 4800 ps below their slacks; once three are kept,
-  // the better routes met later must still replace them.
-  std::string design = R"(
-POLE clk None Primary
-POLE r1/CK Rising None
-POLE r1/Q None None
-POLE r2/CK Falling None
-POLE r2/D None None
-EDGE clk r1/CK Interconnect 0 0
-EDGE clk r2/CK Interconnect 0 0
-EDGE r1/CK r1/Q IOPath 100 100
-EDGE r2/D r2/CK SetupHold 0 20
-CREATE_CLOCK clk -name clk -period 4000 -rising 0 -falling 1600
-)";
-  for (int gate = 9; gate >= 1; --gate) {
-    const std::string name = "g" + std::to_string(gate);
-    const std::string delay = std::to_string(100 * gate);
-    design += "POLE " + name + " None None\nEDGE r1/Q " + name + " Interconnect " + delay + " " +
-              delay + "\nEDGE " + name + " r2/D Interconnect 0 0\n";
-  }
-  const auto slacks = [&](unsigned long count) {
-    analyze(design, Conventions::Literal, false, count);
-    std::vector<int> values;
-    for (Route* route : analyzer->getDomain("clk", "clk")
-                            ->getSubdomain(Mode(Mode::Rising), Mode(Mode::Falling))
-                            ->getShortestRoutes())
-      values.push_back(route->getSlack().getValue());
-    return values;
-  };
-  const std::vector<int> all = slacks(1000);
-  ASSERT_EQ(all.size(), 9u);
-  EXPECT_EQ(slacks(3), std::vector<int>(all.begin(), all.begin() + 3));
 }
 
 // ---- Random designs under SDC conventions against a brute-force reference ----

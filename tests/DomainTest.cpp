@@ -1,24 +1,10 @@
 // Domains: registration with the analyzer, clock arithmetic (required
 // period and relationships) and the analysis steps.
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/Pole.h>
-#include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
-#include <iostream>
-#include <random>
-#include <sstream>
-#include <string>
-#include <vector>
-
-using Morva::Analyzer;
 using Morva::Delay;
 using Morva::Domain;
 using Morva::Mode;
@@ -294,13 +280,9 @@ struct Design {
   Subdomain* halfCycle = nullptr;
 
   explicit Design(int far, bool falling = false) {
-    clk = Pole::createMain("clk");
-    clk->setType(Morva::Type(Morva::Type::Primary));
-    Morva::analyzer->createClock(clk, "clk", Delay(1000), Delay(0), Delay(500));
+    clk = Support::clock("clk");
     auto edge = [](Pole* source, Pole* target, Morva::Purpose::Code purpose, int delay) {
-      Morva::Edge* created = Morva::Edge::create(source, target, Morva::Purpose(purpose));
-      created->setMinimumDelay(Delay(delay));
-      created->setMaximumDelay(Delay(delay));
+      Support::edge(source, target, delay, delay, purpose);
     };
     auto reg = [&](const std::string& name, const Mode& mode) {
       Pole* pole = Pole::createMain(name);

@@ -1,22 +1,10 @@
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
-#include <Morva/FPath.h>
-#include <Morva/Pole.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
-#include <iostream>
-#include <list>
-#include <sstream>
-#include <string>
-#include <vector>
-
 using namespace Morva;
+using Support::clock;
 
 namespace {
 
@@ -33,37 +21,6 @@ bool isRule(const std::string& line) {
 
 class DriverTest : public Support::AnalyzerFixture {
  protected:
-  static Pole* port(const std::string& name) {
-    Pole* pole = Pole::createMain(name);
-    pole->setType(Type(Type::Primary));
-    return pole;
-  }
-  static Pole* clock(const std::string& name, int period) {
-    Pole* root = port(name);
-    analyzer->createClock(root, name, Delay(period), Delay(0), Delay(period / 2));
-    return root;
-  }
-  static Edge* arc(Pole* from, Pole* to, int minimum, int maximum) {
-    Edge* edge = Edge::createIOPath(from, to);
-    edge->setMinimumDelay(Delay(minimum));
-    edge->setMaximumDelay(Delay(maximum));
-    return edge;
-  }
-  // A rising-edge register clocked from `root`; returns its clock pin, data
-  // pin and output pin.
-  static std::vector<Pole*> flop(const std::string& name, Pole* root) {
-    Pole* ck = Pole::createMain(name + "/CK");
-    ck->setMode(Mode(Mode::Rising));
-    Pole* capture = Pole::createDual(name + "/CK");
-    Pole* d = Pole::createMain(name + "/D");
-    Pole* q = Pole::createMain(name + "/Q");
-    arc(ck, q, 50, 80);
-    Edge* check = Edge::createSetupHold(d, capture);
-    check->setMinimumDelay(Delay(10));
-    check->setMaximumDelay(Delay(30));
-    arc(root, ck, 5, 7);
-    return {ck, d, q};
-  }
   static Subdomain* subdomain(Domain* domain, Mode::Code launch, Mode::Code latch, int shortest,
                               int longest, int hold, int setup) {
     Subdomain* made = Subdomain::create(domain, Mode(launch), Mode(latch));
@@ -73,11 +30,6 @@ class DriverTest : public Support::AnalyzerFixture {
     made->setSetupRelation(Delay(setup));
     return made;
   }
-  static Poles view(const std::vector<Pole*>& poles) {
-    _groups.push_back(poles);
-    return Orvek::VectorCollection<Pole*>(_groups.back());
-  }
-
   // The table lines of the output, and among them the data rows.
   std::vector<std::string> tableLines() const {
     std::vector<std::string> lines;
@@ -103,7 +55,6 @@ class DriverTest : public Support::AnalyzerFixture {
   }
 
   Support::ConsoleCapture _console;
-  static inline std::list<std::vector<Pole*>> _groups;
 };
 
 TEST_F(DriverTest, TheFullReportListsEverySubdomainByDomain) {
@@ -157,38 +108,6 @@ TEST_F(DriverTest, TheFullReportListsEverySubdomainByDomain) {
   EXPECT_EQ(total[0], (std::vector<std::string>{"Total", "5"}));
   EXPECT_EQ(linesOf(_console.text())[0], "Reporting domains");
   EXPECT_EQ(linesOf(_console.text())[1].substr(0, 3), "  +");
-}
-
-TEST_F(DriverTest, TheCompactReportListsClockToClockDomainsOnly) {
-  Pole* clk = clock("clk", 1000);
-  Domain* input = Domain::create(nullptr, clk);
-  subdomain(input, Mode::None, Mode::Rising, 40, 90, 0, 1000);
-  analyzer->reportDomains(true);
-  EXPECT_EQ(_console.text(), "Reporting domains\n  Analyzer not launched\n");
-
-  Domain* pure = Domain::create(clk, clk);
-  subdomain(pure, Mode::Rising, Mode::Rising, 139, 314, 0, 1000)->setDecisive(true);
-  // A root without a wave has no required frequency; a root without a
-  // computed period shows the undefined frequency.
-  Pole* bare = port("bare");
-  Domain* undeclared = Domain::create(bare, bare);
-  subdomain(undeclared, Mode::Falling, Mode::Falling, 1, 2, 0, 5)->setDecisive(true);
-  analyzer->setPeriod(bare, Delay(2));
-  _console.clear();
-  analyzer->reportDomains(true);
-  const std::vector<std::string> lines = tableLines();
-  ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(Support::cellsOf(lines[1]),
-            (std::vector<std::string>{"Domain", "Frequency", "Delays"}));
-  EXPECT_EQ(
-      Support::cellsOf(lines[3]),
-      (std::vector<std::string>{"Source", "Target", "Required", "Maximum", "Shortest", "Longest"}));
-  const auto rows = rowsStartingWith({"Input", "bare (Falling)", "clk (Rising)"});
-  const std::vector<std::vector<std::string>> expected{
-      {"bare (Falling)", "bare (Falling)", "-", "500.000GHz", "1ps", "2ps"},
-      {"clk (Rising)", "clk (Rising)", "1000.000MHz", "undefined", "139ps", "314ps"}};
-  EXPECT_EQ(rows, expected);
-  EXPECT_TRUE(rowsStartingWith({"Total"}).empty());
 }
 
 }  // namespace

@@ -4,29 +4,15 @@
 // and chains of a million poles. Each either gives the correct result or
 // stops with the clear error of the library, never a crash.
 
-#include <Morva/Analyzer.h>
 #include <Morva/Archive.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
 #include <Morva/MPath.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Console.h>
-#include <Orvek/Exception.h>
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-#include <zlib.h>
+#include "Support.h"
 
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iostream>
-#include <random>
-#include <sstream>
-#include <string>
 
 namespace {
 
@@ -84,67 +70,27 @@ std::string getFailure(const std::function<void()>& work) {
   return "none";
 }
 
-// `text` as one gzip member, compressed in memory.
-std::string compress(const std::string& text) {
-  z_stream stream{};
-  EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string packed(deflateBound(&stream, text.size()), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  stream.avail_in = static_cast<uInt>(text.size());
-  stream.next_out = reinterpret_cast<Bytef*>(packed.data());
-  stream.avail_out = static_cast<uInt>(packed.size());
-  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-  packed.resize(stream.total_out);
-  deflateEnd(&stream);
-  return packed;
-}
-
 const Route* getWorst(const Subdomain* subdomain, bool longest) {
   const auto& routes = longest ? subdomain->getLongestRouteSet() : subdomain->getShortestRouteSet();
   return routes.empty() ? nullptr : *routes.begin();
 }
 
-class HostileInputTest : public ::testing::Test {
+class HostileInputTest : public Support::AnalyzerFixture {
  protected:
-  void SetUp() override {
-    Orvek::console.setOutput(_output);
-    Morva::Analyzer::create();
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    _directory = fs::temp_directory_path() /
-                 ("morva-hostile-" + std::to_string(getpid()) + "-" + test->name());
-    fs::create_directories(_directory);
-  }
-
-  void TearDown() override {
-    if (analyzer) analyzer->destroy();
-    Orvek::console.setOutput(std::cout);
-    fs::remove_all(_directory);
-  }
-
   std::string write(const std::string& name, const std::string& text) const {
-    const std::string path = (_directory / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return _directory.writeFile(name, text);
   }
-
   void load(const std::string& text) { Archive(write("design.morva", text)).load(); }
 
   // A fresh analyzer and console for the next design of the same test.
   void renew() {
     analyzer->destroy();
     Morva::Analyzer::create();
-    _output.str("");
+    _console.clear();
   }
 
-  bool printed(const std::string& text) const {
-    return _output.str().find(text) != std::string::npos;
-  }
-  long count(const std::string& text) const {
-    long found = 0;
-    const std::string all = _output.str();
-    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++found;
-    return found;
-  }
+  bool printed(const std::string& text) const { return Support::contains(_console.text(), text); }
+  long count(const std::string& text) const { return Support::occurrences(_console.text(), text); }
 
   static Pole* main(const std::string& name) { return analyzer->getMainPole(name); }
   static Subdomain* getOnlySubdomain(Pole* launch, Pole* latch) {
@@ -153,8 +99,8 @@ class HostileInputTest : public ::testing::Test {
     return *domain->getSubdomainSet().begin();
   }
 
-  std::ostringstream _output;
-  fs::path _directory;
+  Support::ConsoleCapture _console;
+  Support::TempDir _directory{"morva-hostile"};
 };
 
 TEST_F(HostileInputTest, HundredThousandFanInAndFanOut) {
@@ -335,7 +281,7 @@ TEST_F(HostileInputTest, BinaryGarbage) {
   renew();
   std::string poles;
   for (int k = 0; k < 20000; ++k) poles += "POLE p" + std::to_string(k) + " None None\n";
-  const std::string packed = compress(poles);
+  const std::string packed = Support::gzip(poles);
   const std::string cut = write("cut.morva.gz", packed.substr(0, packed.size() / 2));
   EXPECT_EQ(getFailure([&] { Archive(cut).load(); }), "Cannot read file " + cut);
   EXPECT_GT(analyzer->getPoles().getCount(), 0u);
@@ -350,12 +296,12 @@ TEST_F(HostileInputTest, GzipBombIsStreamed) {
   for (int line = 0; line < 512; ++line)
     chunk += std::string(1023, line % 2 ? ' ' : '\t') + "\n" + "#" + std::string(1022, '-') + "\n";
   ASSERT_EQ(chunk.size(), 1u << 20);
-  const std::string member = compress(chunk);
-  const std::string path = (_directory / "bomb.morva.gz").string();
+  const std::string member = Support::gzip(chunk);
+  const std::string path = (_directory.path() / "bomb.morva.gz").string();
   {
     std::ofstream bomb(path, std::ios::binary);
     for (int copy = 0; copy < 1024; ++copy) bomb << member;
-    bomb << compress("BOGUS\n");
+    bomb << Support::gzip("BOGUS\n");
   }
   EXPECT_LT(fs::file_size(path), 4u << 20);
 
@@ -434,14 +380,14 @@ TEST_F(HostileInputTest, EverythingDeclaredTwice) {
     load(once);
     analyzer->analyze();
     const std::size_t edges = analyzer->getEdges().getCount();
-    const std::string single = _output.str();
+    const std::string single = _console.text();
     const std::string report = single.substr(single.find("Reporting domains"));
 
     renew();
     load(twice);
     EXPECT_EQ(analyzer->getEdges().getCount(), 2 * edges);
     analyzer->analyze();
-    const std::string doubled = _output.str();
+    const std::string doubled = _console.text();
     EXPECT_EQ(doubled.substr(doubled.find("Reporting domains")), report);
   }
 
@@ -482,55 +428,39 @@ struct Chain {
   friend void PrintTo(const Chain& chain, std::ostream* stream) { *stream << chain.name; }
 };
 
-class DeepChainTest : public HostileInputTest, public ::testing::WithParamInterface<Chain> {
- protected:
-  static Morva::Edge* link(Pole* from, Pole* to, int minimum, int maximum,
-                           Morva::Purpose::Code purpose = Morva::Purpose::Interconnect) {
-    Morva::Edge* edge = Morva::Edge::create(from, to, Morva::Purpose(purpose));
-    edge->setMinimumDelay(Morva::Delay(minimum));
-    edge->setMaximumDelay(Morva::Delay(maximum));
-    return edge;
-  }
-  static Pole* clockPin(const std::string& name) {
-    Pole* pin = Pole::createMain(name);
-    pin->setMode(Morva::Mode(Morva::Mode::Rising));
-    return pin;
-  }
-};
+class DeepChainTest : public HostileInputTest, public ::testing::WithParamInterface<Chain> {};
 
 TEST_P(DeepChainTest, IsWalkedWithoutRecursion) {
   const Chain chain = GetParam();
   const long clockLength = kSanitized ? chain.clock / 10 : chain.clock;
   const long dataLength = kSanitized ? chain.data / 10 : chain.data;
-  Pole* clk = Pole::createMain("clk");
-  clk->setType(Morva::Type(Morva::Type::Primary));
-  analyzer->createClock(clk, "c", Morva::Delay(1000), Morva::Delay(0), Morva::Delay(500));
+  Pole* clk = Support::clock("c");
   Pole* buffer = clk;
   for (long k = 0; k < clockLength; ++k) {
     Pole* next = Pole::createMain("c" + std::to_string(k));
-    link(buffer, next, 1, 2);
+    Support::edge(buffer, next, 1, 2);
     buffer = next;
   }
-  Pole* aClock = clockPin("a/CK");
-  Pole* bClock = clockPin("b/CK");
+  Pole* aClock = Support::pin("a/CK", Morva::Mode::Rising);
+  Pole* bClock = Support::pin("b/CK", Morva::Mode::Rising);
   Pole* aCapture = Pole::createDual("a/CK");
   Pole* bCapture = Pole::createDual("b/CK");
   Pole* aOutput = Pole::createMain("a/Q");
   Pole* bOutput = Pole::createMain("b/Q");
-  link(buffer, aClock, 0, 0);
-  link(clk, bClock, 0, 0);
-  link(aClock, aOutput, 1, 1, Morva::Purpose::IOPath);
-  link(bClock, bOutput, 1, 1, Morva::Purpose::IOPath);
-  link(bOutput, aCapture, 1, 1, Morva::Purpose::SetupHold);
+  Support::edge(buffer, aClock, 0, 0);
+  Support::edge(clk, bClock, 0, 0);
+  Support::edge(aClock, aOutput, 1, 1, Morva::Purpose::IOPath);
+  Support::edge(bClock, bOutput, 1, 1, Morva::Purpose::IOPath);
+  Support::edge(bOutput, aCapture, 1, 1, Morva::Purpose::SetupHold);
   Pole* previous = aOutput;
   Morva::Edge* first = nullptr;
   for (long k = 0; k < dataLength; ++k) {
     Pole* next = Pole::createMain("d" + std::to_string(k));
-    Morva::Edge* edge = link(previous, next, 1, 2);
+    Morva::Edge* edge = Support::edge(previous, next, 1, 2);
     if (!first) first = edge;
     previous = next;
   }
-  link(previous, bCapture, 0, 0, Morva::Purpose::SetupHold);
+  Support::edge(previous, bCapture, 0, 0, Morva::Purpose::SetupHold);
   std::vector<Pole*> sources{aClock}, targets{bCapture};
   Morva::MPath* path = nullptr;
   if (chain.multicycle)

@@ -22,13 +22,6 @@ std::string getPage(const json& document) {
   return page.str();
 }
 
-// The text of the page from `start` to the end of that table row.
-std::string getRow(const std::string& page, const std::string& start) {
-  const std::size_t begin = page.find(start);
-  if (begin == std::string::npos) return "";
-  return page.substr(begin, page.find("</tr>", begin) - begin);
-}
-
 json getRoute(const std::string& source, const json& slack) {
   return {{"source", source},
           {"target", "r/D"},
@@ -124,58 +117,6 @@ TEST(HtmlWriterTest, NamesAreEscapedAndBarsCountThePaths) {
   // The expanded path: the check arc adds nothing to the data delay.
   EXPECT_NE(page.find("<td>r/D<td>IOPath<td>100ps<td>100ps<tr>"), std::string::npos);
   EXPECT_NE(page.find("<td>r/CK<td>SetupHold<td>20ps<td>-</table>"), std::string::npos);
-}
-
-TEST(HtmlWriterTest, NegativeSlacksAreTheDocumentsAndUnconstrainedSlacksSaySo) {
-  json domain = {{"name", "B"}, {"subdomains", {getSubdomain(-30, 4, json::array())}}};
-  domain["wns"] = {{"setup", -100}, {"hold", 0}};
-  domain["tns"] = {{"setup", -250}, {"hold", 0}};
-  json document = getDocument(json::array({domain}));
-  document["wns"] = {{"setup", -1}, {"hold", -2}};
-  // A sum beyond the range of one delay.
-  document["tns"] = {{"setup", -5000000000}, {"hold", -4}};
-  const std::string page = getPage(document);
-  const std::string row = getRow(page, "<tr class=\"domain\"><td class=\"name\">B</td>");
-  std::size_t at = 0;
-  for (const int value : {-100, -250, 0, 0}) {
-    at = row.find("data-ps=\"" + std::to_string(value) + "\"", at);
-    ASSERT_NE(at, std::string::npos) << value << " in " << row;
-    ++at;
-  }
-  const std::string statedTotal = getRow(page, "<tr class=\"first total\">");
-  EXPECT_NE(statedTotal.find("data-ps=\"-1\""), std::string::npos);
-  EXPECT_NE(statedTotal.find("data-ps=\"-4\""), std::string::npos);
-  EXPECT_NE(statedTotal.find("data-ps=\"-5000000000\">-5000000.000ns<"), std::string::npos);
-  // A slack left out belongs to paths no clock edge times.
-  const json open = {
-      {"name", "U"},
-      {"subdomains", {getSubdomain(nullptr, nullptr, json::array({getRoute("u/CK", nullptr)}))}}};
-  const std::string unconstrained = getPage(getDocument(json::array({open})));
-  EXPECT_NE(unconstrained.find(">unconstrained</td>"), std::string::npos);
-}
-
-TEST(HtmlWriterTest, RecorderPassesTheConsoleOnAndKeepsItsWarnings) {
-  std::ostringstream target;
-  MorvaTool::MessageRecorder recorder(target.rdbuf());
-  std::ostream console(&recorder);
-  const std::string text =
-      "  Warn~ing: a\nError: b~ c\n| Warning: in a table |\nRemark: r\nLoading x\nError: cut";
-  for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
-    end = std::min(text.find('~', start), text.size());
-    console << text.substr(start, end - start);
-  }
-  console.put('\n');
-  console.flush();
-  EXPECT_EQ(
-      target.str(),
-      "  Warning: a\nError: b c\n| Warning: in a table |\nRemark: r\nLoading x\nError: cut\n");
-  EXPECT_EQ(recorder.getMessages(),
-            (std::vector<std::string>{"Warning: a", "Error: b c", "Error: cut"}));
-  for (std::size_t count = 0; count < MorvaTool::MessageRecorder::kLimit; ++count)
-    console << "Warning: more\n";
-  const std::vector<std::string> messages = recorder.getMessages();
-  ASSERT_EQ(messages.size(), MorvaTool::MessageRecorder::kLimit + 1);
-  EXPECT_EQ(messages.back(), "3 more warnings and errors not listed");
 }
 
 }  // namespace

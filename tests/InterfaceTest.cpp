@@ -4,28 +4,18 @@
 // used, no constrained path registered). Checks of one call run in a fixed
 // order: the rows with several faults name the one found first.
 
-#include <Morva/Analyzer.h>
 #include <Morva/DPath.h>
 #include <Morva/Domain.h>
 #include <Morva/DomainMask.h>
-#include <Morva/Edge.h>
 #include <Morva/FPath.h>
 #include <Morva/MPath.h>
 #include <Morva/Mask.h>
-#include <Morva/Pole.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
 #include <functional>
-#include <list>
-#include <string>
-#include <typeinfo>
-#include <vector>
 
 using namespace Morva;
 
@@ -48,9 +38,9 @@ class InterfaceTest : public Support::AnalyzerFixture {
     AnalyzerFixture::SetUp();
     Mask::reset(2);
     DomainMask::reset(2);
-    in = port("in");
+    in = Support::port("in");
     mid = Pole::createMain("mid");
-    out = port("out");
+    out = Support::port("out");
     ff = Pole::createMain("ff/CK");
     ff->setMode(Mode(Mode::Rising));
     Pole::createDual("ff/CK");
@@ -61,21 +51,9 @@ class InterfaceTest : public Support::AnalyzerFixture {
     input = Domain::create(nullptr, in);
     Subdomain::create(pure, Mode(Mode::Rising), Mode(Mode::Falling));
   }
-  static Pole* port(const std::string& name) {
-    Pole* pole = Pole::createMain(name);
-    pole->setType(Type(Type::Primary));
-    return pole;
-  }
-  Poles poles(std::vector<Pole*> members) {
-    _kept.push_back(std::move(members));
-    return Orvek::VectorCollection<Pole*>(_kept.back());
-  }
 
   Pole *in = nullptr, *mid = nullptr, *out = nullptr, *ff = nullptr;
   Domain *pure = nullptr, *input = nullptr;
-
- private:
-  std::list<std::vector<Pole*>> _kept;
 };
 
 TEST_F(InterfaceTest, RejectedCallsRaiseTheirErrorAndLeaveNothingBehind) {
@@ -102,34 +80,34 @@ TEST_F(InterfaceTest, RejectedCallsRaiseTheirErrorAndLeaveNothingBehind) {
        [] { FPath::create(Poles(), Poles(), Poles()); }},
       {kFactory, cpath, "preCreate", "Null pole",
        [&] {
-         FPath::create(Poles(), Poles(), poles({out, nullptr}));
+         FPath::create(Poles(), Poles(), Support::view({out, nullptr}));
        }},
       {kFactory, cpath, "preCreate", "Null pole",
-       [&] { DPath::createMaximum(Poles(), poles({nullptr}), Poles(), Delay(10)); }},
+       [&] { DPath::createMaximum(Poles(), Support::view({nullptr}), Poles(), Delay(10)); }},
       {kFactory, cpath, "preCreate", "Empty poles",
        [] { MPath::create(Poles(), Poles(), Poles(), 0); }},
       {kRequest, dpath, "preCreate", "Empty sources",
-       [&] { DPath::createMinimum(Poles(), poles({mid}), poles({out}), none); }},
+       [&] { DPath::createMinimum(Poles(), Support::view({mid}), Support::view({out}), none); }},
       {kRequest, dpath, "preCreate", "Empty targets",
-       [&] { DPath::createMaximum(poles({in}), poles({mid}), Poles(), none); }},
+       [&] { DPath::createMaximum(Support::view({in}), Support::view({mid}), Poles(), none); }},
       // mid has an incoming edge and is no clock pole; a clock pole is a
       // valid source although driven.
       {kRequest, dpath, "preCreate", "Invalid source",
        [&] {
-         DPath::createMaximum(poles({ff, mid}), Poles(), poles({mid}), none);
+         DPath::createMaximum(Support::view({ff, mid}), Poles(), Support::view({mid}), none);
        }},
       {kRequest, dpath, "preCreate", "Invalid target",
        [&] {
-         DPath::createMinimum(poles({in}), Poles(), poles({out, mid}), none);
+         DPath::createMinimum(Support::view({in}), Poles(), Support::view({out, mid}), none);
        }},
       {kFactory, dpath, "preCreate", "Undefined delay",
-       [&] { DPath::createMaximum(poles({in}), Poles(), poles({out}), none); }},
+       [&] { DPath::createMaximum(Support::view({in}), Poles(), Support::view({out}), none); }},
       {kRequest, mpath, "preCreate", "Empty sources",
-       [&] { MPath::create(Poles(), poles({mid}), poles({out}), 0); }},
+       [&] { MPath::create(Poles(), Support::view({mid}), Support::view({out}), 0); }},
       {kRequest, mpath, "preCreate", "Empty targets",
-       [&] { MPath::create(poles({mid}), poles({mid}), Poles(), 1); }},
+       [&] { MPath::create(Support::view({mid}), Support::view({mid}), Poles(), 1); }},
       {kFactory, mpath, "preCreate", "Too small cycle count",
-       [&] { MPath::create(poles({mid}), Poles(), poles({mid}), 1); }},
+       [&] { MPath::create(Support::view({mid}), Poles(), Support::view({mid}), 1); }},
       // The analyzer's tables.
       {kRequest, analyzerFile, "getMainPole", "Empty name", [] { analyzer->getMainPole(""); }},
       {kRequest, analyzerFile, "getClockRoot", "Empty name", [] { analyzer->getClockRoot(""); }},
@@ -158,6 +136,8 @@ TEST_F(InterfaceTest, RejectedCallsRaiseTheirErrorAndLeaveNothingBehind) {
       {kRequest, analyzerFile, "loopPush", "Null pole", [] { analyzer->loopPush(nullptr); }},
       {kRequest, analyzerFile, "isExclusive", "Null domain",
        [] { analyzer->isExclusive(nullptr); }},
+      {kRequest, analyzerFile, "isAsynchronous", "Null domain",
+       [] { analyzer->isAsynchronous(nullptr); }},
       // Masks, subdomains and scanners.
       {kRequest, "lib/Morva/Mask", "getBasic", "Null bit", [] { Mask::getBasic(0); }},
       {kRequest, "lib/Morva/Mask", "getBasic", "Rejected bit", [] { Mask::getBasic(3); }},
@@ -199,7 +179,7 @@ TEST_F(InterfaceTest, RejectedCallsRaiseTheirErrorAndLeaveNothingBehind) {
   // The last bit of each table and a cycle count of two are accepted.
   EXPECT_NO_THROW(Mask::getBasic(2));
   EXPECT_NO_THROW(DomainMask::getBasic(2));
-  EXPECT_NO_THROW(MPath::create(poles({mid}), Poles(), poles({mid}), 2));
+  EXPECT_NO_THROW(MPath::create(Support::view({mid}), Poles(), Support::view({mid}), 2));
 }
 
 }  // namespace

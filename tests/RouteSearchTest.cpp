@@ -1,43 +1,20 @@
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/Edge.h>
 #include <Morva/MPath.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Scanner.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Exception.h>
-
-#include <gtest/gtest.h>
 
 #include "Support.h"
 
-#include <list>
-#include <map>
-#include <random>
-#include <set>
-#include <string>
-#include <utility>
-#include <vector>
-
 using namespace Morva;
+using Support::edge;
+using Support::pin;
+using Support::port;
 
 namespace {
 
 class RouteSearchTest : public Support::AnalyzerFixture {
  protected:
-  static Pole* pole(const std::string& name, Type::Code type = Type::None) {
-    Pole* created = Pole::createMain(name);
-    created->setType(Type(type));
-    return created;
-  }
-  static Edge* edge(Pole* source, Pole* target, int minimum, int maximum,
-                    Purpose::Code purpose = Purpose::Interconnect) {
-    Edge* created = Edge::create(source, target, Purpose(purpose));
-    created->setMinimumDelay(Delay(minimum));
-    created->setMaximumDelay(Delay(maximum));
-    return created;
-  }
   // An inputs-to-outputs subdomain, analysed.
   static Subdomain* analyzeIO(const std::vector<Pole*>& inputs, const std::vector<Pole*>& outputs,
                               int setup) {
@@ -70,11 +47,11 @@ class RouteSearchTest : public Support::AnalyzerFixture {
   // (10k + 9j, 10k + 9j + 1) and m_j -> o (5, 5): twelve routes whose
   // longest delays are 10k + 9j + 6, all different.
   Subdomain* buildFan(int setup) {
-    Pole* o = pole("o", Type::Primary);
+    Pole* o = port("o");
     std::vector<Pole*> inputs, mids;
-    for (int j = 0; j < 3; ++j) mids.push_back(pole("m" + std::to_string(j)));
+    for (int j = 0; j < 3; ++j) mids.push_back(pin("m" + std::to_string(j)));
     for (int k = 0; k < 4; ++k) {
-      inputs.push_back(pole("i" + std::to_string(k), Type::Primary));
+      inputs.push_back(port("i" + std::to_string(k)));
       for (int j = 0; j < 3; ++j) edge(inputs.back(), mids[j], 10 * k + 9 * j, 10 * k + 9 * j + 1);
     }
     for (Pole* mid : mids) edge(mid, o, 5, 5);
@@ -113,7 +90,7 @@ TEST_F(RouteSearchTest, TheLimitIsInclusiveAndTightens) {
   destroyRoutes(fan);
 
   // Two routes of equal slack: with room for one, the first found stays.
-  Pole* twin = pole("twin", Type::Primary);
+  Pole* twin = port("twin");
   edge(twin, analyzer->getMainPole("m2"), 48, 49);
   Subdomain* twins = fan;
   twins->captureLaunch(twin);
@@ -128,48 +105,30 @@ TEST_F(RouteSearchTest, TheLimitIsInclusiveAndTightens) {
   EXPECT_EQ(order, (std::vector<std::string>{"i3...o", "i3...o", "twin...o"}));
 }
 
-TEST_F(RouteSearchTest, SkipsLoops) {
-  Pole* in = pole("in", Type::Primary);
-  Pole* a = pole("a");
-  Pole* b = pole("b");
-  Pole* out = pole("out", Type::Primary);
-  edge(in, a, 1, 1);
-  edge(a, b, 1, 1);
-  edge(b, a, 1, 1);
-  edge(b, out, 1, 1);
-  Subdomain* io = analyzeIO({in}, {out}, 0);
-  io->getScanner()->searchLongestRoutes(Delay::getMaximum(), 10);
-  ASSERT_EQ(io->getLongestRouteSet().size(), 1u);
-  EXPECT_EQ((*io->getLongestRouteSet().begin())->getEdgeList().size(), 3u);
-  EXPECT_EQ(slacks(io->getLongestRouteSet()), (std::vector<int>{-3}));
-}
-
 TEST_F(RouteSearchTest, ConstrainedRoutesFollowTheGoverningConstraint) {
   // clk -(10,12)-> cb -(5,7)-> ff1, cb -(6,9)-> ff2
   // ff1 =(100,120)=> q1 -(20,30)-> g -(40,50)-> d2 =setup(15,25)=> ff2'
   // in -(5,8)-> g, and a maximum delay path and a multicycle path on the
   // whole register-to-register path.
-  Pole* clk = pole("clk");
-  Pole* cb = pole("cb");
-  Pole* ff1 = pole("ff1");
-  Pole* ff2 = pole("ff2");
-  ff1->setMode(Mode(Mode::Rising));
-  ff2->setMode(Mode(Mode::Rising));
+  Pole* clk = pin("clk");
+  Pole* cb = pin("cb");
+  Pole* ff1 = pin("ff1", Mode::Rising);
+  Pole* ff2 = pin("ff2", Mode::Rising);
   Pole* ff2Data = Pole::createDual("ff2");
-  Pole* q1 = pole("q1");
-  Pole* g = pole("g");
-  Pole* d2 = pole("d2");
-  Pole* in = pole("in", Type::Primary);
+  Pole* q1 = pin("q1");
+  Pole* g = pin("g");
+  Pole* d2 = pin("d2");
+  Pole* in = port("in");
   edge(clk, cb, 10, 12);
   edge(cb, ff1, 5, 7);
   edge(cb, ff2, 6, 9);
   const std::vector<Edge*> path{edge(ff1, q1, 100, 120, Purpose::IOPath), edge(q1, g, 20, 30),
                                 edge(g, d2, 40, 50), edge(d2, ff2Data, 15, 25, Purpose::SetupHold)};
   edge(in, g, 5, 8);
-  const std::list<Pole*> sources{ff1}, none, targets{ff2Data};
-  using List = Orvek::ListCollection<Pole*>;
-  DPath* limit = DPath::createMaximum(List(sources), List(none), List(targets), Delay(150));
-  MPath* cycles = MPath::create(List(sources), List(none), List(targets), 2);
+  DPath* limit = DPath::createMaximum(Support::view({ff1}), Support::view({}),
+                                      Support::view({ff2Data}), Delay(150));
+  MPath* cycles =
+      MPath::create(Support::view({ff1}), Support::view({}), Support::view({ff2Data}), 2);
   Mask::reset(2);
   limit->setMask(Mask::getBasic(1));
   cycles->setMask(Mask::getBasic(2));
@@ -210,118 +169,4 @@ TEST_F(RouteSearchTest, ConstrainedRoutesFollowTheGoverningConstraint) {
   Support::expectRaise<Orvek::InvalidRequest>([&] { scanner->searchLongestRoutes(Delay(0), 0); },
                                               "lib/Morva/Scanner", "searchLongestRoutes",
                                               "Undefined difference delay");
-}
-
-// ---- Against a recursive reference ------------------------------------------------
-
-namespace {
-
-// The unconstrained longest search written as a plain recursion.
-struct ReferenceSearch {
-  Scanner* scanner;
-  Subdomain* subdomain;
-  Delay limit;
-  unsigned long found = 0, count;
-  std::set<Pole*, Object::StampLess> visited;
-  std::list<Edge*> edges;
-
-  void record(Route* route) {
-    const auto& routes = subdomain->getLongestRouteSet();
-    if (!(route->getSlack().getValue() < limit.getValue())) {
-      route->destroy();
-    } else if (found < count) {
-      ++found;
-    } else if (route->getSlack() < (*routes.rbegin())->getSlack()) {
-      (*routes.rbegin())->destroy();
-    } else {
-      route->destroy();
-    }
-    if (found == count) {
-      const Delay last = (*routes.rbegin())->getSlack();
-      if (limit == Delay::getUndefined() || (last != Delay::getUndefined() && !(limit < last)))
-        limit = last;
-    }
-  }
-
-  void search(Pole* pole, Mask mask, Delay arrival) {
-    visited.insert(pole);
-    if (pole->isTerminal()) {
-      if (!edges.empty())
-        record(Route::createLongest(subdomain, Edges(Orvek::ListCollection<Edge*>(edges)), Delay(0),
-                                    Delay(0), Delay(0)));
-    } else {
-      for (Edge* edge : pole->getOutgoingEdges().getActives()) {
-        if (visited.count(edge->getTarget())) continue;
-        const Delay slack = scanner->calculateLSlack(edge, mask, arrival);
-        if (slack == Delay::getUndefined() || !(slack < limit)) continue;
-        edges.push_back(edge);
-        search(edge->getTarget(), (mask | pole->getOpeningMask()) & edge->getMask(),
-               arrival + edge->getMaximumDelay());
-        edges.pop_back();
-      }
-    }
-    visited.erase(pole);
-  }
-};
-
-}  // namespace
-
-TEST_F(RouteSearchTest, MatchesARecursiveReferenceOnRandomGraphs) {
-  for (unsigned seed = 1; seed <= 10; ++seed) {
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    if (analyzer) analyzer->destroy();
-    Analyzer::create();
-    std::mt19937 random(seed);
-    std::vector<Pole*> inputs, outputs, all;
-    for (int index = 0; index < 3; ++index)
-      all.push_back(inputs.emplace_back(pole("in" + std::to_string(index), Type::Primary)));
-    for (int index = 0; index < 10; ++index) all.push_back(pole("n" + std::to_string(index)));
-    for (std::size_t index = 3; index < all.size(); ++index) {
-      for (int count = 0; count < 2; ++count) {
-        Pole* from = all[random() % index];
-        if (!from->getOutgoingEdge(all[index])) edge(from, all[index], 1, 1 + random() % 9);
-      }
-      Pole* back = all[3 + random() % (index - 2)];
-      if (random() % 3 == 0 && back != all[index] && !all[index]->getOutgoingEdge(back))
-        edge(all[index], back, 1, 1);
-    }
-    for (int index = 0; index < 2; ++index) {
-      outputs.push_back(pole("out" + std::to_string(index), Type::Primary));
-      for (int count = 0; count < 3; ++count) {
-        Pole* from = all[3 + random() % 10];
-        if (!from->getOutgoingEdge(outputs.back())) edge(from, outputs.back(), 1, 2);
-      }
-    }
-    Subdomain* io = analyzeIO(inputs, outputs, 20);
-    for (const auto& [limit, count] : {std::pair{Delay::getMaximum(), 6UL}, {Delay(5), 3UL}}) {
-      io->getScanner()->searchLongestRoutes(limit, count);
-      std::vector<std::pair<std::list<Edge*>, int>> expected, actual;
-      for (const Route* route : io->getLongestRouteSet())
-        actual.emplace_back(route->getEdgeList(), route->getSlack().getValue());
-      destroyRoutes(io);
-      // The reference ranks the inputs by the slack of their best edge.
-      std::multimap<Delay, Pole*> ranking;
-      for (Pole* input : inputs) {
-        Delay best = Delay::getMaximum();
-        for (Edge* first : input->getOutgoingEdges()) {
-          const Delay slack = io->getScanner()->calculateLSlack(first, Mask(), Delay(0));
-          if (slack != Delay::getUndefined() && slack < best) best = slack;
-        }
-        ranking.emplace(best, input);
-      }
-      ReferenceSearch reference{io->getScanner(),
-                                io,
-                                limit == Delay::getMaximum() ? limit : limit + Delay(1),
-                                0,
-                                count,
-                                {},
-                                {}};
-      for (const auto& [slack, input] : ranking) reference.search(input, Mask(), Delay(0));
-      for (const Route* route : io->getLongestRouteSet())
-        expected.emplace_back(route->getEdgeList(), route->getSlack().getValue());
-      destroyRoutes(io);
-      EXPECT_EQ(actual, expected);
-      EXPECT_FALSE(actual.empty());
-    }
-  }
 }

@@ -1,17 +1,12 @@
 // Routes: creation checks, derived delays and slacks, and their filing in
 // the subdomain.
-#include <Morva/Analyzer.h>
 #include <Morva/Domain.h>
-#include <Morva/Pole.h>
 #include <Morva/Route.h>
 #include <Morva/Subdomain.h>
-#include <Orvek/Exception.h>
 
-#include <gtest/gtest.h>
+#include "Support.h"
 
 #include <list>
-#include <string>
-#include <vector>
 
 using Morva::Delay;
 using Morva::Domain;
@@ -34,43 +29,29 @@ Morva::Edges edgesOf(const std::list<Edge*>& edges) {
 // Clock clk drives the rising registers ff1 and ff2: ff1 -> q (80/100ps)
 // -> d (20/30ps) -> setup check (10/50ps) into ff2's dual pole; the input
 // port in feeds d and q drives the output port out (40/60ps).
-class RouteTest : public testing::Test {
+class RouteTest : public Support::AnalyzerFixture {
  protected:
   void SetUp() override {
-    Morva::Analyzer::create();
-    clk = port("clk");
-    Morva::analyzer->createClock(clk, "clk", Delay(1000), Delay(0), Delay(500));
-    ff1 = Pole::createMain("ff1");
-    ff1->setMode(kRising);
-    ff2 = Pole::createMain("ff2");
-    ff2->setMode(kRising);
+    AnalyzerFixture::SetUp();
+    clk = Support::clock("clk");
+    ff1 = Support::pin("ff1", Mode::Rising);
+    ff2 = Support::pin("ff2", Mode::Rising);
     ff2Dual = Pole::createDual("ff2");
-    q = Pole::createMain("q");
-    d = Pole::createMain("d");
-    in = port("in");
-    out = port("out");
-    clockToQ = edge(Edge::createIOPath(ff1, q), 80, 100);
-    wire = edge(Edge::createInterconnect(q, d), 20, 30);
-    check = edge(Edge::createSetupHold(d, ff2Dual), 10, 50);
-    inWire = edge(Edge::createInterconnect(in, d), 5, 7);
-    toOut = edge(Edge::createIOPath(q, out), 40, 60);
+    q = Support::pin("q");
+    d = Support::pin("d");
+    in = Support::port("in");
+    out = Support::port("out");
+    clockToQ = Support::edge(ff1, q, 80, 100, Morva::Purpose::IOPath);
+    wire = Support::edge(q, d, 20, 30);
+    check = Support::edge(d, ff2Dual, 10, 50, Morva::Purpose::SetupHold);
+    inWire = Support::edge(in, d, 5, 7);
+    toOut = Support::edge(q, out, 40, 60, Morva::Purpose::IOPath);
     subdomain = Subdomain::create(Domain::create(clk, clk), kRising, kRising);
     subdomain->captureLaunch(ff1);
     subdomain->captureLatch(ff2);
     subdomain->setSetupRelation(Delay(1000));
   }
-  void TearDown() override { Morva::analyzer->destroy(); }
 
-  static Pole* port(const std::string& name) {
-    Pole* pole = Pole::createMain(name);
-    pole->setType(Morva::Type(Morva::Type::Primary));
-    return pole;
-  }
-  static Edge* edge(Edge* edge, int minimum, int maximum) {
-    edge->setMinimumDelay(Delay(minimum));
-    edge->setMaximumDelay(Delay(maximum));
-    return edge;
-  }
   static std::string creationError(Subdomain* subdomain, const std::list<Edge*>& edges,
                                    Delay latch = 0, Delay launch = 0, Delay difference = 0) {
     try {
@@ -142,7 +123,7 @@ TEST_F(RouteTest, DelaysAndSlacks) {
             std::vector<int>({100, 70, 90, 36}));
 
   // A lone check arc: no data delay, the route delay is minus the skew.
-  Edge* direct = edge(Edge::createRecoveryRemoval(ff1, ff2Dual), 3, 9);
+  Edge* direct = Support::edge(ff1, ff2Dual, 3, 9, Morva::Purpose::RecoveryRemoval);
   Route* lone = Route::createLongest(subdomain, edgesOf({direct}), 120, 100, -20);
   EXPECT_EQ(std::vector<int>({lone->getDataDelay(), lone->getDelay(), lone->getLongDelay(),
                               lone->getRecoveryTime(), lone->getRemovalTime(), lone->getSlack()}),

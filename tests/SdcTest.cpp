@@ -6,10 +6,6 @@
 #include <ArchiveWriter.h>
 #include <Importer.h>
 #include <Message.h>
-#include <Morva/Analyzer.h>
-
-#include <cstdlib>
-#include <fstream>
 
 namespace {
 
@@ -188,22 +184,19 @@ TEST_F(SdcTest, ErrorsGiveFileAndLine) {
 //   rb1 -> dout, output delay max 300, min 100: setup 2000 - 300 - (120 + 100)
 //     = 1480; hold (100 + 80) + 100 = 280.
 //   ra2 -> rb1 is a false path: not computed.
-TEST(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
-  const TempDir folder("sdc-command");
-  const std::string direct = (folder.path() / "direct").string(),
-                    loaded = (folder.path() / "loaded").string(),
-                    archive = (folder.path() / "sync.morva").string();
+using SdcCommandTest = Support::CommandFixture;
+
+TEST_F(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
+  const auto morva = [this](const std::string& arguments) {
+    return run(MORVA_TOOL, arguments + " 2>&1");
+  };
   const std::string inputs = kExample + ".v " + kExample + ".sdf " + kExample + ".sdc";
-  ASSERT_EQ(
-      Support::runStatus(std::string(MORVA_TOOL) + " -q -c " + inputs + " >" + direct + " 2>&1"),
-      0);
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_IMPORT_TOOL) + " " + inputs + " -o " + archive +
-                               " 2>/dev/null"),
-            0);
-  ASSERT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q -c --conventions sdc " + archive +
-                               " >" + loaded + " 2>&1"),
-            0);
-  const std::string report = Support::readFile(direct);
+  const Support::Outcome direct = morva("-q -c " + inputs);
+  ASSERT_EQ(direct.status, 0);
+  ASSERT_EQ(run(MORVA_IMPORT_TOOL, inputs + " -o sync.morva").status, 0);
+  const Support::Outcome loaded = morva("-q -c --conventions sdc sync.morva");
+  ASSERT_EQ(loaded.status, 0);
+  const std::string& report = direct.out;
   const std::string warnings = "Warning: " + kExample +
                                ".sdc:18: set_clock_uncertainty ignored (not part of the timing "
                                "model)\nWarning: " +
@@ -211,39 +204,39 @@ TEST(SdcCommandTest, ExampleDirectAndThroughAnArchive) {
                                ".sdc:20: set_clock_latency ignored (not part of the "
                                "timing model)\n";
   ASSERT_EQ(report.substr(0, warnings.size()), warnings);
-  EXPECT_EQ(report.substr(warnings.size()), Support::readFile(loaded));
+  EXPECT_EQ(report.substr(warnings.size()), loaded.out);
   for (const char* row : {"| 730ps | 1.220ns |    0ps |      4 | LONGEST-ROUTE[ra1/CK...ra2/CK] |",
                           "| 750ps |     0ps | -200ps |      1 | LONGEST-ROUTE[din...ra1/CK]    |",
                           "| 880ps | 900ps |    0ps |      4 | SHORTEST-ROUTE[ra1/CK...ra2/CK] |",
                           "| 180ps |   0ps | -200ps |      1 | SHORTEST-ROUTE[din...ra1/CK]    |",
                           "| 1.480ns | 220ps | -300ps |      2 | LONGEST-ROUTE[rb1/CK...dout] |",
                           "| 280ps | 180ps | -100ps |      2 | SHORTEST-ROUTE[rb1/CK...dout] |"})
-    EXPECT_NE(report.find(row), std::string::npos) << row << "\n" << report;
+    EXPECT_TRUE(Support::contains(report, row)) << row << "\n" << report;
   // The false path leaves the crossing without paths.
-  EXPECT_NE(report.find("Longest paths for domain clka to clkb\nShortest paths for domain clka to "
-                        "clkb\nLongest"),
-            std::string::npos);
+  EXPECT_TRUE(Support::contains(report,
+                                "Longest paths for domain clka to clkb\nShortest paths "
+                                "for domain clka to clkb\nLongest"));
 
-  // A bad file stops the run with its place, status 2.
-  const std::string bad = folder.writeFile("bad.sdc", "create_clock -period 1 clka\nfoo\n");
-  const std::string error = (folder.path() / "err").string();
-  EXPECT_EQ(Support::runStatus(std::string(MORVA_TOOL) + " -q " + kExample + ".v " + kExample +
-                               ".sdf " + bad + " >/dev/null 2>" + error),
-            2);
-  EXPECT_EQ(Support::readFile(error), "morva: " + bad + ":2: unknown command \"foo\"\n");
-  // What a reader skips counts as a misread line: the run fails unless
-  // --lenient, which gives the analysis's own status.
-  const std::string skipped =
-      folder.writeFile("skipped.sdc", "\nset_false_path -to [get_cells nothing*]\n");
-  for (const auto& [option, status] : {std::pair{"", 2}, std::pair{"--lenient", 0}}) {
-    EXPECT_EQ(
-        Support::runStatus(std::string(MORVA_TOOL) + " -q --no-routes " + option + " " + kExample +
-                           ".v " + kExample + ".sdf " + skipped + " >/dev/null 2>" + error),
-        status);
-    EXPECT_EQ(Support::readFile(error),
-              skipped + ":2: get_cells: nothing matches \"nothing*\"\n" + skipped +
-                  ":2: set_false_path: its lists name no object; skipped\n" + skipped +
-                  ": 0 lines rejected, 1 line misread\n");
+  // A bad file stops the run with its place, status 2; what a reader skips
+  // counts as a misread line: the run fails unless --lenient, which gives
+  // the analysis's own status.
+  const std::string design = " " + kExample + ".v " + kExample + ".sdf ";
+  const std::string bad = write("bad.sdc", "create_clock -period 1 clka\nfoo\n");
+  const std::string skipped = write("skipped.sdc", "\nset_false_path -to [get_cells nothing*]\n");
+  const std::string misread = skipped + ":2: get_cells: nothing matches \"nothing*\"\n" + skipped +
+                              ":2: set_false_path: its lists name no object; skipped\n" + skipped +
+                              ": 0 lines rejected, 1 line misread\n";
+  const struct {
+    std::string arguments;
+    int status;
+    std::string err;
+  } faults[] = {{"-q" + design + bad, 2, "morva: " + bad + ":2: unknown command \"foo\"\n"},
+                {"-q --no-routes" + design + skipped, 2, misread},
+                {"-q --no-routes --lenient" + design + skipped, 0, misread}};
+  for (const auto& fault : faults) {
+    const Support::Outcome outcome = run(MORVA_TOOL, fault.arguments);
+    EXPECT_EQ(outcome.status, fault.status) << fault.arguments;
+    EXPECT_EQ(outcome.err, fault.err) << fault.arguments;
   }
 }
 

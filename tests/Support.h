@@ -1,6 +1,7 @@
 // Helpers shared by the test programs: exception checks, collection
-// snapshots, console capture, the analyzer fixture, a scratch folder for
-// files the tests write and the random designs of the reference tests.
+// snapshots, console capture, the analyzer and command-line fixtures, a
+// scratch folder for files the tests write, gzip, the builders of designs
+// and the random designs of the reference test.
 #pragma once
 
 #include <Morva/Analyzer.h>
@@ -13,8 +14,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 #include <cstdlib>
 
+#include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -81,6 +85,28 @@ inline std::string readFile(const std::filesystem::path& path) {
 
 inline bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+// How many times `part` occurs in `text`, overlaps included.
+inline long occurrences(const std::string& text, const std::string& part) {
+  long found = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+  return found;
+}
+
+// `text` as one gzip member, compressed in memory.
+inline std::string gzip(const std::string& text) {
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string packed(deflateBound(&stream, text.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(packed.data());
+  stream.avail_out = static_cast<uInt>(packed.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  packed.resize(stream.total_out);
+  deflateEnd(&stream);
+  return packed;
 }
 
 // What a command did: its exit status (-1 when it did not exit) and what it
@@ -163,6 +189,34 @@ class TempDir {
   std::filesystem::path _path;
 };
 
+// A scratch folder for the tests of the command-line tools: files written
+// there, and tools run from there with their outputs captured.
+class CommandFixture : public ::testing::Test {
+ protected:
+  std::string write(const std::string& name, const std::string& text) const {
+    return _directory.writeFile(name, text);
+  }
+  std::string place(const std::string& name) const { return (_directory.path() / name).string(); }
+
+  // Runs `tool` through the shell from the folder: `arguments` may redirect.
+  Outcome run(const std::string& tool, const std::string& arguments) const {
+    return runShell(
+        "cd '" + _directory.path().string() + "' && { '" + tool + "' " + arguments + "; }",
+        _directory.path());
+  }
+
+  // The names in the folder, sorted.
+  std::vector<std::string> listDirectory() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(_directory.path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir _directory{"morva-command"};
+};
+
 // In a forked child: runs `tool` with `arguments`; exits with status 127
 // when it cannot be started.
 [[noreturn]] inline void execute(const char* tool, const std::vector<std::string>& arguments) {
@@ -173,6 +227,45 @@ class TempDir {
   _exit(127);
 }
 
+// ---- Designs built through the interface, in the current analyzer ----
+
+// A primary port.
+inline Morva::Pole* port(const std::string& name) {
+  Morva::Pole* pole = Morva::Pole::createMain(name);
+  pole->setType(Morva::Type(Morva::Type::Primary));
+  return pole;
+}
+
+// A pin, a clock pole when given a mode.
+inline Morva::Pole* pin(const std::string& name, Morva::Mode::Code mode = Morva::Mode::None) {
+  Morva::Pole* pole = Morva::Pole::createMain(name);
+  if (mode != Morva::Mode::None) pole->setMode(Morva::Mode(mode));
+  return pole;
+}
+
+inline Morva::Edge* edge(Morva::Pole* from, Morva::Pole* to, int minimum, int maximum,
+                         Morva::Purpose::Code purpose = Morva::Purpose::Interconnect) {
+  Morva::Edge* made = Morva::Edge::create(from, to, Morva::Purpose(purpose));
+  made->setMinimumDelay(Morva::Delay(minimum));
+  made->setMaximumDelay(Morva::Delay(maximum));
+  return made;
+}
+
+// A clock port with a wave rising at 0 and falling at half the period.
+inline Morva::Pole* clock(const std::string& name, int period = 1000) {
+  Morva::Pole* root = port(name);
+  Morva::analyzer->createClock(root, name, Morva::Delay(period), Morva::Delay(0),
+                               Morva::Delay(period / 2));
+  return root;
+}
+
+// A view of `poles` that stays valid to the end of the program.
+inline Morva::Poles view(std::vector<Morva::Pole*> poles) {
+  static std::deque<std::vector<Morva::Pole*>> kept;
+  kept.push_back(std::move(poles));
+  return Orvek::VectorCollection<Morva::Pole*>(kept.back());
+}
+
 // A register: its clock pin (a clock pole), the dual pole where it captures
 // data, its data input pin and its output pin.
 struct Register {
@@ -181,6 +274,15 @@ struct Register {
   Morva::Pole* data;
   Morva::Pole* output;
 };
+
+// A register with its clock-to-output and setup/hold arcs, delays unset.
+inline Register flop(const std::string& name, Morva::Mode::Code mode = Morva::Mode::Rising) {
+  Register reg{pin(name + "/CK", mode), Morva::Pole::createDual(name + "/CK"), pin(name + "/D"),
+               pin(name + "/Q")};
+  Morva::Edge::createIOPath(reg.clock, reg.output);
+  Morva::Edge::createSetupHold(reg.data, reg.capture);
+  return reg;
+}
 
 // A random design, built in the current analyzer: three clock ports with
 // waves, a clock network of buffers, registers on either clock edge (some
@@ -273,11 +375,6 @@ class RandomDesign {
   std::vector<Morva::Edge*> edges;
 
  private:
-  static Morva::Pole* port(const std::string& name) {
-    Morva::Pole* pole = Morva::Pole::createMain(name);
-    pole->setType(Morva::Type(Morva::Type::Primary));
-    return pole;
-  }
   Morva::Edge* link(Morva::Edge* edge) {
     const int minimum = static_cast<int>(random() % 10);
     edge->setMinimumDelay(Morva::Delay(minimum));

@@ -10,10 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <random>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -292,16 +290,6 @@ TEST(TimingMapOperations, ShiftsUseWrappingOrBoundedArithmetic) {
   EXPECT_EQ(entries(map), (std::vector<E>{{0, 98, kMaximum - 1}}));
   map = TimingMap{{0, timing(kMinimum + 1, 0)}};
   EXPECT_THROW(Scanner::minusLatchTiming(timing(0, 5), map), Orvek::InvalidRequest);
-}
-
-TEST(TimingMapOperations, CombineWidensEntries) {
-  using E = std::tuple<unsigned long, int, int>;
-  TimingMap target;
-  const TimingMap source{{0, timing(3, 5)}, {2, timing(1, 1)}};
-  Scanner::combine(source, target);
-  EXPECT_EQ(target, source);
-  Scanner::combine(TimingMap{{0, timing(kUndefined, 7)}, {4, timing(2, 2)}}, target);
-  EXPECT_EQ(entries(target), (std::vector<E>{{0, 3, 7}, {2, 1, 1}, {4, 2, 2}}));
 }
 
 TEST(TimingMapOperations, RekeysAndFiltersByMasks) {
