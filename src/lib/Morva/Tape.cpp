@@ -86,7 +86,7 @@ unsigned char Tape::getByte(std::size_t index) const {
       break;
   }
   const std::size_t size = getChunkSize();
-  const auto& chunk = _chunks[index / size];
+  const auto& chunk = getRuns()[index / size];
   return chunk ? (*chunk)[index % size] : 0;
 }
 
@@ -99,9 +99,10 @@ void Tape::forEachByte(Visit visit) const {
       if (_bytes[index] != 0) visit(index, _bytes[index]);
   } else {
     const std::size_t size = getChunkSize();
-    for (std::size_t run = 0; run < _chunks.size(); ++run) {
-      if (!_chunks[run]) continue;
-      const Chunk& chunk = *_chunks[run];
+    const Runs& runs = getRuns();
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+      if (!runs[run]) continue;
+      const Chunk& chunk = *runs[run];
       for (std::size_t offset = 0; offset < chunk.size(); ++offset)
         if (chunk[offset] != 0) visit(run * size + offset, chunk[offset]);
     }
@@ -114,7 +115,7 @@ void Tape::densify() const {
   forEachByte([&bytes](std::size_t index, unsigned char value) { bytes[index] = value; });
   _bytes = std::move(bytes);
   std::vector<Byte>().swap(_sparseBytes);
-  std::vector<std::shared_ptr<const Chunk>>().swap(_chunks);
+  _runs.reset();
   _form = Form::Dense;
 }
 
@@ -126,7 +127,7 @@ void Tape::makeSparse() {
   });
   _sparseBytes = std::move(sparseBytes);
   std::vector<unsigned char>().swap(_bytes);
-  std::vector<std::shared_ptr<const Chunk>>().swap(_chunks);
+  _runs.reset();
   _form = Form::Sparse;
 }
 
@@ -134,7 +135,7 @@ void Tape::makeChunked() {
   if (_form == Form::Chunked) return;
   densify();
   const std::size_t size = getChunkSize();
-  std::vector<std::shared_ptr<const Chunk>> chunks;
+  Runs chunks;
   for (std::size_t first = 0; first < _bytes.size(); first += size) {
     const auto begin = _bytes.begin() + static_cast<std::ptrdiff_t>(first);
     const auto end =
@@ -142,7 +143,7 @@ void Tape::makeChunked() {
     const bool zero = std::all_of(begin, end, [](unsigned char byte) { return byte == 0; });
     chunks.push_back(zero ? nullptr : std::make_shared<const Chunk>(begin, end));
   }
-  _chunks = std::move(chunks);
+  _runs = std::make_shared<const Runs>(std::move(chunks));
   std::vector<unsigned char>().swap(_bytes);
   _form = Form::Chunked;
 }
@@ -166,13 +167,15 @@ void Tape::combineChunks(const Tape& other, Combine combine) {
   const bool keepsMine = combine(0xff, 0) != 0;
   const bool keepsTheirs = combine(0, 0xff) != 0;
   const std::size_t size = getChunkSize();
+  // The new list of runs; the runs it does not replace stay shared.
+  Runs chunks = getRuns();
   std::vector<unsigned char> scratch;
   // Run `run` combined with the other's bytes, `theirs(offset)`; null when
   // all zeros.
   const auto make = [&](std::size_t run, auto theirs) -> std::shared_ptr<const Chunk> {
     const std::size_t length = std::min(size, getByteCount() - run * size);
     scratch.assign(length, 0);
-    const Chunk* mine = _chunks[run].get();
+    const Chunk* mine = chunks[run].get();
     bool zero = true;
     for (std::size_t offset = 0; offset < length; ++offset) {
       scratch[offset] =
@@ -182,41 +185,40 @@ void Tape::combineChunks(const Tape& other, Combine combine) {
     return zero ? nullptr : std::make_shared<const Chunk>(scratch);
   };
   if (other._form == Form::Chunked) {
-    for (std::size_t run = 0; run < _chunks.size(); ++run) {
-      const std::shared_ptr<const Chunk>& theirs = other._chunks[run];
-      if (_chunks[run] == theirs) {
-        if (!keepsSame) _chunks[run] = nullptr;
+    for (std::size_t run = 0; run < chunks.size(); ++run) {
+      const std::shared_ptr<const Chunk>& theirs = other.getRuns()[run];
+      if (chunks[run] == theirs) {
+        if (!keepsSame) chunks[run] = nullptr;
       } else if (!theirs) {
-        if (!keepsMine) _chunks[run] = nullptr;
-      } else if (!_chunks[run]) {
-        if (keepsTheirs) _chunks[run] = theirs;
+        if (!keepsMine) chunks[run] = nullptr;
+      } else if (!chunks[run]) {
+        if (keepsTheirs) chunks[run] = theirs;
       } else {
-        _chunks[run] = make(run, [&theirs](std::size_t offset) { return (*theirs)[offset]; });
+        chunks[run] = make(run, [&theirs](std::size_t offset) { return (*theirs)[offset]; });
       }
     }
-    return;
-  }
-  if (other._form == Form::Dense) {
-    for (std::size_t run = 0; run < _chunks.size(); ++run)
-      _chunks[run] =
+  } else if (other._form == Form::Dense) {
+    for (std::size_t run = 0; run < chunks.size(); ++run)
+      chunks[run] =
           make(run, [&](std::size_t offset) { return other._bytes[run * size + offset]; });
-    return;
-  }
-  // Sparse: only the runs that hold its bytes change, unless zeros clear.
-  auto next = other._sparseBytes.begin();
-  for (std::size_t run = 0; run < _chunks.size(); ++run) {
-    const auto first = next;
-    while (next != other._sparseBytes.end() && next->index < (run + 1) * size) ++next;
-    if (first == next) {
-      if (!keepsMine) _chunks[run] = nullptr;
-      continue;
+  } else {
+    // Sparse: only the runs that hold its bytes change, unless zeros clear.
+    auto next = other._sparseBytes.begin();
+    for (std::size_t run = 0; run < chunks.size(); ++run) {
+      const auto first = next;
+      while (next != other._sparseBytes.end() && next->index < (run + 1) * size) ++next;
+      if (first == next) {
+        if (!keepsMine) chunks[run] = nullptr;
+        continue;
+      }
+      auto byte = first;
+      chunks[run] = make(run, [&](std::size_t offset) -> unsigned char {
+        while (byte != next && byte->index < run * size + offset) ++byte;
+        return byte != next && byte->index == run * size + offset ? byte->value : 0;
+      });
     }
-    auto byte = first;
-    _chunks[run] = make(run, [&](std::size_t offset) -> unsigned char {
-      while (byte != next && byte->index < run * size + offset) ++byte;
-      return byte != next && byte->index == run * size + offset ? byte->value : 0;
-    });
   }
+  _runs = std::make_shared<const Runs>(std::move(chunks));
 }
 
 template <class Combine>
@@ -329,9 +331,11 @@ int Tape::compare(const Tape& other) const {
     return 0;
   }
   if (_form == Form::Chunked && other._form == Form::Chunked) {
-    for (std::size_t run = 0; run < _chunks.size(); ++run) {
-      const Chunk* mine = _chunks[run].get();
-      const Chunk* theirs = other._chunks[run].get();
+    const Runs& mineRuns = getRuns();
+    const Runs& theirRuns = other.getRuns();
+    for (std::size_t run = 0; run < mineRuns.size(); ++run) {
+      const Chunk* mine = mineRuns[run].get();
+      const Chunk* theirs = theirRuns[run].get();
       if (mine == theirs) continue;
       const std::size_t length = mine ? mine->size() : theirs->size();
       for (std::size_t offset = 0; offset < length; ++offset) {

@@ -114,11 +114,15 @@ class MORVA_API Tape : public Orvek::Stuff {
   // A run of bytes of a chunked tape. Tapes made from one another share the
   // runs neither changed: a mask one bit more than another costs one run.
   using Chunk = std::vector<unsigned char>;
+  // The runs of a chunked tape, null for a run of zeros; copies of a tape
+  // share the list until one of them changes.
+  using Runs = std::vector<std::shared_ptr<const Chunk>>;
   enum class Form : uint8_t { Dense, Sparse, Chunked };
 
   bool isSet(unsigned long index) const { return (getByte(index / 7) >> (index % 7)) & 1U; }
   std::size_t getByteCount() const;
   std::size_t getChunkSize() const;
+  const Runs& getRuns() const { return *_runs; }
   unsigned char getByte(std::size_t index) const;
   // Calls `visit(index, value)` on every non-zero byte, in index order.
   template <class Visit>
@@ -142,8 +146,7 @@ class MORVA_API Tape : public Orvek::Stuff {
   mutable std::vector<unsigned char> _bytes;
   // The non-zero bytes of a sparse tape, by index.
   mutable std::vector<Byte> _sparseBytes;
-  // The runs of a chunked tape, null for a run of zeros.
-  mutable std::vector<std::shared_ptr<const Chunk>> _chunks;
+  mutable std::shared_ptr<const Runs> _runs;
   mutable Form _form = Form::Dense;
 };
 
