@@ -78,9 +78,9 @@ unsigned char Tape::getByte(std::size_t index) const {
       return _bytes[index];
     case Form::Sparse: {
       const auto found = std::lower_bound(
-          _sparseBytes.begin(), _sparseBytes.end(), index,
+          getSparse().begin(), getSparse().end(), index,
           [](const Byte& byte, std::size_t wanted) { return byte.index < wanted; });
-      return found != _sparseBytes.end() && found->index == index ? found->value : 0;
+      return found != getSparse().end() && found->index == index ? found->value : 0;
     }
     case Form::Chunked:
       break;
@@ -93,7 +93,7 @@ unsigned char Tape::getByte(std::size_t index) const {
 template <class Visit>
 void Tape::forEachByte(Visit visit) const {
   if (_form == Form::Sparse) {
-    for (const Byte& byte : _sparseBytes) visit(std::size_t{byte.index}, byte.value);
+    for (const Byte& byte : getSparse()) visit(std::size_t{byte.index}, byte.value);
   } else if (_form == Form::Dense) {
     for (std::size_t index = 0; index < _bytes.size(); ++index)
       if (_bytes[index] != 0) visit(index, _bytes[index]);
@@ -114,7 +114,7 @@ void Tape::densify() const {
   std::vector<unsigned char> bytes(getByteCount(), 0);
   forEachByte([&bytes](std::size_t index, unsigned char value) { bytes[index] = value; });
   _bytes = std::move(bytes);
-  std::vector<Byte>().swap(_sparseBytes);
+  _sparse.reset();
   _runs.reset();
   _form = Form::Dense;
 }
@@ -125,7 +125,7 @@ void Tape::makeSparse() {
   forEachByte([&sparseBytes](std::size_t index, unsigned char value) {
     sparseBytes.push_back(Byte{static_cast<uint32_t>(index), value});
   });
-  _sparseBytes = std::move(sparseBytes);
+  _sparse = std::make_shared<const std::vector<Byte>>(std::move(sparseBytes));
   std::vector<unsigned char>().swap(_bytes);
   _runs.reset();
   _form = Form::Sparse;
@@ -203,10 +203,10 @@ void Tape::combineChunks(const Tape& other, Combine combine) {
           make(run, [&](std::size_t offset) { return other._bytes[run * size + offset]; });
   } else {
     // Sparse: only the runs that hold its bytes change, unless zeros clear.
-    auto next = other._sparseBytes.begin();
+    auto next = other.getSparse().begin();
     for (std::size_t run = 0; run < chunks.size(); ++run) {
       const auto first = next;
-      while (next != other._sparseBytes.end() && next->index < (run + 1) * size) ++next;
+      while (next != other.getSparse().end() && next->index < (run + 1) * size) ++next;
       if (first == next) {
         if (!keepsMine) chunks[run] = nullptr;
         continue;
@@ -231,18 +231,18 @@ void Tape::combineWith(const Tape& other, Combine combine) {
   if (_form == Form::Sparse && other._form == Form::Sparse) {
     // A merge of the non-zero bytes; a byte absent from one side is 0.
     std::vector<Byte> merged;
-    merged.reserve(_sparseBytes.size() + other._sparseBytes.size());
-    auto mine = _sparseBytes.begin();
-    auto theirs = other._sparseBytes.begin();
-    while (mine != _sparseBytes.end() || theirs != other._sparseBytes.end()) {
+    merged.reserve(getSparse().size() + other.getSparse().size());
+    auto mine = getSparse().begin();
+    auto theirs = other.getSparse().begin();
+    while (mine != getSparse().end() || theirs != other.getSparse().end()) {
       uint32_t index;
       unsigned char a = 0;
       unsigned char b = 0;
-      if (theirs == other._sparseBytes.end() ||
-          (mine != _sparseBytes.end() && mine->index < theirs->index)) {
+      if (theirs == other.getSparse().end() ||
+          (mine != getSparse().end() && mine->index < theirs->index)) {
         index = mine->index;
         a = (mine++)->value;
-      } else if (mine == _sparseBytes.end() || theirs->index < mine->index) {
+      } else if (mine == getSparse().end() || theirs->index < mine->index) {
         index = theirs->index;
         b = (theirs++)->value;
       } else {
@@ -253,7 +253,7 @@ void Tape::combineWith(const Tape& other, Combine combine) {
       const auto value = static_cast<unsigned char>(combine(a, b));
       if (value != 0) merged.push_back(Byte{index, value});
     }
-    _sparseBytes = std::move(merged);
+    _sparse = std::make_shared<const std::vector<Byte>>(std::move(merged));
     return;
   }
   densify();
@@ -262,10 +262,10 @@ void Tape::combineWith(const Tape& other, Combine combine) {
       _bytes[i] = static_cast<unsigned char>(combine(_bytes[i], other._bytes[i]));
     return;
   }
-  auto theirs = other._sparseBytes.begin();
+  auto theirs = other.getSparse().begin();
   for (std::size_t i = 0; i < _bytes.size(); ++i) {
     const unsigned char b =
-        theirs != other._sparseBytes.end() && theirs->index == i ? (theirs++)->value : 0;
+        theirs != other.getSparse().end() && theirs->index == i ? (theirs++)->value : 0;
     _bytes[i] = static_cast<unsigned char>(combine(_bytes[i], b));
   }
 }
@@ -324,7 +324,7 @@ int compareNonZero(const Bytes& a, const Bytes& b) {
 
 int Tape::compare(const Tape& other) const {
   if (_form == Form::Sparse && other._form == Form::Sparse)
-    return compareNonZero(_sparseBytes, other._sparseBytes);
+    return compareNonZero(getSparse(), other.getSparse());
   if (_form == Form::Dense && other._form == Form::Dense) {
     for (std::size_t i = 0; i < _bytes.size(); ++i)
       if (_bytes[i] != other._bytes[i]) return order(_bytes[i], other._bytes[i]);

@@ -123,6 +123,7 @@ class MORVA_API Tape : public Orvek::Stuff {
   std::size_t getByteCount() const;
   std::size_t getChunkSize() const;
   const Runs& getRuns() const { return *_runs; }
+  const std::vector<Byte>& getSparse() const { return *_sparse; }
   unsigned char getByte(std::size_t index) const;
   // Calls `visit(index, value)` on every non-zero byte, in index order.
   template <class Visit>
@@ -144,8 +145,9 @@ class MORVA_API Tape : public Orvek::Stuff {
   unsigned long _bitCount = 0;
   // All the bytes of a dense tape; empty in the other forms.
   mutable std::vector<unsigned char> _bytes;
-  // The non-zero bytes of a sparse tape, by index.
-  mutable std::vector<Byte> _sparseBytes;
+  // The non-zero bytes of a sparse tape, by index; copies of a tape share
+  // them.
+  mutable std::shared_ptr<const std::vector<Byte>> _sparse;
   mutable std::shared_ptr<const Runs> _runs;
   mutable Form _form = Form::Dense;
 };
