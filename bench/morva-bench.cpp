@@ -163,6 +163,8 @@ struct Settings {
   std::string directory;
   bool keep = false;
   bool subprocess = true;
+  // False paths added to the 10^4-edge design, one run for each count.
+  std::vector<unsigned> falsePaths{65536, 262144};
 };
 
 // Stage names, in table order.
@@ -748,6 +750,50 @@ std::string runCircuitCopies(const Settings& settings, const fs::path& directory
   return line.str();
 }
 
+// ---- Many constrained paths -------------------------------------------------------------
+
+// The design of 10^4 edges with `count` false paths added, each from a
+// random register clock pin (r<i>/CK) through a random gate output (<g>/Y),
+// run by morva. Gives the line to print.
+std::string runFalsePaths(const Settings& settings, const fs::path& directory, unsigned count) {
+  MorvaBench::DesignOptions options = settings.design;
+  options.edges = 10000;
+  const std::string design = (directory / "false-paths.morva").string();
+  MorvaBench::DesignWriter(options).writeFile(design, false);
+  std::vector<std::string> clockPins;
+  std::vector<std::string> gateOutputs;
+  {
+    std::ifstream input(design);
+    for (std::string line; std::getline(input, line);) {
+      if (!line.starts_with("POLE ")) continue;
+      const std::string name = line.substr(5, line.find(' ', 5) - 5);
+      if (name.ends_with("/CK")) clockPins.push_back(name);
+      if (name.ends_with("/Y")) gateOutputs.push_back(name);
+    }
+  }
+  if (clockPins.empty() || gateOutputs.empty()) return "False-path workload skipped: no pins";
+  {
+    std::ofstream output(design, std::ios::app);
+    std::mt19937_64 random(settings.design.seed);
+    for (unsigned path = 0; path < count; ++path)
+      output << "FALSE_PATH -from " << clockPins[random() % clockPins.size()] << " -through "
+             << gateOutputs[random() % gateOutputs.size()] << '\n';
+  }
+  progress(std::to_string(count) + " false paths: morva run");
+  const std::string err = (directory / "false-paths.err").string();
+  const MorvaBench::Measured measured =
+      MorvaBench::runMeasured({settings.morva, "-q", design}, "/dev/null", err);
+  std::error_code ignored;
+  fs::remove(err, ignored);
+  if (!settings.keep) fs::remove(design, ignored);
+  std::ostringstream line;
+  line << count << " false paths (-from a random register clock pin -through a random gate) on "
+       << "the 10^4-edge design: morva run " << formatTime(measured.seconds) << ", peak RSS "
+       << formatNumber(static_cast<double>(measured.peakBytes) / (1 << 20), 1) << " MiB";
+  if (measured.status != 0) line << ", exit status " << measured.status;
+  return line.str();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -781,6 +827,10 @@ int main(int argc, char** argv) {
   app.add_option("--dir", settings.directory, "Where the temporary directory goes")
       ->capture_default_str();
   app.add_flag("--keep", settings.keep, "Keep the designs and JSON outputs");
+  app.add_option("--false-paths", settings.falsePaths,
+                 "False-path counts of the 10^4-edge workload (0: none)")
+      ->delimiter(',')
+      ->capture_default_str();
   bool noMorva = false;
   app.add_flag("--no-morva", noMorva, "Skip the morva subprocess runs");
   try {
@@ -824,8 +874,11 @@ int main(int argc, char** argv) {
     status = 2;
   }
   printTable(results, settings);
-  if (settings.subprocess && status != 2)
+  if (settings.subprocess && status != 2) {
     std::cout << '\n' << runCircuitCopies(settings, directory) << '\n';
+    for (const unsigned count : settings.falsePaths)
+      if (count > 0) std::cout << runFalsePaths(settings, directory, count) << '\n';
+  }
   std::cout << "\nTotal " << formatTime(secondsSince(start)) << "; designs in "
             << directory.string() << (settings.keep ? " (kept)" : " (removed)") << '\n';
   if (!settings.keep) {
