@@ -115,6 +115,10 @@ TEST_F(RouteTest, DelaysAndSlacks) {
   EXPECT_EQ(route->getDepth(), 2UL);
   subdomain->setSetupRelation(Delay(100));
   EXPECT_EQ(int(route->getSlack()), -60);
+  // A changed edge delay shows in the slack at once.
+  wire->setMaximumDelay(wire->getMaximumDelay() + Delay(10));
+  EXPECT_EQ(int(route->getSlack()), -70);
+  wire->setMaximumDelay(wire->getMaximumDelay() - Delay(10));
 
   Route* shortest = Route::createShortest(subdomain, edgesOf({clockToQ, wire, check}), 120, 100, 4);
   subdomain->setHoldRelation(Delay(30));

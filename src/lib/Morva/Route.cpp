@@ -293,10 +293,20 @@ Delay Route::getRemovalTime() const {
   return last && last->isRecoveryRemoval() ? last->getMinimumDelay() : Delay::getUndefined();
 }
 
-// A route always has edges (its factory refuses none).
+// A route always has edges (its factory refuses none). The kept routes are
+// ordered by slack and the search weighs the least critical one at every
+// route end: the slack is worked out again only when the graph or the
+// subdomain's relation changed.
 Delay Route::getSlack() const {
-  return getRouteSlack(_subdomain, isLongest(), _edges, getLatchDelay(), getLaunchDelay(),
-                       getDifference());
+  const Delay relation =
+      isLongest() ? _subdomain->getSetupRelation() : _subdomain->getHoldRelation();
+  if (_slackEpoch != GraphEpoch::get() || _slackRelation != static_cast<int>(relation)) {
+    _slack = static_cast<int>(getRouteSlack(_subdomain, isLongest(), _edges, getLatchDelay(),
+                                            getLaunchDelay(), getDifference()));
+    _slackEpoch = GraphEpoch::get();
+    _slackRelation = static_cast<int>(relation);
+  }
+  return Delay(_slack);
 }
 
 Delay Route::getSlack(const Subdomain* subdomain, bool longest, const std::vector<Edge*>& edges,

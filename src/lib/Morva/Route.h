@@ -5,9 +5,11 @@
 #include <Morva/Delay.h>
 #include <Morva/Edge.h>
 #include <Morva/Export.h>
+#include <Morva/GraphEpoch.h>
 #include <Morva/Object.h>
 #include <Morva/Pole.h>
 
+#include <cstdint>
 #include <list>
 #include <string>
 #include <vector>
@@ -108,6 +110,10 @@ class MORVA_API Route : public Object {
   int _launchDelay;
   int _difference;
   CPath* _constrainedPath = nullptr;
+  // The slack as last worked out, at that graph epoch and relation.
+  mutable uint64_t _slackEpoch = 0;
+  mutable int _slackRelation = 0;
+  mutable int _slack = 0;
 };
 
 }  // namespace Morva
