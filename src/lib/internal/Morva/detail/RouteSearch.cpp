@@ -120,8 +120,10 @@ Delay RouteSearch::getSlack(const Edge* edge, const Mask& mask, const Delay& arr
                   : _scanner.getSSlack(edge, mask, arrival);
 }
 
-Delay RouteSearch::getLatchDelay(const Pole* capture) const {
-  return _scanner.getLatchDelay(capture, _longest);
+Delay RouteSearch::getLatchDelay(const Pole* capture) {
+  const auto [entry, added] = _latchDelays.try_emplace(capture);
+  if (added) entry->second = _scanner.getLatchDelay(capture, _longest);
+  return entry->second;
 }
 
 Delay RouteSearch::getLaunchDelay(bool modeRequired) const {
@@ -135,8 +137,18 @@ void RouteSearch::record(Delay latchDelay, Delay launchDelay, const Delay& diffe
   // captures earlier.
   launchDelay = launchDelay + _scanner.getInputDelay(_edges->front()->getSource(), _longest);
   latchDelay = latchDelay - _scanner.getOutputDelay(_edges->back()->getTarget(), _longest);
-  Route::checkSource(subdomain, _edges->front()->getSource());
-  Route::checkTarget(subdomain, _edges->back()->getTarget());
+  // A pole passes the checks of a route's ends once and for all in a
+  // search: they read only the subdomain's leaves.
+  Pole* source = _edges->front()->getSource();
+  Pole* target = _edges->back()->getTarget();
+  if (!_checkedSources.contains(source)) {
+    Route::checkSource(subdomain, source);
+    _checkedSources.insert(source);
+  }
+  if (!_checkedTargets.contains(target)) {
+    Route::checkTarget(subdomain, target);
+    _checkedTargets.insert(target);
+  }
   Route::checkDelays(latchDelay, launchDelay, difference);
   const Delay slack =
       Route::getSlack(subdomain, _longest, *_edges, latchDelay, launchDelay, difference);

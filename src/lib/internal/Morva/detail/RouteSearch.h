@@ -70,7 +70,9 @@ class RouteSearch {
   Mask getPriorityMask(const Mask& mask);
   // The search bound of an edge: its slack for the route so far.
   Delay getSlack(const Edge* edge, const Mask& mask, const Delay& arrival);
-  Delay getLatchDelay(const Pole* capture) const;
+  // The latch delay at a capture point; the clock tables do not change
+  // during a search, so each point's is worked out once.
+  Delay getLatchDelay(const Pole* capture);
   Delay getLaunchDelay(bool modeRequired) const;
   // Records the route of the edges followed so far. Most routes a search
   // meets are less critical than those already kept: those are checked as
@@ -101,6 +103,7 @@ class RouteSearch {
   const PoleSet* _visited = nullptr;
   std::vector<Edge*>* _edges = nullptr;
   std::unordered_map<unsigned long, Mask> _priorityMasks;
+  std::unordered_map<const Pole*, Delay> _latchDelays;
   struct TargetClassHash {
     std::size_t operator()(const std::pair<const Pole*, unsigned long>& key) const {
       return std::hash<const Pole*>()(key.first) ^ (std::hash<unsigned long>()(key.second) << 1);
@@ -110,6 +113,9 @@ class RouteSearch {
   std::unordered_map<std::pair<const Pole*, unsigned long>, std::optional<Delay>, TargetClassHash>
       _requiredTimes;
   PathSet _pathSet;
+  // The poles that passed the checks of a route's source or target.
+  PathSet _checkedSources;
+  PathSet _checkedTargets;
   std::vector<Frame> _stack;
 };
 
