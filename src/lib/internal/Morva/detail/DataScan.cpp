@@ -32,8 +32,7 @@ DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
       _analyzer(analyzer),
       _clockMap(clockMap),
       _launchClasses(Pole::getNumberBound()),
-      _useCounts(Pole::getNumberBound(), 0),
-      _finishPlaces(Pole::getNumberBound(), 0) {}
+      _useCounts(Pole::getNumberBound(), 0) {}
 
 void DataScan::run() {
   _analyzer.loopOpen();
@@ -89,10 +88,6 @@ const DataScan::LaunchClasses* DataScan::getLaunchClasses(Pole* pole) const {
   return pole->getNumber() < _launchClasses.size() ? &_launchClasses[pole->getNumber()] : nullptr;
 }
 
-std::size_t DataScan::getFinishPlace(const Pole* pole) const {
-  return pole->getNumber() < _finishPlaces.size() ? _finishPlaces[pole->getNumber()] : 0;
-}
-
 void DataScan::walk(Pole* endpoint) {
   if (endpoint->isMarked()) return;
   DepthFirst<DataScan>(*this).run(endpoint);
@@ -131,7 +126,6 @@ bool DataScan::enter(Pole* pole, Edge*, FrameData&) {
 void DataScan::finish(Pole* pole) {
   _analyzer.loopPop();
   pole->mark();
-  getEntry(_finishPlaces, pole) = static_cast<uint32_t>(++_finishCount);
 }
 
 void DataScan::addLaunch(Pole* point, Pole* root) {
@@ -152,6 +146,11 @@ void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
       to.insert(place, entry);
     }
   }
+}
+
+void DataScan::join(Pole* far, Pole* pole) {
+  _followed.emplace_back(pole->getNumber(), far->getNumber());
+  take(far, pole);
 }
 
 void DataScan::take(Pole* source, Pole* pole) {
@@ -219,18 +218,28 @@ void DataScan::captureLaunches() {
   };
   for (const auto& [endpoint, latch] : _endpointLatches)
     add(latch, getEntry(_latchClasses, endpoint));
-  // Every pole after all the poles it feeds through a followed edge: an
-  // edge was followed exactly when its source finished before its target.
+  // The sources of each target's followed edges, grouped by target number
+  // in the order they were followed (a counting sort): the pass below then
+  // reads numbers, not edge and pole objects scattered over memory.
+  std::vector<uint32_t> starts(_latchClasses.size() + 1, 0);
+  for (const auto& [target, source] : _followed) ++starts[target + 1];
+  for (std::size_t number = 1; number < starts.size(); ++number)
+    starts[number] += starts[number - 1];
+  std::vector<uint32_t> sources(_followed.size());
+  {
+    std::vector<uint32_t> next(starts.begin(), starts.end() - 1);
+    for (const auto& [target, source] : _followed) sources[next[target]++] = source;
+  }
+  std::vector<std::pair<uint32_t, uint32_t>>().swap(_followed);
+  // Every pole after all the poles it feeds through a followed edge: the
+  // walks follow an edge once its source has finished, before its target.
   for (auto pole = _finished.rbegin(); pole != _finished.rend(); ++pole) {
+    const uint32_t number = (*pole)->getNumber();
     LatchClasses latches;
-    latches.swap(getEntry(_latchClasses, *pole));
+    latches.swap(_latchClasses[number]);
     if (latches.empty()) continue;
-    const std::size_t place = getFinishPlace(*pole);
-    for (Edge* edge : (*pole)->getIncomingEdgeSet()) {
-      if (!edge->isActive()) continue;
-      const std::size_t source = getFinishPlace(edge->getSource());
-      if (source == 0 || source >= place) continue;
-      LatchClasses& to = getEntry(_latchClasses, edge->getSource());
+    for (uint32_t at = starts[number]; at < starts[number + 1]; ++at) {
+      LatchClasses& to = _latchClasses[sources[at]];
       for (const LatchClass& latch : latches) add(latch, to);
     }
   }

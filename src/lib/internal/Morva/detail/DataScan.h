@@ -63,7 +63,7 @@ class DataScan : private BackwardScan {
   bool enter(Pole* pole, Edge* via, FrameData& data);
   static bool isFollowed(const Edge* edge, const Pole*) { return edge->isActive(); }
   static bool isNew(const Pole* pole) { return !pole->isMarked(); }
-  void join(Pole* far, Pole* pole) { take(far, pole); }
+  void join(Pole* far, Pole* pole);
   void leave(Pole* pole, FrameData& data);
   void finish(Pole* pole);
   // Hands the launch classes of `source` on to `pole`.
@@ -96,28 +96,26 @@ class DataScan : private BackwardScan {
       for (Pole* root : roots->second) visit(root);
   }
   const LaunchClasses* getLaunchClasses(Pole* pole) const;
-  // The place of a finished pole in the finishing order, 0 for a pole not
-  // finished.
-  std::size_t getFinishPlace(const Pole* pole) const;
   void scanOutputs();
   void scanRegisters();
 
   Analyzer& _analyzer;
   const ClockMap& _clockMap;
-  // By pole number: launch classes, readers still to come for them, the
-  // place (from 1) in the order the walk finished the poles, latch classes.
+  // By pole number: launch classes, readers still to come for them, latch
+  // classes.
   std::vector<LaunchClasses> _launchClasses;
   std::vector<uint32_t> _useCounts;
-  std::vector<uint32_t> _finishPlaces;
   std::vector<LatchClasses> _latchClasses;
   // The finished inner (not launching) poles, in the order the walk
   // finished them, and the launch points.
   std::vector<Pole*> _finished;
+  // The edges the walks followed, as (target number, source number), in the
+  // order they were followed: each target's in its edge list order.
+  std::vector<std::pair<uint32_t, uint32_t>> _followed;
   std::vector<Pole*> _launchPoints;
   // The latch classes of the endpoints that captured, until the launch
   // points are captured.
   std::vector<std::pair<Pole*, LatchClass>> _endpointLatches;
-  std::size_t _finishCount = 0;
   std::map<std::pair<Pole*, Pole*>, Domain*> _domains;
   unsigned long _loopCount = 0;
 };
