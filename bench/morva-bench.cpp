@@ -696,6 +696,26 @@ std::string findMorva() {
 
 // ---- A workload that is not the generator's ---------------------------------------------
 
+// Runs morva with `arguments` on the workload file `input` (removed
+// afterwards unless kept) and gives `what` followed by its time and peak
+// memory.
+std::string runWorkload(const Settings& settings, const fs::path& directory,
+                        std::vector<std::string> arguments, const std::string& input,
+                        const std::string& what) {
+  const std::string err = (directory / "workload.err").string();
+  arguments.insert(arguments.begin(), settings.morva);
+  arguments.push_back(input);
+  const MorvaBench::Measured measured = MorvaBench::runMeasured(arguments, "/dev/null", err);
+  std::error_code ignored;
+  fs::remove(err, ignored);
+  if (!settings.keep) fs::remove(input, ignored);
+  std::ostringstream line;
+  line << what << ": morva run " << formatTime(measured.seconds) << ", peak RSS "
+       << formatNumber(static_cast<double>(measured.peakBytes) / (1 << 20), 1) << " MiB";
+  if (measured.status != 0) line << ", exit status " << measured.status;
+  return line.str();
+}
+
 // Copies of the largest ISCAS'89 circuit, each with its signals renamed
 // (prefix "cN_"), joined into one netlist that morva reads with its unit
 // gate delays and one clock of 10 ns for all flip-flops. Gives the line to
@@ -736,18 +756,10 @@ std::string runCircuitCopies(const Settings& settings, const fs::path& directory
     }
   }
   progress("ISCAS'89 workload: morva run");
-  const std::string err = (directory / "copies.err").string();
-  const MorvaBench::Measured measured =
-      MorvaBench::runMeasured({settings.morva, "--period", "10000", netlist}, "/dev/null", err);
-  std::error_code ignored;
-  fs::remove(err, ignored);
-  if (!settings.keep) fs::remove(netlist, ignored);
-  std::ostringstream line;
-  line << kCopies << " renamed copies of ISCAS'89 s38584 as one .bench netlist (unit delays, "
-       << "--period 10000): morva run " << formatTime(measured.seconds) << ", peak RSS "
-       << formatNumber(static_cast<double>(measured.peakBytes) / (1 << 20), 1) << " MiB";
-  if (measured.status != 0) line << ", exit status " << measured.status;
-  return line.str();
+  return runWorkload(settings, directory, {"--period", "10000"}, netlist,
+                     std::to_string(kCopies) +
+                         " renamed copies of ISCAS'89 s38584 as one .bench netlist (unit delays, "
+                         "--period 10000)");
 }
 
 // ---- Many constrained paths -------------------------------------------------------------
@@ -780,18 +792,10 @@ std::string runFalsePaths(const Settings& settings, const fs::path& directory, u
              << gateOutputs[random() % gateOutputs.size()] << '\n';
   }
   progress(std::to_string(count) + " false paths: morva run");
-  const std::string err = (directory / "false-paths.err").string();
-  const MorvaBench::Measured measured =
-      MorvaBench::runMeasured({settings.morva, "-q", design}, "/dev/null", err);
-  std::error_code ignored;
-  fs::remove(err, ignored);
-  if (!settings.keep) fs::remove(design, ignored);
-  std::ostringstream line;
-  line << count << " false paths (-from a random register clock pin -through a random gate) on "
-       << "the 10^4-edge design: morva run " << formatTime(measured.seconds) << ", peak RSS "
-       << formatNumber(static_cast<double>(measured.peakBytes) / (1 << 20), 1) << " MiB";
-  if (measured.status != 0) line << ", exit status " << measured.status;
-  return line.str();
+  return runWorkload(settings, directory, {"-q"}, design,
+                     std::to_string(count) +
+                         " false paths (-from a random register clock pin -through a random "
+                         "gate) on the 10^4-edge design");
 }
 
 }  // namespace
