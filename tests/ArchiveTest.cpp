@@ -339,6 +339,8 @@ const std::string kPorts = "POLE clk None Primary\nPOLE a None Primary\nPOLE b N
 
 TEST_F(ArchiveTest, ListenerHearsEveryRejectedAndMisreadLine) {
   const std::string longComment = "#" + std::string(3000, 'x') + "\n";
+  std::string edges;
+  for (int count = 0; count < 10; ++count) edges += "EDGE a b Interconnect 1 2\n";
   const struct {
     std::string text;
     std::vector<Note> notes;
@@ -363,6 +365,26 @@ TEST_F(ArchiveTest, ListenerHearsEveryRejectedAndMisreadLine) {
        {{4, "rejected cycle-count"}, {4, "stopped MULTICYCLE_PATH 1 -from a -to b"}}},
       {"POLE a None Primary\n\nCREATE_CLOCK a -period 5\n",
        {{3, "rejected syntax"}, {3, "stopped CREATE_CLOCK a -period 5"}}},
+      // Records read ahead are still heard of in line order, around the
+      // other records and what is told of a line's piece.
+      {kPorts + "EDGE a b Interconnect 1 2\nEDGE a b SetupHld 1 2\nEDGE a b Interconnect 1 2\n" +
+           "POLE c Risng Primary\nEDGE a c Interconnect x 2\nPOLE d None Nne\n",
+       {{5, "misread purpose"}, {7, "misread mode"}, {8, "misread delay"}, {9, "misread type"}}},
+      {kPorts + "EDGE a b Interconnect 1 2\nEDGE ghost b Interconnect 1 2\n" +
+           "EDGE a b Interconnect 1 2\r\n",
+       {{5, "rejected unknown-pole"}, {5, "stopped EDGE ghost b Interconnect 1 2"}}},
+      {kPorts + "EDGE a b Interconnect 1 2\nEDGE a b Interconnect 1 x\n" + longComment +
+           "EDGE a ghost Interconnect 1 2\n",
+       {{5, "misread delay"},
+        {7, "misread long-line"},
+        {7, "rejected unrecognized"},
+        {8, "rejected unknown-pole"},
+        {8, "stopped EDGE a ghost Interconnect 1 2"}}},
+      {kPorts + edges + edges + edges + edges + "EDGE a b Interconnect 1 y\n" + edges +
+           "EDGE ghost b Interconnect 1 2\n",
+       {{44, "misread delay"},
+        {55, "rejected unknown-pole"},
+        {55, "stopped EDGE ghost b Interconnect 1 2"}}},
       // Correct lines are heard of only when a load fails.
       {kPorts + "CREATE_CLOCK clk -name c -period 10 -rising 0 -falling 5\n", {}},
   };

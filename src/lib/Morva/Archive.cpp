@@ -6,6 +6,7 @@
 #include <Morva/IOConstraint.h>
 #include <Morva/MPath.h>
 #include <Morva/Pole.h>
+#include <Morva/detail/RecordLookAhead.h>
 #include <Orvek/Console.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Label.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -134,16 +136,32 @@ std::int32_t readCount(const std::string& text) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
+// Whether an edge of this purpose is a timing check, which ends at the
+// data side of a register: its dual pole.
+bool isCheck(std::string_view purpose) {
+  return purpose == "SetupHold" || purpose == "RecoveryRemoval";
+}
+
 // The records of one load. The words of each line are copied into strings
 // that are kept from line to line, so that reading allocates only when a
-// line has more or longer words than any before it.
+// line has more or longer words than any before it. `POLE` and `EDGE`
+// records wait in a look-ahead queue while what they touch is fetched;
+// every other line, and everything told of a piece, first reads the
+// records queued before it, so that lines are read, reported and rejected
+// in their order.
 class Reader {
  public:
   explicit Reader(ArchiveListener* listener) : _listener(listener) {}
 
   void read(const char* text);
+  // Reads the queued lines.
+  void flush() {
+    while (!_queue.isEmpty()) readQueued();
+  }
   void countLine() { ++_line; }
+  // The line being read, or the last one read.
   std::uint64_t getLine() const { return _line; }
+  const char* getText() const { return _fromQueue ? _queue.getText().c_str() : lineBuffer; }
   // Tells the listener of a piece that continues a longer line, and of the
   // first line ending in a carriage return; `text` is the piece as read.
   void notePiece(const char* text);
@@ -151,6 +169,9 @@ class Reader {
  private:
   enum class PathKind { False, Multicycle, Maximum, Minimum };
 
+  void queue(const char* text, bool pole);
+  void readQueued();
+  void dispatch(const char* text);
   void split(const char* text);
   std::string getSuffix() const { return " (line " + Orvek::getLabel(_line) + ")"; }
   // A console error, told to the listener first with `detail` added.
@@ -202,6 +223,8 @@ class Reader {
   void readIODelay(bool input);
 
   ArchiveListener* _listener;
+  RecordLookAhead _queue;
+  bool _fromQueue = false;
   std::uint64_t _line = 0;
   std::vector<std::string> _words;
   std::size_t _count = 0;
@@ -218,6 +241,7 @@ void Reader::notePiece(const char* text) {
   const std::size_t size = std::strlen(text);
   const bool ended = size > 0 && text[size - 1] == '\n';
   if (_continued && !_splitReported) {
+    flush();
     misread("long-line", "Line longer than " + Orvek::getLabel(kLineSize - 1) +
                              " characters: its rest is read as further lines");
     _splitReported = true;
@@ -225,6 +249,7 @@ void Reader::notePiece(const char* text) {
   _continued = !ended && size == kLineSize - 1;
   if (!_continued) _splitReported = false;
   if (!_carriageReported && ended && size > 1 && text[size - 2] == '\r') {
+    flush();
     misread("carriage-return",
             "Lines end with a carriage return (CRLF): the last word of each keeps it");
     _carriageReported = true;
@@ -244,6 +269,47 @@ void Reader::split(const char* text) {
 }
 
 void Reader::read(const char* text) {
+  const bool pole = std::strncmp(text, "POLE ", 5) == 0;
+  if (pole || std::strncmp(text, "EDGE ", 5) == 0) {
+    queue(text, pole);
+    return;
+  }
+  flush();
+  dispatch(text);
+}
+
+// POLE name ... names a main pole; EDGE source target purpose ... a main
+// source and a main or dual target.
+void Reader::queue(const char* text, bool pole) {
+  if (_queue.isFull()) readQueued();
+  std::array<std::string_view, 4> words{};
+  std::string_view rest(text);
+  for (std::string_view& word : words) {
+    const std::size_t blank = rest.find(' ');
+    word = rest.substr(0, blank);
+    rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+  }
+  const PoleRegistry& main = analyzer->getMainPoleRegistry();
+  if (pole) {
+    _queue.pushPole(text, _line, {words[1], &main});
+    return;
+  }
+  const PoleRegistry& targets = isCheck(words[3]) ? analyzer->getDualPoleRegistry() : main;
+  _queue.pushEdge(text, _line, {words[1], &main}, {words[2], &targets});
+}
+
+void Reader::readQueued() {
+  const std::uint64_t line = _line;
+  _line = _queue.getLine();
+  _fromQueue = true;
+  dispatch(_queue.getText().c_str());
+  // A failure leaves the line and its text to the report of the load.
+  _fromQueue = false;
+  _line = line;
+  _queue.pop();
+}
+
+void Reader::dispatch(const char* text) {
   split(text);
   if (_count == 0) return;
   const std::string& keyword = _words[0];
@@ -294,7 +360,7 @@ void Reader::readEdge() {
   if (!source) error("unknown-pole", "Null source", "no pole named " + _words[1]);
   // Timing checks end at the data side of a register, its dual pole.
   const std::string& purpose = _words[3];
-  const bool check = purpose == "SetupHold" || purpose == "RecoveryRemoval";
+  const bool check = isCheck(purpose);
   Pole* target = check ? analyzer->getDualPole(_words[2]) : analyzer->getMainPole(_words[2]);
   if (!target)
     error("unknown-pole", "Null target",
@@ -527,13 +593,14 @@ void Archive::load() {
       if (clean(lineBuffer) == 0) continue;
       reader.read(lineBuffer);
     }
+    reader.flush();
     // End of data and a read failure both end the loop: a corrupt or
     // truncated compressed file, or a file cut short while it was read,
     // must not pass for a complete one.
     if (!file.isComplete())
       Orvek::raise<Orvek::LoadFailed>(kSource, "load", "Cannot read file " + _fileName);
   } catch (...) {
-    if (_listener) _listener->stopped(reader.getLine(), lineBuffer);
+    if (_listener) _listener->stopped(reader.getLine(), reader.getText());
     Orvek::console.closeTimer("Loading archive failed in %");
     Orvek::console.unindent();
     // The dump only helps to understand the failure: a failing dump must not

@@ -68,11 +68,24 @@ class MORVA_API EdgeList {
   // Removes an edge of the list; any other edge is left alone.
   void erase(Edge* edge);
 
+  // Look-ahead for an insertion to come: `prefetchFirst` fetches the first
+  // edge into the cache, `prefetchLast` (once the first is in) the last.
+  void prefetchFirst() const { prefetch(_first); }
+  void prefetchLast() const {
+    if (_first) prefetch(previous(_first));
+  }
+
  private:
   inline Edge*& previous(Edge* edge) const;
   inline Edge*& next(Edge* edge) const;
 
   Edge* getLast() const { return _first ? previous(_first) : nullptr; }
+  // Both cache lines an edge's stamp and links may lie on.
+  static void prefetch(const Edge* edge) {
+    if (!edge) return;
+    __builtin_prefetch(edge);
+    __builtin_prefetch(reinterpret_cast<const char*>(edge) + 64);
+  }
 
   Edge* _first = nullptr;
   uint32_t _size = 0;

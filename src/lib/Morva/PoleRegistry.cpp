@@ -69,6 +69,25 @@ void PoleRegistry::grow() {
   }
 }
 
+const Pole* PoleRegistry::peek(std::size_t hash) const {
+  if (_slots.empty()) return nullptr;
+  // The run of slots from the hash's home, as far as a cache line holds
+  // them: a longer run costs the look-up a miss more anyway.
+  const std::size_t mask = _slots.size() - 1;
+  std::size_t slot = hash & mask;
+  for (int probe = 0; probe < 4 && _slots[slot].pole; ++probe, slot = (slot + 1) & mask)
+    if (_slots[slot].hash == hash) return _slots[slot].pole;
+  return nullptr;
+}
+
+void PoleRegistry::prefetchPole(std::size_t hash) const {
+  if (const Pole* pole = peek(hash)) {
+    // A pole spans two cache lines: its name and its edge lists.
+    __builtin_prefetch(pole);
+    __builtin_prefetch(reinterpret_cast<const char*>(pole) + 64);
+  }
+}
+
 Pole* PoleRegistry::find(std::string_view name) const {
   if (_count == 0) return nullptr;
   return _slots[locate(name, getHash(name))].pole;

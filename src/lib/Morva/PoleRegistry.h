@@ -36,6 +36,18 @@ class MORVA_API PoleRegistry {
   std::size_t size() const { return _count; }
   bool empty() const { return _count == 0; }
 
+  // Look-ahead for look-ups to come: the hash a name is filed under, the
+  // slot a hash starts at, and the pole that slot holds when it has that
+  // hash, fetched into the cache without waiting for them.
+  static std::size_t getHash(std::string_view name);
+  void prefetchSlot(std::size_t hash) const {
+    if (!_slots.empty()) __builtin_prefetch(&_slots[hash & (_slots.size() - 1)]);
+  }
+  void prefetchPole(std::size_t hash) const;
+  // The first pole of that hash in its run of slots, if the run is short:
+  // a guess for look-ahead, whose name is not compared.
+  const Pole* peek(std::size_t hash) const;
+
   // The poles in name order, as a view and as the list itself.
   Poles getPoles() const;
   std::shared_ptr<const std::vector<Pole*>> getOrder() const;
@@ -56,7 +68,6 @@ class MORVA_API PoleRegistry {
     Pole* pole;
   };
 
-  static std::size_t getHash(std::string_view name);
   // The slot of `name`: the one holding it, or the free one that ends its
   // run. The table must have slots.
   std::size_t locate(std::string_view name, std::size_t hash) const;
