@@ -172,6 +172,16 @@ TEST(Text, AlphaOrderSortsAsTheNaturalComparison) {
     std::vector<std::string> sorted;
     for (std::size_t position : Orvek::getAlphaOrder(views)) sorted.push_back(names[position]);
     ASSERT_EQ(sorted, expected) << "round " << round;
+    // Any part of the names comes in the order the whole gives it, ties
+    // under the natural comparison included: selections are sorted alone.
+    std::vector<std::string_view> part;
+    for (std::size_t i = 0; i < views.size(); i += 3) part.push_back(views[i]);
+    std::vector<std::string_view> partSorted;
+    for (std::size_t position : Orvek::getAlphaOrder(part)) partSorted.push_back(part[position]);
+    std::vector<std::string_view> wholeSorted;
+    for (std::size_t position : Orvek::getAlphaOrder(views))
+      if (position % 3 == 0) wholeSorted.push_back(views[position]);
+    ASSERT_EQ(partSorted, wholeSorted) << "round " << round;
   }
   EXPECT_TRUE(Orvek::getAlphaOrder({}).empty());
 }

@@ -157,8 +157,12 @@ std::vector<std::size_t> getAlphaOrder(const std::vector<std::string_view>& name
   }
   if (!keyed) {
     for (std::size_t i = 0; i < names.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&names](std::size_t a, std::size_t b) { return isAlphaLess(names[a], names[b]); });
+    // Names the order holds equal go by their bytes, as below: the order is
+    // then the same whichever names are sorted together.
+    std::sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) {
+      if (isAlphaLess(names[a], names[b])) return true;
+      return !isAlphaLess(names[b], names[a]) && names[a] < names[b];
+    });
     return order;
   }
   const auto getKey = [&](std::size_t i) {

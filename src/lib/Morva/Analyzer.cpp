@@ -546,8 +546,9 @@ void Analyzer::createDomains() {
     Orvek::console.unindent();
     throw;
   }
-  // The scans walked the poles by name; the analysis that follows does not,
-  // and the order would take 8 bytes a pole until the next change.
+  // The scans took their starts in name order without working out that of
+  // every pole; one a host asked for before would take 8 bytes a pole
+  // through the analysis, which does not walk by name.
   _mainPoles.releaseOrder();
   _dualPoles.releaseOrder();
   // Exclusive clocks never meet: their domains go.

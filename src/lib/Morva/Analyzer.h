@@ -90,6 +90,15 @@ class MORVA_API Analyzer : public Object {
   Poles getMainPoles() const;
   Poles getDualPoles() const;
   Poles getPoles() const;
+  // The poles `accept` takes, in the order of `getPoles`, worked out among
+  // them alone: cheap for a few poles of a large design.
+  template <class Accept>
+  std::vector<Pole*> selectPoles(Accept accept) const {
+    std::vector<Pole*> poles = _mainPoles.select(accept);
+    const std::vector<Pole*> duals = _dualPoles.select(accept);
+    poles.insert(poles.end(), duals.begin(), duals.end());
+    return poles;
+  }
   Edges getEdges() const;
   // The registries behind the look-ups and the pole views.
   const PoleRegistry& getMainPoleRegistry() const { return _mainPoles; }

@@ -127,21 +127,26 @@ void PoleRegistry::erase(Pole* pole) {
 
 std::shared_ptr<const std::vector<Pole*>> PoleRegistry::getOrder() const {
   if (!_order) {
-    std::vector<Pole*> poles;
-    poles.reserve(_count);
-    forEach([&poles](Pole* pole) { poles.push_back(pole); });
-    // The slots hold the poles in hash order; in address order their names
-    // are read the way the pools laid them out, not one cache miss each.
-    std::sort(poles.begin(), poles.end(), std::less<Pole*>());
-    std::vector<std::string_view> names;
-    names.reserve(_count);
-    for (const Pole* pole : poles) names.push_back(pole->getName());
     auto order = std::make_shared<std::vector<Pole*>>();
     order->reserve(_count);
-    for (std::size_t position : Orvek::getAlphaOrder(names)) order->push_back(poles[position]);
+    forEach([&order](Pole* pole) { order->push_back(pole); });
+    sortByName(*order);
     _order = std::move(order);
   }
   return _order;
+}
+
+void PoleRegistry::sortByName(std::vector<Pole*>& poles) {
+  // The slots hold the poles in hash order; in address order their names
+  // are read the way the pools laid them out, not one cache miss each.
+  std::sort(poles.begin(), poles.end(), std::less<Pole*>());
+  std::vector<std::string_view> names;
+  names.reserve(poles.size());
+  for (const Pole* pole : poles) names.push_back(pole->getName());
+  std::vector<Pole*> sorted;
+  sorted.reserve(poles.size());
+  for (std::size_t position : Orvek::getAlphaOrder(names)) sorted.push_back(poles[position]);
+  poles.swap(sorted);
 }
 
 Poles PoleRegistry::getPoles() const {

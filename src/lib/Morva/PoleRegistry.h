@@ -54,6 +54,17 @@ class MORVA_API PoleRegistry {
   // Frees the order kept for the next walk (walks under way keep theirs);
   // the next walk works it out again.
   void releaseOrder() const { _order.reset(); }
+  // The poles `accept` takes, in name order: the order is worked out among
+  // them alone, which costs little when they are few.
+  template <class Accept>
+  std::vector<Pole*> select(Accept accept) const {
+    std::vector<Pole*> poles;
+    forEach([&poles, &accept](Pole* pole) {
+      if (accept(pole)) poles.push_back(pole);
+    });
+    sortByName(poles);
+    return poles;
+  }
   // Calls `visit` on every pole in no particular order, for work whose
   // result does not depend on it; `visit` must not add or remove poles.
   template <class Visit>
@@ -72,6 +83,7 @@ class MORVA_API PoleRegistry {
   // run. The table must have slots.
   std::size_t locate(std::string_view name, std::size_t hash) const;
   void grow();
+  static void sortByName(std::vector<Pole*>& poles);
 
   std::vector<Slot> _slots;
   std::size_t _count = 0;

@@ -24,8 +24,8 @@ void addRoots(ClockMap& roots, Pole* source, Pole* pole) {
 void ClockScan::run(ClockMap& clockMap) {
   _analyzer.loopOpen();
   ClockMap roots;
-  for (Pole* pole : _analyzer.getPoles()) {
-    if (!pole->isClock() || clockMap.count(pole)) continue;
+  for (Pole* pole : _analyzer.selectPoles([](const Pole* pole) { return pole->isClock(); })) {
+    if (clockMap.count(pole)) continue;
     // A clock pole met earlier inside another clock network is walked
     // again as an origin of its own.
     pole->unmark();

@@ -56,8 +56,7 @@ void DataScan::run() {
 }
 
 void DataScan::scanOutputs() {
-  for (Pole* port : _analyzer.getPoles()) {
-    if (!port->isOutput()) continue;
+  for (Pole* port : _analyzer.selectPoles([](const Pole* pole) { return pole->isOutput(); })) {
     walk(port);
     IOConstraint constraint;
     Pole* latchRoot = nullptr;
@@ -71,8 +70,7 @@ void DataScan::scanOutputs() {
 }
 
 void DataScan::scanRegisters() {
-  for (Pole* clock : _analyzer.getPoles()) {
-    if (!clock->isClock()) continue;
+  for (Pole* clock : _analyzer.selectPoles([](const Pole* pole) { return pole->isClock(); })) {
     Pole* data = clock->getDual();
     if (!data)
       Orvek::raise<Orvek::InvalidRequest>(kSource, "scanData",

@@ -111,8 +111,10 @@ void WeightTagger::countBackward(const Delay& limit, PathCountMap& counts) {
 template <bool forward>
 void WeightTagger::count(const Delay& limit, PathCountMap& counts) {
   _analyzer.loopOpen();
-  for (Pole* pole : _analyzer.getPoles())
-    if (forward ? pole->isTerminal() : pole->isInitial()) walk<forward>(pole, limit, counts);
+  const auto isStart = [](const Pole* pole) {
+    return forward ? pole->isTerminal() : pole->isInitial();
+  };
+  for (Pole* pole : _analyzer.selectPoles(isStart)) walk<forward>(pole, limit, counts);
   assert(isLoopStackEmpty(_analyzer));
   _analyzer.loopClose();
   _analyzer.unmark();
