@@ -181,6 +181,31 @@ TEST_F(AnalyzerTest, IOConstraintValues) {
   EXPECT_TRUE(make(clk, Mode::Rising, 1, 2) != make(clk, Mode::Rising, 1, 3));
 }
 
+// The loop stack lists the newest pole first; a pole is on it from its
+// push to the pop of any of its entries, and closing empties it.
+TEST_F(AnalyzerTest, LoopStack) {
+  Pole* p = Support::port("p");
+  Pole* q = Support::port("q");
+  a->loopOpen();
+  EXPECT_FALSE(a->isLooping(p));
+  a->loopPush(p);
+  a->loopPush(q);
+  a->loopPush(p);
+  EXPECT_EQ(Support::toVector(a->getLoopPoles()), (std::vector<Pole*>{p, q, p}));
+  EXPECT_TRUE(a->isLooping(p));
+  a->loopPop();
+  EXPECT_FALSE(a->isLooping(p));
+  EXPECT_TRUE(a->isLooping(q));
+  // A pole created after the walk began has a number beyond the others.
+  Pole* late = Support::port("late");
+  EXPECT_FALSE(a->isLooping(late));
+  a->loopPush(late);
+  EXPECT_TRUE(a->isLooping(late));
+  a->loopClose();
+  for (Pole* pole : {p, q, late}) EXPECT_FALSE(a->isLooping(pole));
+  EXPECT_EQ(a->getLoopPoles().getCount(), 0UL);
+}
+
 TEST_F(AnalyzerTest, DestroyedPolesLeaveNoTraceInTheTables) {
   Pole* clk = Support::port("clk");
   Pole* other = Support::port("other");

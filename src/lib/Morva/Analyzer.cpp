@@ -100,7 +100,10 @@ void Analyzer::forget(Pole* pole) {
     std::erase_if(*table,
                   [pole](const auto& entry) { return entry.second.getClockRoot() == pole; });
   }
-  if (_loopingPoles.erase(pole)) _loopStack.remove(pole);
+  if (isLooping(pole)) {
+    _loopingNumbers[pole->getNumber()] = false;
+    std::erase(_loopStack, pole);
+  }
 }
 
 void Analyzer::attach(FPath* path) {
@@ -471,29 +474,35 @@ void Analyzer::loopOpen() {
 void Analyzer::loopPush(Pole* pole) {
   if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "loopPush", "Null pole");
   _loopStack.push_front(pole);
-  _loopingPoles.insert(pole);
+  if (pole->getNumber() >= _loopingNumbers.size()) _loopingNumbers.resize(Pole::getNumberBound());
+  _loopingNumbers[pole->getNumber()] = true;
 }
 
 void Analyzer::loopPop() {
   if (_loopStack.empty()) Orvek::raise<Orvek::InvalidRequest>(kSource, "loopPop", "Empty stack");
-  _loopingPoles.erase(_loopStack.front());
+  _loopingNumbers[_loopStack.front()->getNumber()] = false;
   _loopStack.pop_front();
 }
 
 void Analyzer::loopClose() {
   if (!_loopOpened) Orvek::raise<Orvek::InvalidRequest>(kSource, "loopClose", "Not opened");
-  _loopingPoles.clear();
-  _loopStack.clear();
+  clearLoopStack();
   _loopOpened = false;
 }
 
 bool Analyzer::isLooping(Pole* pole) const {
   if (!pole) Orvek::raise<Orvek::InvalidRequest>(kSource, "isLooping", "Null pole");
-  return _loopingPoles.count(pole) != 0;
+  return pole->getNumber() < _loopingNumbers.size() && _loopingNumbers[pole->getNumber()];
 }
 
 Poles Analyzer::getLoopPoles() const {
-  return Orvek::ListCollection<Pole*>(_loopStack);
+  return Poles::make<Orvek::ContainerDriver<std::deque<Pole*>, Pole*, Orvek::ReadElement>>(
+      _loopStack);
+}
+
+void Analyzer::clearLoopStack() {
+  for (Pole* pole : _loopStack) _loopingNumbers[pole->getNumber()] = false;
+  _loopStack.clear();
 }
 
 void Analyzer::unmark() {
@@ -669,8 +678,7 @@ void Analyzer::reset() {
       for (Edge* edge : pole->getOutgoingEdgeSet()) edge->reset();
     });
   _markedPoles.clear();
-  _loopingPoles.clear();
-  _loopStack.clear();
+  clearLoopStack();
   _loopOpened = false;
   _needReset = false;
   _cpathsAchieved = false;

@@ -17,6 +17,7 @@
 #include <Morva/Wave.h>
 #include <Orvek/Text.h>
 
+#include <deque>
 #include <list>
 #include <map>
 #include <set>
@@ -236,6 +237,7 @@ class MORVA_API Analyzer : public Object {
   static void checkPort(Pole* port, bool input, const char* operation);
   // Drops every reference the tables hold to a pole that goes away.
   void forget(Pole* pole);
+  void clearLoopStack();
 
   PoleRegistry _mainPoles;
   PoleRegistry _dualPoles;
@@ -247,8 +249,11 @@ class MORVA_API Analyzer : public Object {
   // Every pole marked since the last `unmark` (a pole unmarked alone and
   // marked again appears twice).
   std::vector<Pole*> _markedPoles;
-  PoleSet _loopingPoles;
-  std::list<Pole*> _loopStack;
+  // The loop stack, newest first, and which poles are on it by pole
+  // number: the walks ask at every edge whether its far end is, and push
+  // and pop every pole they enter.
+  std::vector<bool> _loopingNumbers;
+  std::deque<Pole*> _loopStack;
   bool _loopOpened = false;
   bool _needReset = false;
   Conventions _conventions = Conventions::Literal;
