@@ -30,9 +30,11 @@ Value& getEntry(std::vector<Value>& table, const Pole* pole) {
 DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
     : BackwardScan(analyzer, _loopCount),
       _analyzer(analyzer),
-      _clockMap(clockMap),
+      _clockRoots(Pole::getNumberBound(), nullptr),
       _launchClasses(Pole::getNumberBound()),
-      _useCounts(Pole::getNumberBound(), 0) {}
+      _useCounts(Pole::getNumberBound(), 0) {
+  for (const auto& [pole, roots] : clockMap) getEntry(_clockRoots, pole) = &roots;
+}
 
 void DataScan::run() {
   _analyzer.loopOpen();
@@ -76,9 +78,9 @@ void DataScan::scanRegisters() {
       Orvek::raise<Orvek::InvalidRequest>(kSource, "scanData",
                                           "Null data input for " + clock->getReportName());
     walk(data);
-    auto latchRoots = _clockMap.find(clock);
-    if (latchRoots == _clockMap.end()) continue;
-    for (Pole* latchRoot : latchRoots->second) capture(data, clock, latchRoot, clock->getMode());
+    const PoleSet* latchRoots = getClockRoots(clock);
+    if (!latchRoots) continue;
+    for (Pole* latchRoot : *latchRoots) capture(data, clock, latchRoot, clock->getMode());
   }
 }
 
@@ -92,7 +94,7 @@ void DataScan::walk(Pole* endpoint) {
 }
 
 void DataScan::leave(Pole* pole, FrameData&) {
-  _finished.push_back(pole);
+  _finished.push_back(pole->getNumber());
   finish(pole);
 }
 
@@ -105,7 +107,7 @@ bool DataScan::enter(Pole* pole, Edge*, FrameData&) {
     if (edge->isActive()) ++readers;
   getEntry(_useCounts, pole) = readers;
   if (pole->isInput() || pole->isClock()) {
-    if (!pole->isInput() && !_clockMap.contains(pole)) {
+    if (!pole->isInput() && !getClockRoots(pole)) {
       // A launching register that no clock root reaches.
       const auto where = std::source_location::current();
       Orvek::raise<Orvek::Fatal>(kSource, "scanData",
@@ -232,7 +234,14 @@ void DataScan::captureLaunches() {
   // Every pole after all the poles it feeds through a followed edge: the
   // walks follow an edge once its source has finished, before its target.
   for (auto pole = _finished.rbegin(); pole != _finished.rend(); ++pole) {
-    const uint32_t number = (*pole)->getNumber();
+    // The poles a few steps on are fetched meanwhile: their classes, and
+    // those of the poles that feed them.
+    if (_finished.rend() - pole > 16) {
+      __builtin_prefetch(&_latchClasses[pole[16]]);
+      for (uint32_t at = starts[pole[8]]; at < starts[pole[8] + 1]; ++at)
+        __builtin_prefetch(&_latchClasses[sources[at]]);
+    }
+    const uint32_t number = *pole;
     LatchClasses latches;
     latches.swap(_latchClasses[number]);
     if (latches.empty()) continue;

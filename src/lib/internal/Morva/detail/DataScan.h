@@ -91,24 +91,29 @@ class DataScan : private BackwardScan {
       visit(_analyzer.hasInputConstraint(point, constraint) ? constraint.getClockRoot() : nullptr);
       return;
     }
-    auto roots = _clockMap.find(point);
-    if (roots != _clockMap.end())
-      for (Pole* root : roots->second) visit(root);
+    if (const PoleSet* roots = getClockRoots(point))
+      for (Pole* root : *roots) visit(root);
+  }
+  // The clock roots that reach a pole, null for none.
+  const PoleSet* getClockRoots(const Pole* pole) const {
+    return pole->getNumber() < _clockRoots.size() ? _clockRoots[pole->getNumber()] : nullptr;
   }
   const LaunchClasses* getLaunchClasses(Pole* pole) const;
   void scanOutputs();
   void scanRegisters();
 
   Analyzer& _analyzer;
-  const ClockMap& _clockMap;
+  // The clock map by pole number: the map is ordered by stamp, and a look-up
+  // there reads a pole at every step.
+  std::vector<const PoleSet*> _clockRoots;
   // By pole number: launch classes, readers still to come for them, latch
   // classes.
   std::vector<LaunchClasses> _launchClasses;
   std::vector<uint32_t> _useCounts;
   std::vector<LatchClasses> _latchClasses;
-  // The finished inner (not launching) poles, in the order the walk
-  // finished them, and the launch points.
-  std::vector<Pole*> _finished;
+  // The numbers of the finished inner (not launching) poles, in the order
+  // the walk finished them, and the launch points.
+  std::vector<uint32_t> _finished;
   // The edges the walks followed, as (target number, source number), in the
   // order they were followed: each target's in its edge list order.
   std::vector<std::pair<uint32_t, uint32_t>> _followed;
