@@ -8,6 +8,7 @@
 #include <Morva/Mask.h>
 #include <Morva/Object.h>
 #include <Morva/Purpose.h>
+#include <Orvek/Prefetch.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -83,8 +84,8 @@ class MORVA_API EdgeList {
   // Both cache lines an edge's stamp and links may lie on.
   static void prefetch(const Edge* edge) {
     if (!edge) return;
-    __builtin_prefetch(edge);
-    __builtin_prefetch(reinterpret_cast<const char*>(edge) + 64);
+    Orvek::prefetch(edge);
+    Orvek::prefetch(reinterpret_cast<const char*>(edge) + 64);
   }
 
   Edge* _first = nullptr;

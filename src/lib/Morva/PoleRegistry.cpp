@@ -1,5 +1,6 @@
 #include <Morva/Pole.h>
 #include <Morva/PoleRegistry.h>
+#include <Orvek/Prefetch.h>
 #include <Orvek/Text.h>
 
 #include <algorithm>
@@ -83,8 +84,8 @@ const Pole* PoleRegistry::peek(std::size_t hash) const {
 void PoleRegistry::prefetchPole(std::size_t hash) const {
   if (const Pole* pole = peek(hash)) {
     // A pole spans two cache lines: its name and its edge lists.
-    __builtin_prefetch(pole);
-    __builtin_prefetch(reinterpret_cast<const char*>(pole) + 64);
+    Orvek::prefetch(pole);
+    Orvek::prefetch(reinterpret_cast<const char*>(pole) + 64);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <Morva/Collections.h>
 #include <Morva/Export.h>
+#include <Orvek/Prefetch.h>
 
 #include <cstddef>
 #include <memory>
@@ -41,7 +42,7 @@ class MORVA_API PoleRegistry {
   // hash, fetched into the cache without waiting for them.
   static std::size_t getHash(std::string_view name);
   void prefetchSlot(std::size_t hash) const {
-    if (!_slots.empty()) __builtin_prefetch(&_slots[hash & (_slots.size() - 1)]);
+    if (!_slots.empty()) Orvek::prefetch(&_slots[hash & (_slots.size() - 1)]);
   }
   void prefetchPole(std::size_t hash) const;
   // The first pole of that hash in its run of slots, if the run is short:

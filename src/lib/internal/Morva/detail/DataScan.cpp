@@ -3,6 +3,7 @@
 #include <Morva/detail/DataScan.h>
 #include <Morva/detail/LoopReport.h>
 #include <Orvek/Exception.h>
+#include <Orvek/Prefetch.h>
 
 #include <cassert>
 
@@ -237,9 +238,9 @@ void DataScan::captureLaunches() {
     // The poles a few steps on are fetched meanwhile: their classes, and
     // those of the poles that feed them.
     if (_finished.rend() - pole > 16) {
-      __builtin_prefetch(&_latchClasses[pole[16]]);
+      Orvek::prefetch(&_latchClasses[pole[16]]);
       for (uint32_t at = starts[pole[8]]; at < starts[pole[8] + 1]; ++at)
-        __builtin_prefetch(&_latchClasses[sources[at]]);
+        Orvek::prefetch(&_latchClasses[sources[at]]);
     }
     const uint32_t number = *pole;
     LatchClasses latches;

@@ -3,6 +3,7 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Edge.h>
 #include <Morva/Pole.h>
+#include <Orvek/Prefetch.h>
 
 #include <cassert>
 #include <vector>
@@ -122,7 +123,7 @@ class DepthFirst {
     const EdgeSet& edges = _policy.getEdges(pole);
     // The far ends are fetched into the cache together, not one miss after
     // the other as the walk reaches each.
-    for (Edge* edge : edges) __builtin_prefetch(_policy.getFar(edge));
+    for (Edge* edge : edges) Orvek::prefetch(_policy.getFar(edge));
     _stack.push_back(Frame{pole, via, edges.begin(), edges.end(), nullptr, data});
     return true;
   }
