@@ -3,6 +3,7 @@
 #include <Morva/Export.h>
 #include <Morva/Timing.h>
 #include <Morva/TimingMap.h>
+#include <Orvek/Prefetch.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -108,13 +109,31 @@ class MORVA_API PoleTimingMap {
 
   // Calls `visit(pole, map)` for every entry in the order the table keeps
   // them, which need not be creation order, without sorting the table:
-  // for walks whose result does not depend on the order.
-  template <class Visit>
-  void visitUnordered(Visit visit) const {
+  // for walks whose result does not depend on the order. Before a pole is
+  // visited, `ahead(pole, step)` is called for it with steps 0 to `steps`
+  // - 1, a few entries apart, each to fetch a part of what its visit will
+  // read that the step before made readable; the pole itself is fetched
+  // before step 0.
+  template <int steps, class Visit, class Ahead>
+  void visitUnordered(Visit visit, Ahead ahead) const {
     const std::vector<uint32_t> numbers = getNumbers();
     TimingMap holder;
-    for (std::size_t position = 0; position < _entries.size(); ++position)
+    constexpr std::size_t distance = 4;
+    const std::size_t size = _entries.size();
+    for (std::size_t position = 0; position < size; ++position) {
+      if (position + (steps + 1) * distance < size)
+        Orvek::prefetch(getPole(numbers[position + (steps + 1) * distance]));
+      for (int step = 0; step < steps; ++step) {
+        const std::size_t upcoming = position + static_cast<std::size_t>(steps - step) * distance;
+        if (upcoming < size) ahead(getPole(numbers[upcoming]), step);
+      }
       visit(getPole(numbers[position]), readAt(position, holder));
+    }
+  }
+  // Fetches the entry of a pole's map, if it has one, for a look-up to come.
+  void prefetch(const Pole* pole) const {
+    const uint32_t position = locate(getNumber(pole));
+    if (position != _none) Orvek::prefetch(&_entries[position]);
   }
 
   size_type count(const Pole* pole) const { return contains(pole) ? 1 : 0; }

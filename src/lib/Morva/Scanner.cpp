@@ -19,6 +19,7 @@
 #include <Orvek/Console.h>
 #include <Orvek/Debug.h>
 #include <Orvek/Exception.h>
+#include <Orvek/Prefetch.h>
 #include <Orvek/Record.h>
 
 #include <algorithm>
@@ -431,7 +432,6 @@ void Scanner::requireAnalyze() {
 
 // ---- Slacks ----------------------------------------------------------------------
 
-
 Delay Scanner::calculateLSlack(Edge* edge, const Mask& mask, const Delay& arrival) const {
   if (!edge) Orvek::raise<Orvek::InvalidRequest>(kSource, "calculateLSlack", "Null edge");
   return getLSlack(edge, mask, arrival);
@@ -608,29 +608,46 @@ Delay Scanner::getConstrainedSlack(const Edge* edge, const Delay& arrival, const
 // order: the table is walked as it stands, not sorted by creation.
 void Scanner::tagSlacks() {
   const Mask constrainedMask = analyzer->getMaxdelayPathMask() | analyzer->getMulticyclePathMask();
-  _arrivalMap.visitUnordered([&](Pole* pole, const TimingMap& arrivals) {
-    for (Edge* edge : pole->getOutgoingEdgeSet()) {
-      Delay best = Delay::getMaximum();
-      for (const auto& [key, timing] : arrivals) {
-        const Mask mask(key);
-        const Delay arrival = timing.getMaximumDelay();
-        Delay slack = getLSlack(edge, mask, arrival);
-        if (slack != Delay::getUndefined() && slack < best) best = slack;
-        const Mask constrained = mask & constrainedMask;
-        if (constrained.getNumber() == 0) continue;
-        for (CPath* path : analyzer->getCPaths(constrained)) {
-          slack = getConstrainedSlack(edge, mask, arrival, path, true);
-          if (slack != Delay::getUndefined() && slack < best) best = slack;
-        }
-      }
-      const Delay current = edge->getSlack();
-      if (current == Delay::getUndefined()) {
-        if (best != Delay::getMaximum()) edge->setSlack(best);
-      } else if (best < current) {
-        edge->setSlack(best);
-      }
+  // A pole's edges are fetched before its turn, then their far ends, then
+  // the entries of their required times.
+  const auto fetchTargets = [this](const Pole* pole, int step) {
+    const EdgeSet& edges = pole->getOutgoingEdgeSet();
+    if (step == 0) {
+      edges.prefetchFirst();
+      return;
     }
-  });
+    for (const Edge* edge : edges) {
+      if (step == 1)
+        Orvek::prefetch(edge->getTarget());
+      else
+        _requireMap.prefetch(edge->getTarget());
+    }
+  };
+  _arrivalMap.visitUnordered<3>(
+      [&](Pole* pole, const TimingMap& arrivals) {
+        for (Edge* edge : pole->getOutgoingEdgeSet()) {
+          Delay best = Delay::getMaximum();
+          for (const auto& [key, timing] : arrivals) {
+            const Mask mask(key);
+            const Delay arrival = timing.getMaximumDelay();
+            Delay slack = getLSlack(edge, mask, arrival);
+            if (slack != Delay::getUndefined() && slack < best) best = slack;
+            const Mask constrained = mask & constrainedMask;
+            if (constrained.getNumber() == 0) continue;
+            for (CPath* path : analyzer->getCPaths(constrained)) {
+              slack = getConstrainedSlack(edge, mask, arrival, path, true);
+              if (slack != Delay::getUndefined() && slack < best) best = slack;
+            }
+          }
+          const Delay current = edge->getSlack();
+          if (current == Delay::getUndefined()) {
+            if (best != Delay::getMaximum()) edge->setSlack(best);
+          } else if (best < current) {
+            edge->setSlack(best);
+          }
+        }
+      },
+      fetchTargets);
 }
 
 // ---- Route search ----------------------------------------------------------------
