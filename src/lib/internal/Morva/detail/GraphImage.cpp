@@ -1,7 +1,10 @@
 #include <Morva/Edge.h>
 #include <Morva/Pole.h>
 #include <Morva/detail/GraphImage.h>
+#include <Orvek/Prefetch.h>
 
+#include <algorithm>
+#include <bit>
 #include <cassert>
 
 #include <functional>
@@ -90,7 +93,23 @@ void GraphImage::build() {
   _outgoingRows.resize(size + 1);
   _incoming.reserve(incoming);
   _outgoing.reserve(outgoing);
+  // The poles lie in the pools in number order, but their edges and far
+  // ends do not: a few poles ahead, their first edges are fetched, then
+  // (the lists now readable) their far ends.
+  constexpr std::size_t distance = 4;
+  const auto fetchEdges = [this](std::size_t index) {
+    const Pole* pole = _poles[_numbers[index]];
+    pole->getIncomingEdgeSet().prefetchFirst();
+    pole->getOutgoingEdgeSet().prefetchFirst();
+  };
+  const auto fetchFarEnds = [this](std::size_t index) {
+    const Pole* pole = _poles[_numbers[index]];
+    for (const Edge* edge : pole->getIncomingEdgeSet()) Orvek::prefetch(edge->getSource());
+    for (const Edge* edge : pole->getOutgoingEdgeSet()) Orvek::prefetch(edge->getTarget());
+  };
   for (std::size_t index = 0; index < size; ++index) {
+    if (index + 2 * distance < size) fetchEdges(index + 2 * distance);
+    if (index + distance < size) fetchFarEnds(index + distance);
     const Pole* pole = _poles[_numbers[index]];
     _incomingRows[index] = static_cast<uint32_t>(_incoming.size());
     _outgoingRows[index] = static_cast<uint32_t>(_outgoing.size());
@@ -109,7 +128,10 @@ void GraphImage::build() {
   // Keyed by index and arc now that those are final.
   for (const auto& [position, mask] : incomingMasks) _arcMasks.emplace(&_incoming[position], mask);
   for (const auto& [position, mask] : outgoingMasks) _arcMasks.emplace(&_outgoing[position], mask);
+  // Only registers' data sides have a clock: the facts spare reading the
+  // other poles.
   for (uint32_t index = 0; index < size; ++index) {
+    if (!hasFact(index, Masked) && !hasFact(index, Dual)) continue;
     const Pole* pole = getPole(index);
     if (hasFact(index, Masked))
       _poleMasks.emplace(index, std::make_pair(packMaskNumber(pole->getOpeningMaskNumber()),
@@ -162,6 +184,62 @@ void permute(std::vector<GraphImage::Arc>& arcs, std::vector<uint32_t>& rows,
 
 }  // namespace
 
+namespace {
+
+// The poles ready to be placed, the smallest index out first. Most poles
+// become ready after every smaller index was placed (poles are numbered
+// about as they are wired): those wait as bits at or past a cursor, found
+// by scanning forward; the others in a heap.
+class ReadySet {
+ public:
+  explicit ReadySet(std::size_t size) : _bits((size + 63) / 64, 0) {}
+  bool empty() const { return _count == 0; }
+  void insert(uint32_t index) {
+    ++_count;
+    if (index < _cursor) {
+      _behind.push(index);
+      return;
+    }
+    _bits[index / 64] |= uint64_t(1) << (index % 64);
+    _first = std::min(_first, index);
+  }
+  uint32_t pop() {
+    --_count;
+    if (!_behind.empty() && _behind.top() < _first) {
+      const uint32_t index = _behind.top();
+      _behind.pop();
+      return index;
+    }
+    const uint32_t index = _first;
+    _bits[index / 64] &= ~(uint64_t(1) << (index % 64));
+    _cursor = index;
+    _first = findFrom(index);
+    return index;
+  }
+
+ private:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  // The first set bit at or past `from`, or kNone.
+  uint32_t findFrom(uint32_t from) const {
+    std::size_t word = from / 64;
+    if (word >= _bits.size()) return kNone;
+    uint64_t bits = _bits[word] & (~uint64_t(0) << (from % 64));
+    while (bits == 0) {
+      if (++word == _bits.size()) return kNone;
+      bits = _bits[word];
+    }
+    return static_cast<uint32_t>(word * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+  }
+
+  std::vector<uint64_t> _bits;
+  std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>> _behind;
+  uint32_t _cursor = 0;
+  uint32_t _first = kNone;
+  std::size_t _count = 0;
+};
+
+}  // namespace
+
 void GraphImage::sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks) {
   const auto size = static_cast<uint32_t>(_numbers.size());
   // Kahn's algorithm: a pole is placed once all its sources are, the one
@@ -172,17 +250,16 @@ void GraphImage::sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks) {
   order.reserve(size);
   {
     std::vector<uint32_t> waiting(size);
-    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<>> ready;
+    ReadySet ready(size);
     for (uint32_t index = 0; index < size; ++index) {
       waiting[index] = _incomingRows[index + 1] - _incomingRows[index];
-      if (waiting[index] == 0) ready.push(index);
+      if (waiting[index] == 0) ready.insert(index);
     }
     while (!ready.empty()) {
-      const uint32_t next = ready.top();
-      ready.pop();
+      const uint32_t next = ready.pop();
       order.push_back(next);
       for (const Arc* arc = beginOutgoing(next); arc != endOutgoing(next); ++arc)
-        if (--waiting[arc->getFar()] == 0) ready.push(arc->getFar());
+        if (--waiting[arc->getFar()] == 0) ready.insert(arc->getFar());
     }
   }
   _acyclic = order.size() == size;
@@ -195,6 +272,14 @@ void GraphImage::sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks) {
   permute(_outgoing, _outgoingRows, outgoingMasks, order, rank);
   for (uint32_t& index : _indices)
     if (index != none) index = rank[index];
+  assert(isTopological());
+}
+
+bool GraphImage::isTopological() const {
+  for (uint32_t index = 0; index < getSize(); ++index)
+    for (const Arc* arc = beginOutgoing(index); arc != endOutgoing(index); ++arc)
+      if (arc->getFar() <= index) return false;
+  return true;
 }
 
 }  // namespace Morva

@@ -138,6 +138,8 @@ class MORVA_API GraphImage {
   // Renumbers the poles in a topological order of the active edges, if
   // they have one, and the arcs' masks with them.
   void sort(ArcMasks& incomingMasks, ArcMasks& outgoingMasks);
+  // Whether every active edge runs from a lower index to a higher one.
+  bool isTopological() const;
 
   // The graph's epoch when the image was built.
   uint64_t _builtEpoch = 0;
