@@ -270,7 +270,11 @@ void Reader::split(const char* text) {
 
 void Reader::read(const char* text) {
   const bool pole = std::strncmp(text, "POLE ", 5) == 0;
-  if (pole || std::strncmp(text, "EDGE ", 5) == 0) {
+  // While the poles fit in the caches, reading ahead costs more than the
+  // misses it saves.
+  constexpr std::size_t kLookAheadPoles = 1 << 16;
+  if ((pole || std::strncmp(text, "EDGE ", 5) == 0) &&
+      analyzer->getMainPoleRegistry().size() >= kLookAheadPoles) {
     queue(text, pole);
     return;
   }
