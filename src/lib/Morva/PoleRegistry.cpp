@@ -46,11 +46,11 @@ class RegistryDriver : public Orvek::Cloneable<RegistryDriver, Orvek::Collection
 
 }  // namespace
 
-std::size_t PoleRegistry::getHash(std::string_view name) {
-  return std::hash<std::string_view>()(name);
+uint32_t PoleRegistry::getHash(std::string_view name) {
+  return static_cast<uint32_t>(std::hash<std::string_view>()(name));
 }
 
-std::size_t PoleRegistry::locate(std::string_view name, std::size_t hash) const {
+std::size_t PoleRegistry::locate(std::string_view name, uint32_t hash) const {
   const std::size_t mask = _slots.size() - 1;
   for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
     const Slot& entry = _slots[slot];
@@ -70,18 +70,18 @@ void PoleRegistry::grow() {
   }
 }
 
-const Pole* PoleRegistry::peek(std::size_t hash) const {
+const Pole* PoleRegistry::peek(uint32_t hash) const {
   if (_slots.empty()) return nullptr;
   // The run of slots from the hash's home, as far as a cache line holds
   // them: a longer run costs the look-up a miss more anyway.
   const std::size_t mask = _slots.size() - 1;
   std::size_t slot = hash & mask;
-  for (int probe = 0; probe < 4 && _slots[slot].pole; ++probe, slot = (slot + 1) & mask)
+  for (int probe = 0; probe < 5 && _slots[slot].pole; ++probe, slot = (slot + 1) & mask)
     if (_slots[slot].hash == hash) return _slots[slot].pole;
   return nullptr;
 }
 
-void PoleRegistry::prefetchPole(std::size_t hash) const {
+void PoleRegistry::prefetchPole(uint32_t hash) const {
   if (const Pole* pole = peek(hash)) {
     // A pole spans two cache lines: its name and its edge lists.
     Orvek::prefetch(pole);
@@ -97,7 +97,7 @@ Pole* PoleRegistry::find(std::string_view name) const {
 void PoleRegistry::insert(Pole* pole) {
   if (4 * (_count + 1) > 3 * _slots.size()) grow();
   const std::string_view name = pole->getName();
-  const std::size_t hash = getHash(name);
+  const uint32_t hash = getHash(name);
   Slot& entry = _slots[locate(name, hash)];
   if (!entry.pole) ++_count;
   entry = Slot{hash, pole};

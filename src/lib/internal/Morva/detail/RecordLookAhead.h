@@ -51,7 +51,7 @@ class RecordLookAhead {
     std::string text;
     std::uint64_t line = 0;
     // An edge's source (0) and target (1), or a pole (0).
-    std::array<std::size_t, 2> hashes{};
+    std::array<uint32_t, 2> hashes{};
     std::array<const PoleRegistry*, 2> registries{};
     bool edge = false;
   };
