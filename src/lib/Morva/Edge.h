@@ -69,12 +69,8 @@ class MORVA_API EdgeList {
   // Removes an edge of the list; any other edge is left alone.
   void erase(Edge* edge);
 
-  // Look-ahead for an insertion to come: `prefetchFirst` fetches the first
-  // edge into the cache, `prefetchLast` (once the first is in) the last.
+  // Fetches the first edge into the cache, for a walk of the list to come.
   void prefetchFirst() const { prefetch(_first); }
-  void prefetchLast() const {
-    if (_first) prefetch(previous(_first));
-  }
 
  private:
   inline Edge*& previous(Edge* edge) const;

@@ -10,14 +10,14 @@ namespace Morva {
 
 class PoleRegistry;
 
-// Records held back a few lines while what reading them touches is fetched
-// into the cache, one step every few lines: the registry slots of the names
-// they give, the poles those slots hold, and for an `EDGE` record the first
-// edge of the source's outgoing and of the target's incoming list, then the
-// last edge of each, behind which the new edge goes. A design whose records
-// name poles far apart otherwise waits for a cache miss at each of these.
-// Records leave in the order they came; the queue allocates only while its
-// texts grow to the longest line.
+// Records held back a few lines while the poles they name are fetched into
+// the cache: when a record is queued the registry slots of its names, half
+// the queue later the poles those slots hold. A design whose records name
+// poles far apart otherwise waits for a cache miss at each name. (Fetching
+// the edge lists a new edge joins as well cost the generator's files, whose
+// lists are mostly at hand, more than it saved shuffled ones.) Records
+// leave in the order they came; the queue allocates only while its texts
+// grow to the longest line.
 class RecordLookAhead {
  public:
   static constexpr std::size_t kDepth = 16;
@@ -36,10 +36,10 @@ class RecordLookAhead {
   // record) or the source and target of an edge. The queue must not be
   // full.
   void pushPole(std::string_view text, std::uint64_t line, const Name& pole) {
-    push(text, line, pole, Name(), false);
+    push(text, line, pole, Name());
   }
   void pushEdge(std::string_view text, std::uint64_t line, const Name& source, const Name& target) {
-    push(text, line, source, target, true);
+    push(text, line, source, target);
   }
   // The oldest record, which stays queued until `pop`.
   const std::string& getText() const { return _entries[_first].text; }
@@ -53,17 +53,10 @@ class RecordLookAhead {
     // An edge's source (0) and target (1), or a pole (0).
     std::array<uint32_t, 2> hashes{};
     std::array<const PoleRegistry*, 2> registries{};
-    bool edge = false;
   };
 
-  void push(std::string_view text, std::uint64_t line, const Name& first, const Name& second,
-            bool edge);
+  void push(std::string_view text, std::uint64_t line, const Name& first, const Name& second);
   Entry& at(std::size_t position) { return _entries[(_first + position) % kDepth]; }
-  // Fetches step `step` (1 to 3) for the record queued `kStride * step`
-  // records before the newest, if there is one.
-  void prefetch(std::size_t step);
-
-  static constexpr std::size_t kStride = kDepth / 4;
 
   std::array<Entry, kDepth> _entries;
   std::size_t _first = 0;
