@@ -9,8 +9,12 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <map>
 #include <source_location>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace Morva {
 
@@ -27,6 +31,50 @@ Value& getEntry(std::vector<Value>& table, const Pole* pole) {
 }
 
 }  // namespace
+
+// Lists of latch classes in the order their classes were added, interned:
+// a pole holds the number of its list (0 the empty one), and each join of
+// two lists is worked out once. A design has few distinct lists, one per
+// set of latching domains, so the poles' lists cost 4 bytes each and no
+// allocation, where a list per pole took a heap block and its misses.
+class DataScan::LatchLists {
+ public:
+  LatchLists() { intern({}); }
+  const LatchClasses& get(uint32_t id) const { return _lists[id]; }
+  uint32_t getSingle(const LatchClass& latch) { return intern({latch}); }
+  // The list `to` followed by the classes of `from` it lacks.
+  uint32_t join(uint32_t to, uint32_t from) {
+    if (from == 0 || from == to) return to;
+    if (to == 0) return from;
+    const uint64_t key = (uint64_t(to) << 32) | from;
+    if (const auto found = _joins.find(key); found != _joins.end()) return found->second;
+    LatchClasses joined = _lists[to];
+    for (const LatchClass& latch : _lists[from])
+      if (std::find(joined.begin(), joined.end(), latch) == joined.end()) joined.push_back(latch);
+    const uint32_t id = intern(std::move(joined));
+    _joins.emplace(key, id);
+    return id;
+  }
+
+ private:
+  struct Less {
+    bool operator()(const LatchClasses& a, const LatchClasses& b) const {
+      return std::lexicographical_compare(
+          a.begin(), a.end(), b.begin(), b.end(), [](const LatchClass& x, const LatchClass& y) {
+            return x.root != y.root ? std::less<Pole*>()(x.root, y.root) : x.mode < y.mode;
+          });
+    }
+  };
+  uint32_t intern(LatchClasses list) {
+    const auto [place, added] = _ids.try_emplace(list, static_cast<uint32_t>(_lists.size()));
+    if (added) _lists.push_back(std::move(list));
+    return place->second;
+  }
+
+  std::vector<LatchClasses> _lists;
+  std::map<LatchClasses, uint32_t, Less> _ids;
+  std::unordered_map<uint64_t, uint32_t> _joins;
+};
 
 DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
     : BackwardScan(analyzer, _loopCount),
@@ -213,16 +261,16 @@ void DataScan::captureLaunches() {
   // The launch classes have served: their room goes to the latch classes.
   std::vector<LaunchClasses>().swap(_launchClasses);
   std::vector<uint32_t>().swap(_useCounts);
-  _latchClasses.resize(Pole::getNumberBound());
-  const auto add = [](const LatchClass& latch, LatchClasses& to) {
-    if (std::find(to.begin(), to.end(), latch) == to.end()) to.push_back(latch);
-  };
-  for (const auto& [endpoint, latch] : _endpointLatches)
-    add(latch, getEntry(_latchClasses, endpoint));
+  LatchLists lists;
+  std::vector<uint32_t> latchLists(Pole::getNumberBound(), 0);
+  for (const auto& [endpoint, latch] : _endpointLatches) {
+    uint32_t& list = getEntry(latchLists, endpoint);
+    list = lists.join(list, lists.getSingle(latch));
+  }
   // The sources of each target's followed edges, grouped by target number
   // in the order they were followed (a counting sort): the pass below then
   // reads numbers, not edge and pole objects scattered over memory.
-  std::vector<uint32_t> starts(_latchClasses.size() + 1, 0);
+  std::vector<uint32_t> starts(latchLists.size() + 1, 0);
   for (const auto& [target, source] : _followed) ++starts[target + 1];
   for (std::size_t number = 1; number < starts.size(); ++number)
     starts[number] += starts[number - 1];
@@ -238,29 +286,25 @@ void DataScan::captureLaunches() {
     // The poles a few steps on are fetched meanwhile: their classes, and
     // those of the poles that feed them.
     if (_finished.rend() - pole > 16) {
-      Orvek::prefetch(&_latchClasses[pole[16]]);
+      Orvek::prefetch(&latchLists[pole[16]]);
       for (uint32_t at = starts[pole[8]]; at < starts[pole[8] + 1]; ++at)
-        Orvek::prefetch(&_latchClasses[sources[at]]);
+        Orvek::prefetch(&latchLists[sources[at]]);
     }
     const uint32_t number = *pole;
-    LatchClasses latches;
-    latches.swap(_latchClasses[number]);
-    if (latches.empty()) continue;
-    for (uint32_t at = starts[number]; at < starts[number + 1]; ++at) {
-      LatchClasses& to = _latchClasses[sources[at]];
-      for (const LatchClass& latch : latches) add(latch, to);
-    }
+    const uint32_t list = std::exchange(latchLists[number], 0);
+    if (list == 0) continue;
+    for (uint32_t at = starts[number]; at < starts[number + 1]; ++at)
+      latchLists[sources[at]] = lists.join(latchLists[sources[at]], list);
   }
   // What is left are the launch points.
   for (Pole* point : _launchPoints) {
-    LatchClasses& latches = getEntry(_latchClasses, point);
+    const LatchClasses& latches = lists.get(getEntry(latchLists, point));
     if (latches.empty()) continue;
     const Mode launchMode = getLaunchMode(point);
     forEachLaunchRoot(point, [&, point](Pole* root) {
       for (const LatchClass& latch : latches)
         getSubdomain(root, latch.root, launchMode, Mode(latch.mode))->captureLaunch(point);
     });
-    LatchClasses().swap(latches);
   }
 }
 

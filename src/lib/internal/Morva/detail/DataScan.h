@@ -52,6 +52,7 @@ class DataScan : private BackwardScan {
   // Sorted by root (creation order, null first) then mode.
   using LaunchClasses = std::vector<LaunchClass>;
   using LatchClasses = std::vector<LatchClass>;
+  class LatchLists;
 
   // The walk from one endpoint back along incoming edges (`DepthFirst`,
   // with this scan as its policy); a pole is marked once its launch
@@ -106,11 +107,9 @@ class DataScan : private BackwardScan {
   // The clock map by pole number: the map is ordered by stamp, and a look-up
   // there reads a pole at every step.
   std::vector<const PoleSet*> _clockRoots;
-  // By pole number: launch classes, readers still to come for them, latch
-  // classes.
+  // By pole number: launch classes and the readers still to come for them.
   std::vector<LaunchClasses> _launchClasses;
   std::vector<uint32_t> _useCounts;
-  std::vector<LatchClasses> _latchClasses;
   // The numbers of the finished inner (not launching) poles, in the order
   // the walk finished them, and the launch points.
   std::vector<uint32_t> _finished;
