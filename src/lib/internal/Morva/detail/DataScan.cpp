@@ -183,6 +183,11 @@ void DataScan::addLaunch(Pole* point, Pole* root) {
 }
 
 void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
+  // A pole's first source hands its classes over whole: they are sorted.
+  if (to.empty()) {
+    to = from;
+    return;
+  }
   const Object::StampLess less;
   for (const LaunchClass& entry : from) {
     auto place =
