@@ -40,16 +40,13 @@ class MORVA_API PoleRegistry {
   bool empty() const { return _count == 0; }
 
   // Look-ahead for look-ups to come: the hash a name is filed under, the
-  // slot a hash starts at, and the pole that slot holds when it has that
-  // hash, fetched into the cache without waiting for them.
+  // slot a hash starts at, and (once that slot is in) the pole it holds
+  // when it has that hash, fetched into the cache without waiting for them.
   static uint32_t getHash(std::string_view name);
   void prefetchSlot(uint32_t hash) const {
     if (!_slots.empty()) Orvek::prefetch(&_slots[hash & (_slots.size() - 1)]);
   }
   void prefetchPole(uint32_t hash) const;
-  // The first pole of that hash in its run of slots, if the run is short:
-  // a guess for look-ahead, whose name is not compared.
-  const Pole* peek(uint32_t hash) const;
 
   // The poles in name order, as a view and as the list itself.
   Poles getPoles() const;
@@ -78,7 +75,7 @@ class MORVA_API PoleRegistry {
 
  private:
   // Packed: the pointer unaligned costs nothing on the machines the
-  // library runs on, and a third of the room.
+  // library runs on, and a quarter of the room.
   struct [[gnu::packed]] Slot {
     uint32_t hash;
     Pole* pole;
@@ -88,6 +85,9 @@ class MORVA_API PoleRegistry {
   // The slot of `name`: the one holding it, or the free one that ends its
   // run. The table must have slots.
   std::size_t locate(std::string_view name, uint32_t hash) const;
+  // The first pole of that hash in its run of slots, if the run is short:
+  // a guess for look-ahead, whose name is not compared.
+  const Pole* peek(uint32_t hash) const;
   void grow();
   static void sortByName(std::vector<Pole*>& poles);
 
