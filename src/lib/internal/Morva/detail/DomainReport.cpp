@@ -99,23 +99,10 @@ void DomainReport::printFull(const std::vector<std::vector<Row>>& domains,
   heading(8, 2, 8, narrow("Arrival Time"));
   heading(9, 2, 9, narrow("Relationship"));
   Orvek::console.addSeparator(2);
-  unsigned long row = 3;
-  for (const std::vector<Row>& group : domains) {
-    for (const Row& cells : group) {
-      Orvek::console.addCell(0, row, cells.source, -1, 0);
-      Orvek::console.addCell(1, row, cells.target, -1, 0);
-      Orvek::console.addCell(2, row, cells.required, 1, 0);
-      Orvek::console.addCell(3, row, cells.maximum, 1, 0);
-      Orvek::console.addCell(4, row, cells.holdSlack, 1, 0);
-      Orvek::console.addCell(5, row, cells.shortest, 1, 0);
-      Orvek::console.addCell(6, row, cells.holdRelation, 1, 0);
-      Orvek::console.addCell(7, row, cells.setupSlack, 1, 0);
-      Orvek::console.addCell(8, row, cells.longest, 1, 0);
-      Orvek::console.addCell(9, row, cells.setupRelation, 1, 0);
-      ++row;
-    }
-    if (!group.empty()) Orvek::console.addSeparator(row - 1);
-  }
+  const unsigned long row = addRows(
+      domains, 3,
+      {&Row::source, &Row::target, &Row::required, &Row::maximum, &Row::holdSlack, &Row::shortest,
+       &Row::holdRelation, &Row::setupSlack, &Row::longest, &Row::setupRelation});
   Orvek::console.addCell(0, row, 1, row, "Total", -1, 0);
   Orvek::console.addCell(2, row, 9, row, std::to_string(rows), 1, 0);
   Orvek::console.closeTable();
@@ -131,20 +118,26 @@ void DomainReport::printCompact(const std::vector<std::vector<Row>>& domains,
   const char* titles[] = {"Source", "Target", "Required", "Maximum", "Shortest", "Longest"};
   for (unsigned long column = 0; column < 6; ++column) heading(column, 1, column, titles[column]);
   Orvek::console.addSeparator(1);
-  unsigned long row = 2;
+  addRows(
+      domains, 2,
+      {&Row::source, &Row::target, &Row::required, &Row::maximum, &Row::shortest, &Row::longest});
+  Orvek::console.closeTable();
+}
+
+unsigned long DomainReport::addRows(const std::vector<std::vector<Row>>& domains, unsigned long row,
+                                    std::initializer_list<std::string Row::*> fields) {
   for (const std::vector<Row>& group : domains) {
     for (const Row& cells : group) {
-      Orvek::console.addCell(0, row, cells.source, -1, 0);
-      Orvek::console.addCell(1, row, cells.target, -1, 0);
-      Orvek::console.addCell(2, row, cells.required, 1, 0);
-      Orvek::console.addCell(3, row, cells.maximum, 1, 0);
-      Orvek::console.addCell(4, row, cells.shortest, 1, 0);
-      Orvek::console.addCell(5, row, cells.longest, 1, 0);
+      unsigned long column = 0;
+      for (std::string Row::*field : fields) {
+        Orvek::console.addCell(column, row, cells.*field, column < 2 ? -1 : 1, 0);
+        ++column;
+      }
       ++row;
     }
     if (!group.empty()) Orvek::console.addSeparator(row - 1);
   }
-  Orvek::console.closeTable();
+  return row;
 }
 
 }  // namespace Morva

@@ -2,6 +2,7 @@
 
 #include <Morva/Analyzer.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ class DomainReport {
   Row getRow(const Domain* domain, const Subdomain* subdomain, bool compact) const;
   void printFull(const std::vector<std::vector<Row>>& domains, unsigned long rows) const;
   void printCompact(const std::vector<std::vector<Row>>& domains, unsigned long rows) const;
+  // Writes the domains' rows from `row` on, one column per field (the two
+  // names left-aligned, the figures right-aligned), a separator after each
+  // domain; returns the row after the last.
+  static unsigned long addRows(const std::vector<std::vector<Row>>& domains, unsigned long row,
+                               std::initializer_list<std::string Row::*> fields);
 
   const Analyzer& _analyzer;
 };
