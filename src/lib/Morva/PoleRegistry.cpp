@@ -70,23 +70,40 @@ void PoleRegistry::grow() {
   }
 }
 
-const Pole* PoleRegistry::peek(uint32_t hash) const {
-  if (_slots.empty()) return nullptr;
+std::size_t PoleRegistry::peek(uint32_t hash) const {
+  if (_slots.empty()) return kNoSlot;
   // The run of slots from the hash's home, as far as a cache line holds
   // them: a longer run costs the look-up a miss more anyway.
   const std::size_t mask = _slots.size() - 1;
   std::size_t slot = hash & mask;
   for (int probe = 0; probe < 5 && _slots[slot].pole; ++probe, slot = (slot + 1) & mask)
-    if (_slots[slot].hash == hash) return _slots[slot].pole;
-  return nullptr;
+    if (_slots[slot].hash == hash) return slot;
+  return kNoSlot;
 }
 
-void PoleRegistry::prefetchPole(uint32_t hash) const {
-  if (const Pole* pole = peek(hash)) {
+const Pole* PoleRegistry::peekAt(std::size_t slot, uint32_t hash) const {
+  // The registry may have grown or changed since the slot was found.
+  return slot < _slots.size() && _slots[slot].hash == hash ? _slots[slot].pole : nullptr;
+}
+
+std::size_t PoleRegistry::prefetchPole(uint32_t hash) const {
+  const std::size_t slot = peek(hash);
+  if (const Pole* pole = peekAt(slot, hash)) {
     // A pole spans two cache lines: its name and its edge lists.
     Orvek::prefetch(pole);
     Orvek::prefetch(reinterpret_cast<const char*>(pole) + 64);
   }
+  return slot;
+}
+
+void PoleRegistry::prefetchFirstEdge(std::size_t slot, uint32_t hash, bool incoming) const {
+  if (const Pole* pole = peekAt(slot, hash))
+    (incoming ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet()).prefetchFirst();
+}
+
+void PoleRegistry::prefetchLastEdge(std::size_t slot, uint32_t hash, bool incoming) const {
+  if (const Pole* pole = peekAt(slot, hash))
+    (incoming ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet()).prefetchLast();
 }
 
 Pole* PoleRegistry::find(std::string_view name) const {

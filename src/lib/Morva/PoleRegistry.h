@@ -46,7 +46,14 @@ class MORVA_API PoleRegistry {
   void prefetchSlot(uint32_t hash) const {
     if (!_slots.empty()) Orvek::prefetch(&_slots[hash & (_slots.size() - 1)]);
   }
-  void prefetchPole(uint32_t hash) const;
+  // `prefetchPole` returns the slot it found the pole in (`kNoSlot` for
+  // none), which the later steps take to find it again without a search:
+  // for an edge to come, the first edge of the pole's incoming or outgoing
+  // list, then (once that is in) the last one.
+  static constexpr std::size_t kNoSlot = SIZE_MAX;
+  std::size_t prefetchPole(uint32_t hash) const;
+  void prefetchFirstEdge(std::size_t slot, uint32_t hash, bool incoming) const;
+  void prefetchLastEdge(std::size_t slot, uint32_t hash, bool incoming) const;
 
   // The poles in name order, as a view and as the list itself.
   Poles getPoles() const;
@@ -85,9 +92,11 @@ class MORVA_API PoleRegistry {
   // The slot of `name`: the one holding it, or the free one that ends its
   // run. The table must have slots.
   std::size_t locate(std::string_view name, uint32_t hash) const;
-  // The first pole of that hash in its run of slots, if the run is short:
-  // a guess for look-ahead, whose name is not compared.
-  const Pole* peek(uint32_t hash) const;
+  // The slot of the first pole of that hash in its run of slots, if the run
+  // is short: a guess for look-ahead, whose name is not compared. The pole a
+  // slot so found holds, if it still has that hash.
+  std::size_t peek(uint32_t hash) const;
+  const Pole* peekAt(std::size_t slot, uint32_t hash) const;
   void grow();
   static void sortByName(std::vector<Pole*>& poles);
 

@@ -11,13 +11,12 @@ namespace Morva {
 class PoleRegistry;
 
 // Records held back a few lines while the poles they name are fetched into
-// the cache: when a record is queued the registry slots of its names, half
-// the queue later the poles those slots hold. A design whose records name
-// poles far apart otherwise waits for a cache miss at each name. (Fetching
-// the edge lists a new edge joins as well cost the generator's files, whose
-// lists are mostly at hand, more than it saved shuffled ones.) Records
-// leave in the order they came; the queue allocates only while its texts
-// grow to the longest line.
+// the cache: when a record is queued the registry slots of its names, a few
+// records later the poles those slots hold, and then the ends of the edge
+// lists a new edge joins. A design whose records name poles far apart
+// otherwise waits for a cache miss at each name and list. Records leave in
+// the order they came; the queue allocates only while its texts grow to
+// the longest line.
 class RecordLookAhead {
  public:
   static constexpr std::size_t kDepth = 16;
@@ -52,8 +51,17 @@ class RecordLookAhead {
     std::uint64_t line = 0;
     // An edge's source (0) and target (1), or a pole (0).
     std::array<uint32_t, 2> hashes{};
+    // Where the look-ahead found the poles.
+    std::array<std::size_t, 2> slots{};
     std::array<const PoleRegistry*, 2> registries{};
   };
+
+  // A look-ahead step and how many records after its own it is taken.
+  struct Step {
+    enum Kind { Pole, FirstEdge, LastEdge } kind;
+    std::size_t age;
+  };
+  static constexpr Step kSteps[] = {{Step::Pole, 4}, {Step::FirstEdge, 8}, {Step::LastEdge, 12}};
 
   void push(std::string_view text, std::uint64_t line, const Name& first, const Name& second);
   Entry& at(std::size_t position) { return _entries[(_first + position) % kDepth]; }
