@@ -217,6 +217,7 @@ class Reader {
 
   void readPole();
   void readEdge();
+  Pole* findEndPole(const PoleRegistry& registry, std::size_t side) const;
   void readClock();
   void readPath(PathKind kind);
   void readClockGroups();
@@ -360,12 +361,13 @@ void Reader::readPole() {
 void Reader::readEdge() {
   checkCount(6, 6);
   if (_count < 6) return;
-  Pole* source = analyzer->getMainPole(_words[1]);
+  Pole* source = findEndPole(analyzer->getMainPoleRegistry(), 0);
   if (!source) error("unknown-pole", "Null source", "no pole named " + _words[1]);
   // Timing checks end at the data side of a register, its dual pole.
   const std::string& purpose = _words[3];
   const bool check = isCheck(purpose);
-  Pole* target = check ? analyzer->getDualPole(_words[2]) : analyzer->getMainPole(_words[2]);
+  Pole* target =
+      findEndPole(check ? analyzer->getDualPoleRegistry() : analyzer->getMainPoleRegistry(), 1);
   if (!target)
     error("unknown-pole", "Null target",
           std::string(check ? "no dual pole named " : "no pole named ") + _words[2]);
@@ -375,6 +377,13 @@ void Reader::readEdge() {
   Edge* edge = Edge::create(source, target, Purpose(purpose));
   edge->setMinimumDelay(Delay(_words[4]));
   edge->setMaximumDelay(Delay(_words[5]));
+}
+
+// The source (side 0) or target (1) an edge record names. A queued
+// record's names were hashed when it was queued.
+Pole* Reader::findEndPole(const PoleRegistry& registry, std::size_t side) const {
+  const std::string& name = _words[1 + side];
+  return _fromQueue ? registry.find(name, _queue.getHash(side)) : registry.find(name);
 }
 
 // CREATE_CLOCK root [-name] name -period period -rising instant -falling instant

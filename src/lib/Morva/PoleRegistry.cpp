@@ -107,8 +107,12 @@ void PoleRegistry::prefetchLastEdge(std::size_t slot, uint32_t hash, bool incomi
 }
 
 Pole* PoleRegistry::find(std::string_view name) const {
+  return find(name, getHash(name));
+}
+
+Pole* PoleRegistry::find(std::string_view name, uint32_t hash) const {
   if (_count == 0) return nullptr;
-  return _slots[locate(name, getHash(name))].pole;
+  return _slots[locate(name, hash)].pole;
 }
 
 void PoleRegistry::insert(Pole* pole) {

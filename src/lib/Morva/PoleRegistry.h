@@ -32,6 +32,8 @@ class MORVA_API PoleRegistry {
   PoleRegistry& operator=(const PoleRegistry&) = delete;
 
   Pole* find(std::string_view name) const;
+  // The same, with the hash `getHash` gave for the name.
+  Pole* find(std::string_view name, uint32_t hash) const;
   // Files the pole under its name, in place of any pole of that name.
   void insert(Pole* pole);
   // Removes the pole if it is the one filed under its name.

@@ -43,6 +43,8 @@ class RecordLookAhead {
   // The oldest record, which stays queued until `pop`.
   const std::string& getText() const { return _entries[_first].text; }
   std::uint64_t getLine() const { return _entries[_first].line; }
+  // The hash of its source (0) or target (1) name, or of its pole's (0).
+  uint32_t getHash(std::size_t side) const { return _entries[_first].hashes[side]; }
   void pop();
 
  private:
