@@ -169,6 +169,12 @@ DomainMask Subdomain::getMask() const {
 // A leaf enters its set and the array; the array stays ordered while the
 // leaves come in the set's order, as the data scan mostly captures them.
 void Subdomain::capture(PoleSet& leaves, LeafList& list, Pole* pole) {
+  // A leaf after the last one goes at the end without a search.
+  if (leaves.empty() || StampLess()(*leaves.rbegin(), pole)) {
+    leaves.insert(leaves.end(), pole);
+    list.poles.push_back(pole);
+    return;
+  }
   const auto [place, inserted] = leaves.insert(pole);
   if (!inserted) return;
   list.ordered = list.ordered && std::next(place) == leaves.end();

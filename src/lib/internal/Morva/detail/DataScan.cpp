@@ -212,9 +212,16 @@ void DataScan::take(Pole* source, Pole* pole) {
   // A widening takes the table to the current bound: this second look-up
   // leaves `to` in place.
   LaunchClasses& from = getEntry(_launchClasses, source);
-  if (!from.empty()) merge(from, to);
   uint32_t& readers = getEntry(_useCounts, source);
-  if (readers > 0 && --readers == 0) LaunchClasses().swap(from);
+  const bool last = readers > 0 && --readers == 0;
+  // The last reader of a source is often its only one: an empty pole then
+  // takes the source's classes as they are, without a copy.
+  if (last && to.empty()) {
+    to.swap(from);
+    return;
+  }
+  if (!from.empty()) merge(from, to);
+  if (last) LaunchClasses().swap(from);
 }
 
 Mode DataScan::getLaunchMode(Pole* launchPoint) const {
@@ -301,7 +308,9 @@ void DataScan::captureLaunches() {
     for (uint32_t at = starts[number]; at < starts[number + 1]; ++at)
       latchLists[sources[at]] = lists.join(latchLists[sources[at]], list);
   }
-  // What is left are the launch points.
+  // What is left are the launch points, captured in creation order: each
+  // then joins its subdomains' leaves at their end.
+  std::sort(_launchPoints.begin(), _launchPoints.end(), Object::StampLess());
   for (Pole* point : _launchPoints) {
     const LatchClasses& latches = lists.get(getEntry(latchLists, point));
     if (latches.empty()) continue;
