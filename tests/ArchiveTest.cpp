@@ -5,6 +5,8 @@
 #include "Support.h"
 
 #include <cstdint>
+#include <map>
+#include <vector>
 
 namespace {
 
@@ -156,6 +158,71 @@ TEST_F(ArchiveTest, EdgeRecords) {
   Morva::Edge* extra = main("in")->getOutgoingEdge(main("r2/D"));
   ASSERT_NE(extra, nullptr);
   EXPECT_EQ(int(extra->getMaximumDelay()), 2);
+}
+
+// Past 65,536 poles the reader looks records up ahead of reading them, in
+// a registry that grows meanwhile (past 98,304 poles): every edge must
+// still join the poles its line names, checks at the dual side, each list
+// in the order of the lines.
+TEST_F(ArchiveTest, EdgesReadAheadJoinTheirListsInLineOrder) {
+  constexpr int kPoles = 100000;
+  constexpr int kRegisters = 64;
+  std::string text;
+  for (int index = 0; index < kRegisters; ++index)
+    text += "POLE r" + std::to_string(index) + " Rising None\n";
+  for (int index = 0; index < kPoles; ++index)
+    text += "POLE p" + std::to_string(index) + " None None\n";
+  // Far-apart poles, as a netlist written from a real design names them,
+  // and a pole declared among the edges. The minimum delays grow line by
+  // line.
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::uint32_t state = 1;
+  const auto next = [&state](int range) {
+    state = state * 1664525U + 1013904223U;
+    return static_cast<int>((state >> 8) % static_cast<std::uint32_t>(range));
+  };
+  for (int index = 0; index < 3000; ++index) {
+    const bool check = index % 5 == 0;
+    std::string source = "p" + std::to_string(next(kPoles));
+    std::string target =
+        check ? "r" + std::to_string(next(kRegisters)) : "p" + std::to_string(next(kPoles));
+    if (index == 1000) {
+      text += "POLE late None None\n";
+      source = "late";
+    }
+    if (source == target) continue;
+    lines.emplace_back(source, target);
+    text += "EDGE " + source + " " + target + (check ? " SetupHold " : " Interconnect ") +
+            std::to_string(index) + " " + std::to_string(index + 1) + "\n";
+  }
+  load(text);
+  EXPECT_EQ(count("Error: "), 0);
+  std::map<Pole*, std::vector<Morva::Edge*>> outgoing;
+  std::map<Pole*, std::vector<Morva::Edge*>> incoming;
+  int minimum = -1;
+  for (const auto& [sourceName, targetName] : lines) {
+    Pole* source = main(sourceName);
+    Pole* target = targetName[0] == 'r' ? dual(targetName) : main(targetName);
+    ASSERT_NE(source, nullptr) << sourceName;
+    ASSERT_NE(target, nullptr) << targetName;
+    // The source's next edge is this line's.
+    const auto& list = source->getOutgoingEdgeSet();
+    const std::size_t known = outgoing[source].size();
+    ASSERT_GT(list.size(), known) << sourceName;
+    Morva::Edge* edge = *std::next(list.begin(), static_cast<std::ptrdiff_t>(known));
+    outgoing[source].push_back(edge);
+    EXPECT_EQ(edge->getTarget(), target);
+    EXPECT_GT(int(edge->getMinimumDelay()), minimum);
+    minimum = int(edge->getMinimumDelay());
+    incoming[target].push_back(edge);
+  }
+  for (const auto& [pole, edges] : incoming) {
+    std::vector<Morva::Edge*> listed;
+    for (Morva::Edge* edge : pole->getIncomingEdgeSet()) listed.push_back(edge);
+    EXPECT_EQ(listed, edges) << pole->getName();
+  }
+  for (const auto& [pole, edges] : outgoing)
+    EXPECT_EQ(pole->getOutgoingEdgeSet().size(), edges.size()) << pole->getName();
 }
 
 TEST_F(ArchiveTest, ClockRecords) {
