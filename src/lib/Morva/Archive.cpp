@@ -272,8 +272,13 @@ void Reader::split(const char* text) {
 void Reader::read(const char* text) {
   const bool pole = std::strncmp(text, "POLE ", 5) == 0;
   // While the poles fit in the caches, reading ahead costs more than the
-  // misses it saves.
+  // misses it saves. A fuzzing build reads ahead from the first pole, so
+  // that its small inputs go through the queue.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  constexpr std::size_t kLookAheadPoles = 1;
+#else
   constexpr std::size_t kLookAheadPoles = 1 << 16;
+#endif
   if ((pole || std::strncmp(text, "EDGE ", 5) == 0) &&
       analyzer->getMainPoleRegistry().size() >= kLookAheadPoles) {
     queue(text, pole);
