@@ -56,6 +56,36 @@ TEST_F(DomainCreationTest, TheClockScanLeavesTheTimingChecksOfAClockPinAside) {
   EXPECT_FALSE(Support::contains(output(), "Generated clock"));
 }
 
+TEST_F(DomainCreationTest, AClockPoleTakesEveryRootThatReachesIt) {
+  // clkA and clkB meet in a mux whose buffer clocks r1 and r2; r3 has clkA
+  // alone; r4 is clocked from r1's output, a generated clock that inherits
+  // r1's roots through a network the walk has already marked.
+  Pole* clkA = clock("clkA");
+  Pole* clkB = clock("clkB");
+  Pole* mux = pin("mux");
+  Pole* buffer = pin("buffer");
+  wire(clkA, mux);
+  wire(clkB, mux);
+  wire(mux, buffer);
+  Register r1 = flop("r1");
+  Register r2 = flop("r2");
+  Register r3 = flop("r3");
+  Register r4 = flop("r4");
+  wire(buffer, r1.clock);
+  wire(buffer, r2.clock);
+  wire(clkA, r3.clock);
+  wire(r1.output, r4.clock);
+
+  ClockMap clockMap;
+  analyzer->scanClocks(clockMap);
+  const PoleSet both{clkA, clkB};
+  EXPECT_EQ(clockMap[r1.clock], both);
+  EXPECT_EQ(clockMap[r2.clock], both);
+  EXPECT_EQ(clockMap[r3.clock], PoleSet{clkA});
+  EXPECT_EQ(clockMap[r4.clock], both);
+  EXPECT_TRUE(Support::contains(output(), "Generated clock r4/CK by r1/CK"));
+}
+
 TEST_F(DomainCreationTest, ExclusiveClocksLoseTheirDomainsAsynchronousOnesAreMarked) {
   Pole* clkA = clock("clkA");
   Pole* clkB = clock("clkB");

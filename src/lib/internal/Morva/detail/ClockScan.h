@@ -18,10 +18,12 @@ class ClockScan {
   // yet, then with the clock roots of the constrained input and output ports.
   void run(ClockMap& clockMap);
 
+  class RootSets;
+
  private:
   // The walk from one clock pole, depth first over an explicit stack; every
   // pole met gets its roots in `roots`.
-  void walk(Pole* origin, ClockMap& roots);
+  void walk(Pole* origin, RootSets& roots);
 
   Analyzer& _analyzer;
   unsigned long _loopCount = 0;
