@@ -67,22 +67,18 @@ TEST_F(DomainCreationTest, AClockPoleTakesEveryRootThatReachesIt) {
   wire(clkA, mux);
   wire(clkB, mux);
   wire(mux, buffer);
-  Register r1 = flop("r1");
-  Register r2 = flop("r2");
-  Register r3 = flop("r3");
-  Register r4 = flop("r4");
-  wire(buffer, r1.clock);
-  wire(buffer, r2.clock);
-  wire(clkA, r3.clock);
-  wire(r1.output, r4.clock);
+  const Register r[] = {flop("r1"), flop("r2"), flop("r3"), flop("r4")};
+  wire(buffer, r[0].clock);
+  wire(buffer, r[1].clock);
+  wire(clkA, r[2].clock);
+  wire(r[0].output, r[3].clock);
 
   ClockMap clockMap;
   analyzer->scanClocks(clockMap);
   const PoleSet both{clkA, clkB};
-  EXPECT_EQ(clockMap[r1.clock], both);
-  EXPECT_EQ(clockMap[r2.clock], both);
-  EXPECT_EQ(clockMap[r3.clock], PoleSet{clkA});
-  EXPECT_EQ(clockMap[r4.clock], both);
+  const PoleSet expected[] = {both, both, {clkA}, both};
+  for (int index = 0; index < 4; ++index)
+    EXPECT_EQ(clockMap[r[index].clock], expected[index]) << index;
   EXPECT_TRUE(Support::contains(output(), "Generated clock r4/CK by r1/CK"));
 }
 
