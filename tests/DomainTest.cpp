@@ -117,6 +117,22 @@ TEST_F(DomainTest, RegistryOrderAndNames) {
   }
 }
 
+TEST_F(DomainTest, LeavesAreListedOnceEachInCreationOrder) {
+  Pole* clkA = clock("a", "clkA", 1000, 0, 500);
+  Subdomain* subdomain = Subdomain::create(Domain::create(clkA, clkA), kRising, kRising);
+  std::vector<Pole*> poles;
+  for (const char* name : {"p0", "p1", "p2", "p3"}) poles.push_back(Pole::createMain(name));
+  // Captured out of creation order, some twice: in order at first, then not.
+  for (const int index : {1, 3, 3, 0, 2, 1}) {
+    subdomain->captureLatch(poles[index]);
+    subdomain->captureLaunch(poles[3 - index]);
+  }
+  EXPECT_EQ(subdomain->getLatchLeafList(), poles);
+  EXPECT_EQ(subdomain->getLaunchLeafList(), poles);
+  EXPECT_EQ(subdomain->getLatchLeafSet().size(), poles.size());
+  EXPECT_EQ(subdomain->getLaunchLeafSet().size(), poles.size());
+}
+
 TEST_F(DomainTest, Relationship) {
   Delay setup, hold;
   auto relation = [&](int a, int b, int c, int d) {
