@@ -96,14 +96,14 @@ std::size_t PoleRegistry::prefetchPole(uint32_t hash) const {
   return slot;
 }
 
-void PoleRegistry::prefetchFirstEdge(std::size_t slot, uint32_t hash, bool incoming) const {
-  if (const Pole* pole = peekAt(slot, hash))
-    (incoming ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet()).prefetchFirst();
-}
-
-void PoleRegistry::prefetchLastEdge(std::size_t slot, uint32_t hash, bool incoming) const {
-  if (const Pole* pole = peekAt(slot, hash))
-    (incoming ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet()).prefetchLast();
+void PoleRegistry::prefetchEdge(std::size_t slot, uint32_t hash, bool incoming, bool last) const {
+  const Pole* pole = peekAt(slot, hash);
+  if (!pole) return;
+  const EdgeSet& edges = incoming ? pole->getIncomingEdgeSet() : pole->getOutgoingEdgeSet();
+  if (last)
+    edges.prefetchLast();
+  else
+    edges.prefetchFirst();
 }
 
 Pole* PoleRegistry::find(std::string_view name) const {

@@ -54,8 +54,7 @@ class MORVA_API PoleRegistry {
   // list, then (once that is in) the last one.
   static constexpr std::size_t kNoSlot = SIZE_MAX;
   std::size_t prefetchPole(uint32_t hash) const;
-  void prefetchFirstEdge(std::size_t slot, uint32_t hash, bool incoming) const;
-  void prefetchLastEdge(std::size_t slot, uint32_t hash, bool incoming) const;
+  void prefetchEdge(std::size_t slot, uint32_t hash, bool incoming, bool last) const;
 
   // The poles in name order, as a view and as the list itself.
   Poles getPoles() const;

@@ -30,10 +30,8 @@ void RecordLookAhead::push(std::string_view text, std::uint64_t line, const Name
       const uint32_t hash = earlier.hashes[side];
       if (step.kind == Step::Pole)
         earlier.slots[side] = registry->prefetchPole(hash);
-      else if (step.kind == Step::FirstEdge)
-        registry->prefetchFirstEdge(earlier.slots[side], hash, incoming);
       else
-        registry->prefetchLastEdge(earlier.slots[side], hash, incoming);
+        registry->prefetchEdge(earlier.slots[side], hash, incoming, step.kind == Step::LastEdge);
     }
   }
 }
