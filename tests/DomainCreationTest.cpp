@@ -181,4 +181,24 @@ TEST_F(DomainCreationTest, AnInputPortWithAClockModeLaunchesAsAnInput) {
   EXPECT_EQ(domainNames(), (std::vector<std::string>{"other to clk"}));
 }
 
+TEST_F(DomainCreationTest, PolesMadeWithoutTheAnalyzerAreNoneOfItsEndpoints) {
+  // A clock pin and an output port made while no analyzer was there are in
+  // no registry: the scans must not start from them, though they are
+  // numbered among the analyzer's poles.
+  analyzer->destroy();
+  Pole* strayClock = pin("stray/CK", Mode::Rising);
+  Pole* strayOutput = port("stray/out");
+  Analyzer::create();
+  Pole* clk = clock("clk");
+  Register ff = flop("ff");
+  wire(clk, ff.clock);
+  Pole* out = port("out");
+  wire(ff.output, out);
+  wire(ff.output, strayOutput);
+
+  EXPECT_NO_THROW(analyzer->createDomains());
+  EXPECT_EQ(domainNames(), (std::vector<std::string>{"clk to Output"}));
+  for (Pole* stray : {strayClock, strayOutput}) stray->destroy();
+}
+
 }  // namespace

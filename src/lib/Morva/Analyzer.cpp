@@ -219,6 +219,16 @@ Poles Analyzer::getPoles() const {
   return Orvek::AppendCollection<Pole*>(getMainPoles(), getDualPoles());
 }
 
+void Analyzer::orderPoles(std::vector<Pole*>& poles) const {
+  const auto firstDual =
+      std::partition(poles.begin(), poles.end(), [](const Pole* pole) { return !pole->isDual(); });
+  std::vector<Pole*> duals(firstDual, poles.end());
+  poles.erase(firstDual, poles.end());
+  _mainPoles.keepFiled(poles);
+  _dualPoles.keepFiled(duals);
+  poles.insert(poles.end(), duals.begin(), duals.end());
+}
+
 Edges Analyzer::getEdges() const {
   static const Orvek::MemberAccessor<Pole, Edge*, Edges> accessor(&Pole::getOutgoingEdges);
   return Orvek::AssociatesCollection<Pole*, Edge*>(getPoles(), accessor);

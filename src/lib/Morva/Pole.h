@@ -57,6 +57,15 @@ class MORVA_API Pole : public Object {
   // Frees the room the table of poles by number has beyond its poles,
   // once they are loaded.
   static void trimNumbers();
+  // Calls `visit` on every living pole in number order, which is the order
+  // the poles lie in memory; `visit` must not create poles.
+  template <class Visit>
+  static void forEachNumbered(Visit visit) {
+    Pole* const* poles = getNumberedPoles();
+    const std::size_t bound = getNumberBound();
+    for (std::size_t number = 0; number < bound; ++number)
+      if (poles[number]) visit(poles[number]);
+  }
 
   Pole* getMain() const;
   Pole* getDual() const;

@@ -158,6 +158,11 @@ std::shared_ptr<const std::vector<Pole*>> PoleRegistry::getOrder() const {
   return _order;
 }
 
+void PoleRegistry::keepFiled(std::vector<Pole*>& poles) const {
+  std::erase_if(poles, [this](const Pole* pole) { return find(pole->getName()) != pole; });
+  sortByName(poles);
+}
+
 void PoleRegistry::sortByName(std::vector<Pole*>& poles) {
   // The slots hold the poles in hash order; in address order their names
   // are read the way the pools laid them out, not one cache miss each.

@@ -62,17 +62,9 @@ class MORVA_API PoleRegistry {
   // Frees the order kept for the next walk (walks under way keep theirs);
   // the next walk works it out again.
   void releaseOrder() const { _order.reset(); }
-  // The poles `accept` takes, in name order: the order is worked out among
-  // them alone, which costs little when they are few.
-  template <class Accept>
-  std::vector<Pole*> select(Accept accept) const {
-    std::vector<Pole*> poles;
-    forEach([&poles, &accept](Pole* pole) {
-      if (accept(pole)) poles.push_back(pole);
-    });
-    sortByName(poles);
-    return poles;
-  }
+  // Keeps the poles of `poles` filed here, in name order: the order is
+  // worked out among them alone, which costs little when they are few.
+  void keepFiled(std::vector<Pole*>& poles) const;
   // Calls `visit` on every pole in no particular order, for work whose
   // result does not depend on it; `visit` must not add or remove poles.
   template <class Visit>
