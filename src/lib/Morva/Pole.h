@@ -115,6 +115,7 @@ class MORVA_API Pole : public Object {
 
  private:
   friend class GraphImage;
+  friend class DataScan;
   friend class PoleTimingMap;
   // The poles by number (null for a free number), below `getNumberBound()`;
   // valid until a pole is created.

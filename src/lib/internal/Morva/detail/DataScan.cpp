@@ -1,11 +1,10 @@
 #include <Morva/Domain.h>
+#include <Morva/Edge.h>
 #include <Morva/Subdomain.h>
 #include <Morva/detail/DataScan.h>
 #include <Morva/detail/LoopReport.h>
 #include <Orvek/Exception.h>
 #include <Orvek/Prefetch.h>
-
-#include <cassert>
 
 #include <algorithm>
 #include <array>
@@ -21,14 +20,6 @@ namespace Morva {
 namespace {
 
 constexpr const char* kSource = "lib/Morva/Analyzer";
-
-// The entry of `pole` in a table by pole number; a pole numbered after the
-// table was sized widens it.
-template <class Value>
-Value& getEntry(std::vector<Value>& table, const Pole* pole) {
-  if (pole->getNumber() >= table.size()) table.resize(Pole::getNumberBound());
-  return table[pole->getNumber()];
-}
 
 }  // namespace
 
@@ -77,37 +68,66 @@ class DataScan::LatchLists {
 };
 
 DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
-    : BackwardScan(analyzer, _loopCount),
-      _analyzer(analyzer),
-      _clockRoots(Pole::getNumberBound(), nullptr),
-      _launchClasses(Pole::getNumberBound()),
-      _useCounts(Pole::getNumberBound(), 0) {
-  for (const auto& [pole, roots] : clockMap) getEntry(_clockRoots, pole) = &roots;
+    : _analyzer(analyzer),
+      _poles(Pole::getNumberedPoles()),
+      _clockRoots(Pole::getNumberBound(), nullptr) {
+  for (const auto& [pole, roots] : clockMap) _clockRoots[pole->getNumber()] = &roots;
 }
 
 void DataScan::run() {
-  _analyzer.loopOpen();
   try {
+    copyGraph();
     scanOutputs();
     scanRegisters();
   } catch (...) {
     // The domains made so far stay, with the launch points of the endpoints
-    // already done; the walk is left closed and unmarked so that the
-    // analyzer can scan again.
+    // already done.
     captureLaunches();
-    _analyzer.loopClose();
-    _analyzer.unmark();
     throw;
   }
   captureLaunches();
-  assert(isLoopStackEmpty(_analyzer));
-  _analyzer.loopClose();
-  _analyzer.unmark();
   LoopReport::print(_loopCount, "data domain analysis");
 }
 
+void DataScan::copyGraph() {
+  const std::size_t bound = Pole::getNumberBound();
+  _rows.assign(bound + 1, 0);
+  _states.assign(bound, Unseen);
+  _launchClasses.resize(bound);
+  _useCounts.assign(bound, 0);
+  // A few poles ahead, their first incoming edges are fetched, then (the
+  // lists now readable) their sources.
+  constexpr std::size_t distance = 4;
+  for (std::size_t number = 0; number < bound; ++number) {
+    if (number + 2 * distance < bound)
+      if (const Pole* ahead = _poles[number + 2 * distance])
+        ahead->getIncomingEdgeSet().prefetchFirst();
+    if (number + distance < bound)
+      if (const Pole* ahead = _poles[number + distance])
+        for (const Edge* edge : ahead->getIncomingEdgeSet()) Orvek::prefetch(edge->getSource());
+    _rows[number] = static_cast<uint32_t>(_sources.size());
+    Pole* pole = _poles[number];
+    if (!pole) continue;
+    if (pole->isInput() || pole->isClock()) _states[number] = Launching;
+    // An endpoint counts one reader more, never released: its launch
+    // classes stay for the domain creation.
+    if (pole->isTerminal()) ++_useCounts[number];
+    if (pole->isOutput()) _outputs.push_back(pole);
+    if (pole->isClock()) _clocks.push_back(pole);
+    for (const Edge* edge : pole->getIncomingEdgeSet()) {
+      if (!edge->isActive()) continue;
+      const uint32_t source = edge->getSource()->getNumber();
+      _sources.push_back(source);
+      ++_useCounts[source];
+    }
+  }
+  _rows[bound] = static_cast<uint32_t>(_sources.size());
+  _analyzer.orderPoles(_outputs);
+  _analyzer.orderPoles(_clocks);
+}
+
 void DataScan::scanOutputs() {
-  for (Pole* port : _analyzer.selectPoles([](const Pole* pole) { return pole->isOutput(); })) {
+  for (Pole* port : _outputs) {
     walk(port);
     IOConstraint constraint;
     Pole* latchRoot = nullptr;
@@ -121,7 +141,7 @@ void DataScan::scanOutputs() {
 }
 
 void DataScan::scanRegisters() {
-  for (Pole* clock : _analyzer.selectPoles([](const Pole* pole) { return pole->isClock(); })) {
+  for (Pole* clock : _clocks) {
     Pole* data = clock->getDual();
     if (!data)
       Orvek::raise<Orvek::InvalidRequest>(kSource, "scanData",
@@ -133,53 +153,74 @@ void DataScan::scanRegisters() {
   }
 }
 
-const DataScan::LaunchClasses* DataScan::getLaunchClasses(Pole* pole) const {
-  return pole->getNumber() < _launchClasses.size() ? &_launchClasses[pole->getNumber()] : nullptr;
-}
-
 void DataScan::walk(Pole* endpoint) {
-  if (endpoint->isMarked()) return;
-  DepthFirst<DataScan>(*this).run(endpoint);
-}
-
-void DataScan::leave(Pole* pole, FrameData&) {
-  _finished.push_back(pole->getNumber());
-  finish(pole);
-}
-
-bool DataScan::enter(Pole* pole, Edge*, FrameData&) {
-  _analyzer.loopPush(pole);
-  // An endpoint counts one reader more, never released: its launch classes
-  // stay for the domain creation.
-  uint32_t readers = pole->isTerminal() ? 1 : 0;
-  for (Edge* edge : pole->getOutgoingEdgeSet())
-    if (edge->isActive()) ++readers;
-  getEntry(_useCounts, pole) = readers;
-  if (pole->isInput() || pole->isClock()) {
-    if (!pole->isInput() && !getClockRoots(pole)) {
-      // A launching register that no clock root reaches.
-      const auto where = std::source_location::current();
-      Orvek::raise<Orvek::Fatal>(kSource, "scanData",
-                                 "Abnormal (" + std::to_string(where.line()) + ")", where);
+  if (!enter(endpoint->getNumber())) return;
+  while (!_stack.empty()) {
+    Frame& frame = _stack.back();
+    if (frame.pending != noPole) {
+      take(frame.pending, frame.pole);
+      frame.pending = noPole;
     }
-    forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
-    _launchPoints.push_back(pole);
-    finish(pole);
-    return false;
+    if (!descend(frame)) {
+      _finished.push_back(frame.pole);
+      _states[frame.pole] = Done;
+      _stack.pop_back();
+    }
   }
-  return true;
 }
 
-// Marked only when finished: a pole still on the stack is told apart from a
-// finished one by its mark.
-void DataScan::finish(Pole* pole) {
-  _analyzer.loopPop();
-  pole->mark();
+bool DataScan::descend(Frame& frame) {
+  while (frame.next != frame.end) {
+    const uint32_t source = _sources[frame.next++];
+    const uint8_t state = _states[source] & walkState;
+    if (state == OnPath) {
+      ++_loopCount;
+      continue;
+    }
+    if (state == Unseen) {
+      frame.pending = source;
+      // `frame` is not used once a new frame is stacked.
+      if (enter(source)) return true;
+      frame.pending = noPole;
+    }
+    take(source, frame.pole);
+  }
+  return false;
+}
+
+bool DataScan::enter(uint32_t number) {
+  if ((_states[number] & walkState) != Unseen) return false;
+  if ((_states[number] & Launching) == 0) {
+    _states[number] = OnPath;
+    const uint32_t begin = _rows[number];
+    const uint32_t end = _rows[number + 1];
+    // What the walk reads of the sources is fetched together, not one miss
+    // after the other as the walk reaches each.
+    for (uint32_t at = begin; at < end; ++at) {
+      Orvek::prefetch(&_states[_sources[at]]);
+      Orvek::prefetch(&_rows[_sources[at]]);
+      Orvek::prefetch(&_launchClasses[_sources[at]]);
+      Orvek::prefetch(&_useCounts[_sources[at]]);
+    }
+    _stack.push_back(Frame{number, begin, end, noPole});
+    return true;
+  }
+  Pole* pole = _poles[number];
+  if (!pole->isInput() && !getClockRoots(pole)) {
+    // A launching register that no clock root reaches.
+    const auto where = std::source_location::current();
+    Orvek::raise<Orvek::Fatal>(kSource, "scanData",
+                               "Abnormal (" + std::to_string(where.line()) + ")", where);
+  }
+  forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
+  _launchPoints.push_back(pole);
+  _states[number] = Done | Launching;
+  return false;
 }
 
 void DataScan::addLaunch(Pole* point, Pole* root) {
   merge({LaunchClass{root, getLaunchMode(point).getCode(), point}},
-        getEntry(_launchClasses, point));
+        _launchClasses[point->getNumber()]);
 }
 
 void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
@@ -202,17 +243,10 @@ void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
   }
 }
 
-void DataScan::join(Pole* far, Pole* pole) {
-  _followed.emplace_back(pole->getNumber(), far->getNumber());
-  take(far, pole);
-}
-
-void DataScan::take(Pole* source, Pole* pole) {
-  LaunchClasses& to = getEntry(_launchClasses, pole);
-  // A widening takes the table to the current bound: this second look-up
-  // leaves `to` in place.
-  LaunchClasses& from = getEntry(_launchClasses, source);
-  uint32_t& readers = getEntry(_useCounts, source);
+void DataScan::take(uint32_t source, uint32_t pole) {
+  LaunchClasses& to = _launchClasses[pole];
+  LaunchClasses& from = _launchClasses[source];
+  uint32_t& readers = _useCounts[source];
   const bool last = readers > 0 && --readers == 0;
   // The last reader of a source is often its only one: an empty pole then
   // takes the source's classes as they are, without a copy.
@@ -244,8 +278,8 @@ Subdomain* DataScan::getSubdomain(Pole* launchRoot, Pole* latchRoot, const Mode&
 }
 
 void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const Mode& latchMode) {
-  const LaunchClasses* classes = getLaunchClasses(reached);
-  if (!classes || classes->empty()) return;
+  const LaunchClasses* classes = &_launchClasses[reached->getNumber()];
+  if (classes->empty()) return;
   // For each launch root, the subdomains come in the order of the first
   // launch point of each mode.
   for (auto group = classes->begin(); group != classes->end();) {
@@ -274,45 +308,38 @@ void DataScan::captureLaunches() {
   std::vector<LaunchClasses>().swap(_launchClasses);
   std::vector<uint32_t>().swap(_useCounts);
   LatchLists lists;
-  std::vector<uint32_t> latchLists(Pole::getNumberBound(), 0);
+  std::vector<uint32_t> latchLists(_states.size(), 0);
+  std::vector<uint8_t>().swap(_states);
   for (const auto& [endpoint, latch] : _endpointLatches) {
-    uint32_t& list = getEntry(latchLists, endpoint);
+    uint32_t& list = latchLists[endpoint->getNumber()];
     list = lists.join(list, lists.getSingle(latch));
   }
-  // The sources of each target's followed edges, grouped by target number
-  // in the order they were followed (a counting sort): the pass below then
-  // reads numbers, not edge and pole objects scattered over memory.
-  std::vector<uint32_t> starts(latchLists.size() + 1, 0);
-  for (const auto& [target, source] : _followed) ++starts[target + 1];
-  for (std::size_t number = 1; number < starts.size(); ++number)
-    starts[number] += starts[number - 1];
-  std::vector<uint32_t> sources(_followed.size());
-  {
-    std::vector<uint32_t> next(starts.begin(), starts.end() - 1);
-    for (const auto& [target, source] : _followed) sources[next[target]++] = source;
-  }
-  std::vector<std::pair<uint32_t, uint32_t>>().swap(_followed);
   // Every pole after all the poles it feeds through a followed edge: the
   // walks follow an edge once its source has finished, before its target.
+  // A finished pole followed every edge of its row but those that closed a
+  // loop, whose sources were still on the walk's path: those come earlier
+  // in this order, and what they are given here is never read.
   for (auto pole = _finished.rbegin(); pole != _finished.rend(); ++pole) {
-    // The poles a few steps on are fetched meanwhile: their classes, and
-    // those of the poles that feed them.
-    if (_finished.rend() - pole > 16) {
+    // The poles a few steps on are fetched meanwhile: their rows, then
+    // their classes and sources, then the classes of the sources.
+    if (_finished.rend() - pole > 24) {
+      Orvek::prefetch(&_rows[pole[24]]);
       Orvek::prefetch(&latchLists[pole[16]]);
-      for (uint32_t at = starts[pole[8]]; at < starts[pole[8] + 1]; ++at)
-        Orvek::prefetch(&latchLists[sources[at]]);
+      Orvek::prefetch(&_sources[_rows[pole[16]]]);
+      for (uint32_t at = _rows[pole[8]]; at < _rows[pole[8] + 1]; ++at)
+        Orvek::prefetch(&latchLists[_sources[at]]);
     }
     const uint32_t number = *pole;
     const uint32_t list = std::exchange(latchLists[number], 0);
     if (list == 0) continue;
-    for (uint32_t at = starts[number]; at < starts[number + 1]; ++at)
-      latchLists[sources[at]] = lists.join(latchLists[sources[at]], list);
+    for (uint32_t at = _rows[number]; at < _rows[number + 1]; ++at)
+      latchLists[_sources[at]] = lists.join(latchLists[_sources[at]], list);
   }
   // What is left are the launch points, captured in creation order: each
   // then joins its subdomains' leaves at their end.
   std::sort(_launchPoints.begin(), _launchPoints.end(), Object::StampLess());
   for (Pole* point : _launchPoints) {
-    const LatchClasses& latches = lists.get(getEntry(latchLists, point));
+    const LatchClasses& latches = lists.get(latchLists[point->getNumber()]);
     if (latches.empty()) continue;
     const Mode launchMode = getLaunchMode(point);
     forEachLaunchRoot(point, [&, point](Pole* root) {

@@ -2,7 +2,7 @@
 
 #include <Morva/Analyzer.h>
 #include <Morva/Mode.h>
-#include <Morva/detail/DepthFirst.h>
+#include <Morva/Pole.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +18,13 @@ namespace Morva {
 // root and latch root pair met and the subdomain of every pair of clock
 // edges. Loop-closing edges are counted and reported, never followed.
 //
+// The walks run over a copy of the graph made first, in pole number order:
+// for each pole, the source numbers of its active incoming edges in list
+// order. The poles lie in their pool in number order, so the copy reads
+// them one after the other, and the walks, which visit poles in no order
+// memory would like, then read a few arrays instead of a pole and its edges
+// at every step.
+//
 // What reaches a pole is kept as launch classes, not as launch points: one
 // entry per launch root and launch mode, with the first launch point (in
 // creation order) of that class. That is all an endpoint needs to create
@@ -31,7 +38,7 @@ namespace Morva {
 // The per-pole tables are arrays indexed by pole number: a scan touches
 // most poles of the design, and arrays cost neither a node per pole nor
 // the heap fragments such nodes leave behind.
-class DataScan : private BackwardScan {
+class DataScan {
  public:
   DataScan(Analyzer& analyzer, const ClockMap& clockMap);
 
@@ -54,21 +61,32 @@ class DataScan : private BackwardScan {
   using LatchClasses = std::vector<LatchClass>;
   class LatchLists;
 
-  // The walk from one endpoint back along incoming edges (`DepthFirst`,
-  // with this scan as its policy); a pole is marked once its launch
-  // classes are complete.
+  // A pole's state in the walks (low bits), and whether it launches.
+  enum State : uint8_t { Unseen = 0, OnPath = 1, Done = 2, Launching = 4 };
+  static constexpr uint8_t walkState = OnPath | Done;
+  static constexpr uint32_t noPole = UINT32_MAX;
+  struct Frame {
+    uint32_t pole;
+    // The next and the end position in the pole's row of sources.
+    uint32_t next;
+    uint32_t end;
+    // A source entered from this pole, to be taken when the walk comes back.
+    uint32_t pending;
+  };
+
+  // Copies the sources and reader counts of every pole, and finds the
+  // endpoints and clock poles on the way.
+  void copyGraph();
+  // The walk from one endpoint back along incoming edges, depth first on an
+  // explicit stack; a pole is done once its launch classes are complete.
   void walk(Pole* endpoint);
-  friend class DepthFirst<DataScan>;
-  struct FrameData {};
-  // Starts the walk of a pole; true when its incoming edges are to be walked.
-  bool enter(Pole* pole, Edge* via, FrameData& data);
-  static bool isFollowed(const Edge* edge, const Pole*) { return edge->isActive(); }
-  static bool isNew(const Pole* pole) { return !pole->isMarked(); }
-  void join(Pole* far, Pole* pole);
-  void leave(Pole* pole, FrameData& data);
-  void finish(Pole* pole);
+  // Follows the frame's sources until one leads to a pole to walk (true)
+  // or none is left (false).
+  bool descend(Frame& frame);
+  // Starts the walk of a pole; true when its sources are to be walked.
+  bool enter(uint32_t number);
   // Hands the launch classes of `source` on to `pole`.
-  void take(Pole* source, Pole* pole);
+  void take(uint32_t source, uint32_t pole);
   static void merge(const LaunchClasses& from, LaunchClasses& to);
   void addLaunch(Pole* point, Pole* root);
   // The domains and subdomains of the launch classes that reach `reached`
@@ -99,23 +117,30 @@ class DataScan : private BackwardScan {
   const PoleSet* getClockRoots(const Pole* pole) const {
     return pole->getNumber() < _clockRoots.size() ? _clockRoots[pole->getNumber()] : nullptr;
   }
-  const LaunchClasses* getLaunchClasses(Pole* pole) const;
   void scanOutputs();
   void scanRegisters();
 
   Analyzer& _analyzer;
+  Pole* const* _poles;
   // The clock map by pole number: the map is ordered by stamp, and a look-up
   // there reads a pole at every step.
   std::vector<const PoleSet*> _clockRoots;
-  // By pole number: launch classes and the readers still to come for them.
+  // The copy of the graph: pole i's sources are _sources[_rows[i]] up to
+  // _sources[_rows[i + 1]].
+  std::vector<uint32_t> _rows;
+  std::vector<uint32_t> _sources;
+  // By pole number: states, launch classes and the readers still to come
+  // for them.
+  std::vector<uint8_t> _states;
   std::vector<LaunchClasses> _launchClasses;
   std::vector<uint32_t> _useCounts;
+  std::vector<Frame> _stack;
+  // The output ports and the clock poles, in name order.
+  std::vector<Pole*> _outputs;
+  std::vector<Pole*> _clocks;
   // The numbers of the finished inner (not launching) poles, in the order
   // the walk finished them, and the launch points.
   std::vector<uint32_t> _finished;
-  // The edges the walks followed, as (target number, source number), in the
-  // order they were followed: each target's in its edge list order.
-  std::vector<std::pair<uint32_t, uint32_t>> _followed;
   std::vector<Pole*> _launchPoints;
   // The latch classes of the endpoints that captured, until the launch
   // points are captured.
