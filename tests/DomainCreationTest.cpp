@@ -201,4 +201,38 @@ TEST_F(DomainCreationTest, PolesMadeWithoutTheAnalyzerAreNoneOfItsEndpoints) {
   for (Pole* stray : {strayClock, strayOutput}) stray->destroy();
 }
 
+TEST_F(DomainCreationTest, AClassFirstLaunchPointIsTheEarliestMadeOfAllThatMeet) {
+  // A launch root's subdomains are made in the order of the first launch
+  // point of each mode. At m, five classes meet (an input port without
+  // delay, both edges of two clocks); clk's rising class comes from c, then
+  // from a, made before b: its rising subdomain comes first. clk2's falling
+  // class has e alone, made before d.
+  Pole* clk = clock("clk");
+  Pole* clk2 = clock("clk2");
+  const Register a = flop("a");
+  const Register b = flop("b", Mode::Falling);
+  const Register c = flop("c");
+  const Register e = flop("e", Mode::Falling);
+  const Register d = flop("d");
+  const Register z = flop("z");
+  for (const Register* reg : {&a, &b, &c, &z}) wire(clk, reg->clock);
+  for (const Register* reg : {&d, &e}) wire(clk2, reg->clock);
+  Pole* in = port("in");
+  Pole* m = pin("m");
+  arc(c.output, m);
+  arc(in, m);
+  for (const Register* reg : {&d, &a, &e, &b}) arc(reg->output, m);
+  wire(m, z.data);
+
+  analyzer->createDomains();
+  EXPECT_EQ(domainNames(), (std::vector<std::string>{"Input to clk", "clk to clk", "clk2 to clk"}));
+  const auto madeFirst = [](Pole* root, Mode::Code first, Mode::Code second) {
+    const Domain* domain = analyzer->getDomain(root, analyzer->getMainPole("clk"));
+    return domain->getSubdomain(Mode(first), Mode(Mode::Rising))->getStamp() <
+           domain->getSubdomain(Mode(second), Mode(Mode::Rising))->getStamp();
+  };
+  EXPECT_TRUE(madeFirst(clk, Mode::Rising, Mode::Falling));
+  EXPECT_TRUE(madeFirst(clk2, Mode::Falling, Mode::Rising));
+}
+
 }  // namespace

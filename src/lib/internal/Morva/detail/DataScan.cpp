@@ -6,6 +6,8 @@
 #include <Orvek/Exception.h>
 #include <Orvek/Prefetch.h>
 
+#include <cassert>
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -71,7 +73,11 @@ DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
     : _analyzer(analyzer),
       _poles(Pole::getNumberedPoles()),
       _clockRoots(Pole::getNumberBound(), nullptr) {
-  for (const auto& [pole, roots] : clockMap) _clockRoots[pole->getNumber()] = &roots;
+  _roots.push_back(nullptr);
+  for (const auto& [pole, roots] : clockMap) {
+    _clockRoots[pole->getNumber()] = &roots;
+    _roots.insert(_roots.end(), roots.begin(), roots.end());
+  }
 }
 
 void DataScan::run() {
@@ -108,7 +114,10 @@ void DataScan::copyGraph() {
     _rows[number] = static_cast<uint32_t>(_sources.size());
     Pole* pole = _poles[number];
     if (!pole) continue;
-    if (pole->isInput() || pole->isClock()) _states[number] = Launching;
+    if (pole->isInput() || pole->isClock()) {
+      _states[number] = Launching;
+      _launching.push_back(static_cast<uint32_t>(number));
+    }
     // An endpoint counts one reader more, never released: its launch
     // classes stay for the domain creation.
     if (pole->isTerminal()) ++_useCounts[number];
@@ -124,6 +133,30 @@ void DataScan::copyGraph() {
   _rows[bound] = static_cast<uint32_t>(_sources.size());
   _analyzer.orderPoles(_outputs);
   _analyzer.orderPoles(_clocks);
+  rankLaunches();
+}
+
+void DataScan::rankLaunches() {
+  for (const auto& [port, constraint] : _analyzer.getInputDelays())
+    if (constraint.getClockRoot()) _roots.push_back(constraint.getClockRoot());
+  std::sort(_roots.begin() + 1, _roots.end(), Object::StampLess());
+  _roots.erase(std::unique(_roots.begin() + 1, _roots.end()), _roots.end());
+  _launchOrder.reserve(_launching.size());
+  for (const uint32_t number : _launching) _launchOrder.push_back(_poles[number]);
+  std::sort(_launchOrder.begin(), _launchOrder.end(), Object::StampLess());
+  _launchRanks.resize(_launching.size());
+  for (std::size_t rank = 0; rank < _launchOrder.size(); ++rank) {
+    const uint32_t number = _launchOrder[rank]->getNumber();
+    const auto place = std::lower_bound(_launching.begin(), _launching.end(), number);
+    _launchRanks[place - _launching.begin()] = static_cast<uint32_t>(rank);
+  }
+}
+
+uint32_t DataScan::getRootRank(const Pole* root) const {
+  if (!root) return 0;
+  const auto place = std::lower_bound(_roots.begin() + 1, _roots.end(), root, Object::StampLess());
+  assert(place != _roots.end() && *place == root);
+  return static_cast<uint32_t>(place - _roots.begin());
 }
 
 void DataScan::scanOutputs() {
@@ -213,39 +246,25 @@ bool DataScan::enter(uint32_t number) {
                                "Abnormal (" + std::to_string(where.line()) + ")", where);
   }
   forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
-  _launchPoints.push_back(pole);
+  _launchPoints.push_back(
+      _launchRanks[std::lower_bound(_launching.begin(), _launching.end(), number) -
+                   _launching.begin()]);
   _states[number] = Done | Launching;
   return false;
 }
 
 void DataScan::addLaunch(Pole* point, Pole* root) {
-  merge({LaunchClass{root, getLaunchMode(point).getCode(), point}},
-        _launchClasses[point->getNumber()]);
-}
-
-void DataScan::merge(const LaunchClasses& from, LaunchClasses& to) {
-  // A pole's first source hands its classes over whole: they are sorted.
-  if (to.empty()) {
-    to = from;
-    return;
-  }
-  const Object::StampLess less;
-  for (const LaunchClass& entry : from) {
-    auto place =
-        std::lower_bound(to.begin(), to.end(), entry, [&less](const auto& a, const auto& b) {
-          return a.root != b.root ? less(a.root, b.root) : a.mode < b.mode;
-        });
-    if (place != to.end() && place->root == entry.root && place->mode == entry.mode) {
-      if (less(entry.first, place->first)) place->first = entry.first;
-    } else {
-      to.insert(place, entry);
-    }
-  }
+  const uint32_t number = point->getNumber();
+  const uint32_t rank =
+      _launchRanks[std::lower_bound(_launching.begin(), _launching.end(), number) -
+                   _launching.begin()];
+  const LaunchClass launch{getRootRank(root) * 4 + getLaunchMode(point).getCode(), rank};
+  _launchClasses[number].merge(&launch, 1);
 }
 
 void DataScan::take(uint32_t source, uint32_t pole) {
-  LaunchClasses& to = _launchClasses[pole];
-  LaunchClasses& from = _launchClasses[source];
+  LaunchClassList& to = _launchClasses[pole];
+  LaunchClassList& from = _launchClasses[source];
   uint32_t& readers = _useCounts[source];
   const bool last = readers > 0 && --readers == 0;
   // The last reader of a source is often its only one: an empty pole then
@@ -254,8 +273,8 @@ void DataScan::take(uint32_t source, uint32_t pole) {
     to.swap(from);
     return;
   }
-  if (!from.empty()) merge(from, to);
-  if (last) LaunchClasses().swap(from);
+  if (!from.empty()) to.merge(from);
+  if (last) LaunchClassList().swap(from);
 }
 
 Mode DataScan::getLaunchMode(Pole* launchPoint) const {
@@ -278,25 +297,25 @@ Subdomain* DataScan::getSubdomain(Pole* launchRoot, Pole* latchRoot, const Mode&
 }
 
 void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const Mode& latchMode) {
-  const LaunchClasses* classes = &_launchClasses[reached->getNumber()];
-  if (classes->empty()) return;
+  const LaunchClassList& classes = _launchClasses[reached->getNumber()];
+  if (classes.empty()) return;
   // For each launch root, the subdomains come in the order of the first
   // launch point of each mode.
-  for (auto group = classes->begin(); group != classes->end();) {
-    auto end = std::find_if(group, classes->end(), [&group](const LaunchClass& entry) {
-      return entry.root != group->root;
-    });
+  for (const LaunchClass* group = classes.begin(); group != classes.end();) {
+    const uint32_t root = group->key / 4;
+    const LaunchClass* end = std::find_if(
+        group, classes.end(), [root](const LaunchClass& entry) { return entry.key / 4 != root; });
     // At most one entry per mode: three, put in order as they come.
     std::array<const LaunchClass*, 3> modes{};
     std::size_t count = 0;
-    for (auto entry = group; entry != end && count < modes.size(); ++entry) {
+    for (const LaunchClass* entry = group; entry != end && count < modes.size(); ++entry) {
       std::size_t place = count++;
-      for (; place > 0 && Object::StampLess()(entry->first, modes[place - 1]->first); --place)
+      for (; place > 0 && entry->first < modes[place - 1]->first; --place)
         modes[place] = modes[place - 1];
-      modes[place] = &*entry;
+      modes[place] = entry;
     }
     for (std::size_t index = 0; index < count; ++index)
-      getSubdomain(modes[index]->root, latchRoot, Mode(modes[index]->mode), latchMode)
+      getSubdomain(_roots[root], latchRoot, Mode(Mode::Code(modes[index]->key % 4)), latchMode)
           ->captureLatch(latchPoint);
     group = end;
   }
@@ -305,7 +324,7 @@ void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const M
 
 void DataScan::captureLaunches() {
   // The launch classes have served: their room goes to the latch classes.
-  std::vector<LaunchClasses>().swap(_launchClasses);
+  std::vector<LaunchClassList>().swap(_launchClasses);
   std::vector<uint32_t>().swap(_useCounts);
   LatchLists lists;
   std::vector<uint32_t> latchLists(_states.size(), 0);
@@ -337,8 +356,9 @@ void DataScan::captureLaunches() {
   }
   // What is left are the launch points, captured in creation order: each
   // then joins its subdomains' leaves at their end.
-  std::sort(_launchPoints.begin(), _launchPoints.end(), Object::StampLess());
-  for (Pole* point : _launchPoints) {
+  std::sort(_launchPoints.begin(), _launchPoints.end());
+  for (const uint32_t rank : _launchPoints) {
+    Pole* point = _launchOrder[rank];
     const LatchClasses& latches = lists.get(latchLists[point->getNumber()]);
     if (latches.empty()) continue;
     const Mode launchMode = getLaunchMode(point);

@@ -3,6 +3,7 @@
 #include <Morva/Analyzer.h>
 #include <Morva/Mode.h>
 #include <Morva/Pole.h>
+#include <Morva/detail/LaunchClassList.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,19 +46,11 @@ class DataScan {
   void run();
 
  private:
-  struct LaunchClass {
-    Pole* root;
-    Mode::Code mode;
-    // The first launch point of the class.
-    Pole* first;
-  };
   struct LatchClass {
     Pole* root;
     Mode::Code mode;
     bool operator==(const LatchClass&) const = default;
   };
-  // Sorted by root (creation order, null first) then mode.
-  using LaunchClasses = std::vector<LaunchClass>;
   using LatchClasses = std::vector<LatchClass>;
   class LatchLists;
 
@@ -87,8 +80,10 @@ class DataScan {
   bool enter(uint32_t number);
   // Hands the launch classes of `source` on to `pole`.
   void take(uint32_t source, uint32_t pole);
-  static void merge(const LaunchClasses& from, LaunchClasses& to);
   void addLaunch(Pole* point, Pole* root);
+  // The ranks of launch classes' roots and first points.
+  void rankLaunches();
+  uint32_t getRootRank(const Pole* root) const;
   // The domains and subdomains of the launch classes that reach `reached`
   // (an output port or a register's data input), latched by `latchRoot` on
   // `latchMode`; `latchPoint` is captured as a latch point in each.
@@ -132,16 +127,23 @@ class DataScan {
   // By pole number: states, launch classes and the readers still to come
   // for them.
   std::vector<uint8_t> _states;
-  std::vector<LaunchClasses> _launchClasses;
+  std::vector<LaunchClassList> _launchClasses;
   std::vector<uint32_t> _useCounts;
   std::vector<Frame> _stack;
   // The output ports and the clock poles, in name order.
   std::vector<Pole*> _outputs;
   std::vector<Pole*> _clocks;
+  // The launch roots by rank, null first, then in creation order; the
+  // numbers of the launching poles in number order with the rank of each
+  // in creation order; those poles by rank.
+  std::vector<Pole*> _roots;
+  std::vector<uint32_t> _launching;
+  std::vector<uint32_t> _launchRanks;
+  std::vector<Pole*> _launchOrder;
   // The numbers of the finished inner (not launching) poles, in the order
-  // the walk finished them, and the launch points.
+  // the walk finished them, and the ranks of the launch points met.
   std::vector<uint32_t> _finished;
-  std::vector<Pole*> _launchPoints;
+  std::vector<uint32_t> _launchPoints;
   // The latch classes of the endpoints that captured, until the launch
   // points are captured.
   std::vector<std::pair<Pole*, LatchClass>> _endpointLatches;
