@@ -145,7 +145,8 @@ Edge::Edge(Pole* source, Pole* target, const Purpose&)
       _target(target),
       _minimumDelay(static_cast<int>(Delay::getUndefined())),
       _maximumDelay(static_cast<int>(Delay::getUndefined())),
-      _slack(static_cast<int>(Delay::getUndefined())) {}
+      _slack(static_cast<int>(Delay::getUndefined())),
+      _sourceNumber(source->getNumber()) {}
 
 void Edge::preCreate(Pole* source, Pole* target, const Purpose&) {
   Object::preCreate();

@@ -141,6 +141,9 @@ class MORVA_API Edge : public Object {
   static void preCreate(Pole* source, Pole* target, const Purpose& purpose);
 
   Pole* getSource() const { return _source; }
+  // The source's number, kept here so that a copy of the graph by number
+  // need not read the source.
+  uint32_t getSourceNumber() const { return _sourceNumber; }
   Pole* getTarget() const { return _target; }
   Purpose getPurpose() const { return Purpose(purposeCode()); }
   std::string getName() const;
@@ -207,6 +210,7 @@ class MORVA_API Edge : public Object {
   Graphed<int> _minimumDelay;
   Graphed<int> _maximumDelay;
   int _slack;
+  uint32_t _sourceNumber;
 };
 
 Edge*& EdgeList::previous(Edge* edge) const {

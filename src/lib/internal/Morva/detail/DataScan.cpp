@@ -101,16 +101,12 @@ void DataScan::copyGraph() {
   _states.assign(bound, Unseen);
   _launchClasses.resize(bound);
   _useCounts.assign(bound, 0);
-  // A few poles ahead, their first incoming edges are fetched, then (the
-  // lists now readable) their sources.
+  // A few poles ahead, their first incoming edges are fetched.
   constexpr std::size_t distance = 4;
   for (std::size_t number = 0; number < bound; ++number) {
     if (number + 2 * distance < bound)
       if (const Pole* ahead = _poles[number + 2 * distance])
         ahead->getIncomingEdgeSet().prefetchFirst();
-    if (number + distance < bound)
-      if (const Pole* ahead = _poles[number + distance])
-        for (const Edge* edge : ahead->getIncomingEdgeSet()) Orvek::prefetch(edge->getSource());
     _rows[number] = static_cast<uint32_t>(_sources.size());
     Pole* pole = _poles[number];
     if (!pole) continue;
@@ -125,7 +121,7 @@ void DataScan::copyGraph() {
     if (pole->isClock()) _clocks.push_back(pole);
     for (const Edge* edge : pole->getIncomingEdgeSet()) {
       if (!edge->isActive()) continue;
-      const uint32_t source = edge->getSource()->getNumber();
+      const uint32_t source = edge->getSourceNumber();
       _sources.push_back(source);
       ++_useCounts[source];
     }

@@ -79,14 +79,13 @@ void GraphImage::build() {
   // The masks of the arcs that have one, by position in their array.
   ArcMasks incomingMasks;
   ArcMasks outgoingMasks;
-  const auto add = [this](std::vector<Arc>& arcs, ArcMasks& masks, const Edge* edge,
-                          const Pole* far) {
+  const auto add = [this](std::vector<Arc>& arcs, ArcMasks& masks, const Edge* edge, uint32_t far) {
     const bool clock = edge->isIOPath() || edge->isInterconnect();
     const uint32_t mask = packMaskNumber(edge->getMaskNumber());
     if (mask != 0) masks.emplace(static_cast<uint32_t>(arcs.size()), mask);
-    arcs.push_back(Arc{
-        _indices[far->getNumber()] | (clock ? Arc::clockBit : 0U) | (mask != 0 ? Arc::maskBit : 0U),
-        edge->getMinimumDelay().getValue(), edge->getMaximumDelay().getValue()});
+    arcs.push_back(
+        Arc{_indices[far] | (clock ? Arc::clockBit : 0U) | (mask != 0 ? Arc::maskBit : 0U),
+            edge->getMinimumDelay().getValue(), edge->getMaximumDelay().getValue()});
   };
   _facts.resize(size);
   _incomingRows.resize(size + 1);
@@ -104,7 +103,6 @@ void GraphImage::build() {
   };
   const auto fetchFarEnds = [this](std::size_t index) {
     const Pole* pole = _poles[_numbers[index]];
-    for (const Edge* edge : pole->getIncomingEdgeSet()) Orvek::prefetch(edge->getSource());
     for (const Edge* edge : pole->getOutgoingEdgeSet()) Orvek::prefetch(edge->getTarget());
   };
   for (std::size_t index = 0; index < size; ++index) {
@@ -118,9 +116,9 @@ void GraphImage::build() {
                     (pole->isDual() ? Dual : 0) | (pole->isInput() ? Input : 0) |
                     (pole->isOutput() ? Output : 0) | (masked ? Masked : 0);
     for (const Edge* edge : pole->getIncomingEdgeSet())
-      if (edge->isActive()) add(_incoming, incomingMasks, edge, edge->getSource());
+      if (edge->isActive()) add(_incoming, incomingMasks, edge, edge->getSourceNumber());
     for (const Edge* edge : pole->getOutgoingEdgeSet())
-      if (edge->isActive()) add(_outgoing, outgoingMasks, edge, edge->getTarget());
+      if (edge->isActive()) add(_outgoing, outgoingMasks, edge, edge->getTarget()->getNumber());
   }
   _incomingRows[size] = static_cast<uint32_t>(_incoming.size());
   _outgoingRows[size] = static_cast<uint32_t>(_outgoing.size());
