@@ -24,6 +24,13 @@ class DomainCreationTest : public Support::AnalyzerFixture {
     return names;
   }
   std::string output() const { return _console.text(); }
+  // The latch points of the subdomain from `root` (rising, or none for no
+  // root) to `latchRoot` rising.
+  static const PoleSet& latches(Pole* root, Pole* latchRoot) {
+    return analyzer->getDomain(root, latchRoot)
+        ->getSubdomain(Mode(root ? Mode::Rising : Mode::None), Mode(Mode::Rising))
+        ->getLatchLeafSet();
+  }
 
   Support::ConsoleCapture _console;
 };
@@ -140,6 +147,11 @@ TEST_F(DomainCreationTest, BrokenRegistersStopTheScanWithTheirErrors) {
   }
   lonely->destroy();
 
+  // A register no clock reaches is no error while no endpoint needs it.
+  const Register idle = flop("idle");
+  arc(idle.output, pin("nowhere"));
+  EXPECT_NO_THROW(analyzer->createDomains());
+
   // A register launching data without any clock root upstream.
   Register unclocked = flop("unclocked");
   wire(unclocked.output, ok.data);
@@ -233,6 +245,57 @@ TEST_F(DomainCreationTest, AClassFirstLaunchPointIsTheEarliestMadeOfAllThatMeet)
   };
   EXPECT_TRUE(madeFirst(clk, Mode::Rising, Mode::Falling));
   EXPECT_TRUE(madeFirst(clk2, Mode::Falling, Mode::Rising));
+}
+
+TEST_F(DomainCreationTest, TheEndpointsWalksDecideWhereLoopsAreCut) {
+  // m1 and m2 feed each other. The walk from z1 (the first register by
+  // name to reach them) enters m1, then m2, and leaves the edge from m1 to
+  // m2 aside: m2 has b's class alone, m1 both. m2 and m1 are made before
+  // z1 and z2, so that a walk in the order the poles were made would cut
+  // the other edge.
+  Pole* clkA = clock("clkA");
+  Pole* clkB = clock("clkB");
+  Pole* clk = clock("clk");
+  const Register a = flop("a");
+  const Register b = flop("b");
+  Pole* m2 = pin("m2");
+  Pole* m1 = pin("m1");
+  const Register z1 = flop("z1");
+  const Register z2 = flop("z2");
+  wire(clkA, a.clock);
+  wire(clkB, b.clock);
+  wire(clk, z1.clock);
+  wire(clk, z2.clock);
+  arc(a.output, m1);
+  arc(m2, m1);
+  arc(m1, m2);
+  arc(b.output, m2);
+  wire(m1, z1.data);
+  wire(m2, z2.data);
+
+  analyzer->createDomains();
+  EXPECT_EQ(latches(clkA, clk), PoleSet{z1.clock});
+  EXPECT_EQ(latches(clkB, clk), (PoleSet{z1.clock, z2.clock}));
+  EXPECT_TRUE(
+      Support::contains(output(), "1 combinatorial loop detected during data domain analysis."));
+}
+
+TEST_F(DomainCreationTest, ARegisterCapturesBeforeTheWalksThatTakeItsClassesAway) {
+  // The data side of register r feeds x, and through it w's data input:
+  // r, first by name, captures before w's walk takes its classes away.
+  Pole* clk = clock("clk");
+  Pole* in = port("in");
+  Pole* x = pin("x");
+  const Register w = flop("w");
+  const Register r = flop("r");
+  wire(clk, r.clock);
+  wire(clk, w.clock);
+  wire(in, r.data);
+  arc(r.capture, x);
+  wire(x, w.data);
+
+  analyzer->createDomains();
+  EXPECT_EQ(latches(nullptr, clk), (PoleSet{r.clock, w.clock}));
 }
 
 }  // namespace

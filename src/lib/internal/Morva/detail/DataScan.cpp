@@ -83,6 +83,7 @@ DataScan::DataScan(Analyzer& analyzer, const ClockMap& clockMap)
 void DataScan::run() {
   try {
     copyGraph();
+    sweep();
     scanOutputs();
     scanRegisters();
   } catch (...) {
@@ -113,17 +114,23 @@ void DataScan::copyGraph() {
     if (pole->isInput() || pole->isClock()) {
       _states[number] = Launching;
       _launching.push_back(static_cast<uint32_t>(number));
+      // A walk that meets a launching register no clock root reaches stops
+      // there: where it does is the endpoints' walks' to find.
+      if (!pole->isInput() && !getClockRoots(pole)) _states[number] |= Held;
     }
     // An endpoint counts one reader more, never released: its launch
     // classes stay for the domain creation.
     if (pole->isTerminal()) ++_useCounts[number];
+    // A data input feeding other poles hands its classes over before or
+    // after it is captured, as the endpoints' walks come.
+    else if (pole->isDual())
+      _states[number] |= Held;
     if (pole->isOutput()) _outputs.push_back(pole);
     if (pole->isClock()) _clocks.push_back(pole);
     for (const Edge* edge : pole->getIncomingEdgeSet()) {
       if (!edge->isActive()) continue;
-      const uint32_t source = edge->getSourceNumber();
-      _sources.push_back(source);
-      ++_useCounts[source];
+      _sources.push_back(edge->getSourceNumber());
+      ++_useCounts[edge->getSourceNumber()];
     }
   }
   _rows[bound] = static_cast<uint32_t>(_sources.size());
@@ -155,9 +162,33 @@ uint32_t DataScan::getRootRank(const Pole* root) const {
   return static_cast<uint32_t>(place - _roots.begin());
 }
 
+void DataScan::sweep() {
+  // Each round walks the poles whose sources are done, in number order:
+  // most sources come before the poles they feed, the rest (an endpoint is
+  // often made before its cone) are done by the next round.
+  constexpr int rounds = 3;
+  for (int round = 0; round < rounds; ++round) {
+    std::size_t walked = 0;
+    for (uint32_t number = 0; number < _states.size(); ++number)
+      if (isReady(number)) {
+        walk(number);
+        ++walked;
+      }
+    if (walked == 0) return;
+  }
+}
+
+bool DataScan::isReady(uint32_t number) const {
+  if (!_poles[number] || (_states[number] & (walkState | Held)) != 0) return false;
+  if (_states[number] & Launching) return true;
+  for (uint32_t at = _rows[number]; at < _rows[number + 1]; ++at)
+    if ((_states[_sources[at]] & walkState) != Done) return false;
+  return true;
+}
+
 void DataScan::scanOutputs() {
   for (Pole* port : _outputs) {
-    walk(port);
+    walk(port->getNumber());
     IOConstraint constraint;
     Pole* latchRoot = nullptr;
     Mode latchMode;
@@ -175,15 +206,15 @@ void DataScan::scanRegisters() {
     if (!data)
       Orvek::raise<Orvek::InvalidRequest>(kSource, "scanData",
                                           "Null data input for " + clock->getReportName());
-    walk(data);
+    walk(data->getNumber());
     const PoleSet* latchRoots = getClockRoots(clock);
     if (!latchRoots) continue;
     for (Pole* latchRoot : *latchRoots) capture(data, clock, latchRoot, clock->getMode());
   }
 }
 
-void DataScan::walk(Pole* endpoint) {
-  if (!enter(endpoint->getNumber())) return;
+void DataScan::walk(uint32_t start) {
+  if (!enter(start)) return;
   while (!_stack.empty()) {
     Frame& frame = _stack.back();
     if (frame.pending != noPole) {
@@ -192,7 +223,7 @@ void DataScan::walk(Pole* endpoint) {
     }
     if (!descend(frame)) {
       _finished.push_back(frame.pole);
-      _states[frame.pole] = Done;
+      setWalkState(frame.pole, Done);
       _stack.pop_back();
     }
   }
@@ -220,7 +251,7 @@ bool DataScan::descend(Frame& frame) {
 bool DataScan::enter(uint32_t number) {
   if ((_states[number] & walkState) != Unseen) return false;
   if ((_states[number] & Launching) == 0) {
-    _states[number] = OnPath;
+    setWalkState(number, OnPath);
     const uint32_t begin = _rows[number];
     const uint32_t end = _rows[number + 1];
     // What the walk reads of the sources is fetched together, not one miss
@@ -245,7 +276,7 @@ bool DataScan::enter(uint32_t number) {
   _launchPoints.push_back(
       _launchRanks[std::lower_bound(_launching.begin(), _launching.end(), number) -
                    _launching.begin()]);
-  _states[number] = Done | Launching;
+  setWalkState(number, Done);
   return false;
 }
 

@@ -54,9 +54,13 @@ class DataScan {
   using LatchClasses = std::vector<LatchClass>;
   class LatchLists;
 
-  // A pole's state in the walks (low bits), and whether it launches.
-  enum State : uint8_t { Unseen = 0, OnPath = 1, Done = 2, Launching = 4 };
+  // A pole's state in the walks (low bits), whether it launches, and
+  // whether it is left to the endpoints' walks.
+  enum State : uint8_t { Unseen = 0, OnPath = 1, Done = 2, Launching = 4, Held = 8 };
   static constexpr uint8_t walkState = OnPath | Done;
+  void setWalkState(uint32_t number, State state) {
+    _states[number] = static_cast<uint8_t>((_states[number] & ~walkState) | state);
+  }
   static constexpr uint32_t noPole = UINT32_MAX;
   struct Frame {
     uint32_t pole;
@@ -70,9 +74,20 @@ class DataScan {
   // Copies the sources and reader counts of every pole, and finds the
   // endpoints and clock poles on the way.
   void copyGraph();
-  // The walk from one endpoint back along incoming edges, depth first on an
+  // Walks, before the endpoints' walks, the poles whose classes do not
+  // depend on the order of the walks: those whose sources are done, in
+  // rounds over the poles in number order. Most poles come after their
+  // sources in that order: the rounds read the copy from one end to the
+  // other, taking classes just made, where the endpoints' walks jump about
+  // it. Poles on or after a loop never become ready: where a loop is cut,
+  // and so what reaches them, is the endpoints' walks' to decide.
+  void sweep();
+  // Whether a pole is to be walked by the sweep: it launches or its sources
+  // are done.
+  bool isReady(uint32_t number) const;
+  // The walk from one pole back along incoming edges, depth first on an
   // explicit stack; a pole is done once its launch classes are complete.
-  void walk(Pole* endpoint);
+  void walk(uint32_t start);
   // Follows the frame's sources until one leads to a pole to walk (true)
   // or none is left (false).
   bool descend(Frame& frame);
