@@ -71,6 +71,10 @@ class MORVA_API EdgeList {
 
   // Fetches the first edge into the cache, for a walk of the list to come.
   void prefetchFirst() const { prefetch(_first); }
+  // Fetches the second edge; the first must be at hand.
+  void prefetchSecond() const {
+    if (_first) prefetch(next(_first));
+  }
   // Fetches the last edge, where a new one joins; the first must be at hand.
   void prefetchLast() const { prefetch(getLast()); }
 

@@ -102,12 +102,16 @@ void DataScan::copyGraph() {
   _states.assign(bound, Unseen);
   _launchClasses.resize(bound);
   _useCounts.assign(bound, 0);
-  // A few poles ahead, their first incoming edges are fetched.
-  constexpr std::size_t distance = 4;
+  // A few poles ahead, their first incoming edges are fetched, then their
+  // second ones.
+  constexpr std::size_t distance = 6;
   for (std::size_t number = 0; number < bound; ++number) {
     if (number + 2 * distance < bound)
       if (const Pole* ahead = _poles[number + 2 * distance])
         ahead->getIncomingEdgeSet().prefetchFirst();
+    if (number + distance < bound)
+      if (const Pole* ahead = _poles[number + distance])
+        ahead->getIncomingEdgeSet().prefetchSecond();
     _rows[number] = static_cast<uint32_t>(_sources.size());
     Pole* pole = _poles[number];
     if (!pole) continue;

@@ -94,19 +94,25 @@ void GraphImage::build() {
   _outgoing.reserve(outgoing);
   // The poles lie in the pools in number order, but their edges and far
   // ends do not: a few poles ahead, their first edges are fetched, then
-  // (the lists now readable) their far ends.
-  constexpr std::size_t distance = 4;
-  const auto fetchEdges = [this](std::size_t index) {
+  // their second ones, then (the lists now readable) their far ends.
+  constexpr std::size_t distance = 6;
+  const auto fetchFirstEdges = [this](std::size_t index) {
     const Pole* pole = _poles[_numbers[index]];
     pole->getIncomingEdgeSet().prefetchFirst();
     pole->getOutgoingEdgeSet().prefetchFirst();
+  };
+  const auto fetchSecondEdges = [this](std::size_t index) {
+    const Pole* pole = _poles[_numbers[index]];
+    pole->getIncomingEdgeSet().prefetchSecond();
+    pole->getOutgoingEdgeSet().prefetchSecond();
   };
   const auto fetchFarEnds = [this](std::size_t index) {
     const Pole* pole = _poles[_numbers[index]];
     for (const Edge* edge : pole->getOutgoingEdgeSet()) Orvek::prefetch(edge->getTarget());
   };
   for (std::size_t index = 0; index < size; ++index) {
-    if (index + 2 * distance < size) fetchEdges(index + 2 * distance);
+    if (index + 3 * distance < size) fetchFirstEdges(index + 3 * distance);
+    if (index + 2 * distance < size) fetchSecondEdges(index + 2 * distance);
     if (index + distance < size) fetchFarEnds(index + distance);
     const Pole* pole = _poles[_numbers[index]];
     _incomingRows[index] = static_cast<uint32_t>(_incoming.size());
