@@ -262,16 +262,10 @@ TEST_F(DomainCreationTest, TheEndpointsWalksDecideWhereLoopsAreCut) {
   Pole* m1 = pin("m1");
   const Register z1 = flop("z1");
   const Register z2 = flop("z2");
-  wire(clkA, a.clock);
-  wire(clkB, b.clock);
-  wire(clk, z1.clock);
-  wire(clk, z2.clock);
-  arc(a.output, m1);
-  arc(m2, m1);
-  arc(m1, m2);
-  arc(b.output, m2);
-  wire(m1, z1.data);
-  wire(m2, z2.data);
+  const std::pair<Pole*, Pole*> edges[] = {
+      {clkA, a.clock}, {clkB, b.clock}, {clk, z1.clock}, {clk, z2.clock}, {a.output, m1},
+      {m2, m1},        {m1, m2},        {b.output, m2},  {m1, z1.data},   {m2, z2.data}};
+  for (const auto& [from, to] : edges) wire(from, to);
 
   analyzer->createDomains();
   EXPECT_EQ(latches(clkA, clk), PoleSet{z1.clock});
@@ -288,8 +282,7 @@ TEST_F(DomainCreationTest, ARegisterCapturesBeforeTheWalksThatTakeItsClassesAway
   Pole* x = pin("x");
   const Register w = flop("w");
   const Register r = flop("r");
-  wire(clk, r.clock);
-  wire(clk, w.clock);
+  for (const Register* reg : {&r, &w}) wire(clk, reg->clock);
   wire(in, r.data);
   arc(r.capture, x);
   wire(x, w.data);
