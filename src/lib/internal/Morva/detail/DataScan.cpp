@@ -375,7 +375,7 @@ void DataScan::captureLaunches() {
     if (_finished.rend() - pole > 24) {
       Orvek::prefetch(&_rows[pole[24]]);
       Orvek::prefetch(&latchLists[pole[16]]);
-      Orvek::prefetch(&_sources[_rows[pole[16]]]);
+      Orvek::prefetch(_sources.data() + _rows[pole[16]]);
       for (uint32_t at = _rows[pole[8]]; at < _rows[pole[8] + 1]; ++at)
         Orvek::prefetch(&latchLists[_sources[at]]);
     }
