@@ -221,10 +221,9 @@ void DataScan::walk(uint32_t start) {
   if (!enter(start)) return;
   while (!_stack.empty()) {
     Frame& frame = _stack.back();
-    if (frame.pending != noPole) {
-      take(frame.pending, frame.pole);
-      frame.pending = noPole;
-    }
+    // The source entered last is done: its classes are taken. The next
+    // source entered, or the end of the frame, replaces `pending`.
+    if (frame.pending != noPole) take(frame.pending, frame.pole);
     if (!descend(frame)) {
       _finished.push_back(frame.pole);
       setWalkState(frame.pole, Done);
