@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <source_location>
 #include <string>
 #include <unordered_map>
@@ -148,15 +149,23 @@ void DataScan::rankLaunches() {
     if (constraint.getClockRoot()) _roots.push_back(constraint.getClockRoot());
   std::sort(_roots.begin() + 1, _roots.end(), Object::StampLess());
   _roots.erase(std::unique(_roots.begin() + 1, _roots.end()), _roots.end());
-  _launchOrder.reserve(_launching.size());
-  for (const uint32_t number : _launching) _launchOrder.push_back(_poles[number]);
-  std::sort(_launchOrder.begin(), _launchOrder.end(), Object::StampLess());
-  _launchRanks.resize(_launching.size());
-  for (std::size_t rank = 0; rank < _launchOrder.size(); ++rank) {
-    const uint32_t number = _launchOrder[rank]->getNumber();
-    const auto place = std::lower_bound(_launching.begin(), _launching.end(), number);
-    _launchRanks[place - _launching.begin()] = static_cast<uint32_t>(rank);
+  // The launching poles' positions in `_launching`, in creation order.
+  std::vector<uint32_t> order(_launching.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
+    return Object::StampLess()(_poles[_launching[a]], _poles[_launching[b]]);
+  });
+  _launchRanks.resize(order.size());
+  _launchOrder.reserve(order.size());
+  for (uint32_t rank = 0; rank < order.size(); ++rank) {
+    _launchRanks[order[rank]] = rank;
+    _launchOrder.push_back(_poles[_launching[order[rank]]]);
   }
+}
+
+uint32_t DataScan::getLaunchRank(uint32_t number) const {
+  const auto place = std::lower_bound(_launching.begin(), _launching.end(), number);
+  return _launchRanks[place - _launching.begin()];
 }
 
 uint32_t DataScan::getRootRank(const Pole* root) const {
@@ -275,21 +284,15 @@ bool DataScan::enter(uint32_t number) {
     Orvek::raise<Orvek::Fatal>(kSource, "scanData",
                                "Abnormal (" + std::to_string(where.line()) + ")", where);
   }
-  forEachLaunchRoot(pole, [this, pole](Pole* root) { addLaunch(pole, root); });
-  _launchPoints.push_back(
-      _launchRanks[std::lower_bound(_launching.begin(), _launching.end(), number) -
-                   _launching.begin()]);
+  const uint32_t rank = getLaunchRank(number);
+  const Mode::Code mode = getLaunchMode(pole).getCode();
+  forEachLaunchRoot(pole, [this, number, rank, mode](Pole* root) {
+    const LaunchClass launch{getRootRank(root) * 4 + mode, rank};
+    _launchClasses[number].merge(&launch, 1);
+  });
+  _launchPoints.push_back(rank);
   setWalkState(number, Done);
   return false;
-}
-
-void DataScan::addLaunch(Pole* point, Pole* root) {
-  const uint32_t number = point->getNumber();
-  const uint32_t rank =
-      _launchRanks[std::lower_bound(_launching.begin(), _launching.end(), number) -
-                   _launching.begin()];
-  const LaunchClass launch{getRootRank(root) * 4 + getLaunchMode(point).getCode(), rank};
-  _launchClasses[number].merge(&launch, 1);
 }
 
 void DataScan::take(uint32_t source, uint32_t pole) {

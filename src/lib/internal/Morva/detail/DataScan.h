@@ -95,10 +95,11 @@ class DataScan {
   bool enter(uint32_t number);
   // Hands the launch classes of `source` on to `pole`.
   void take(uint32_t source, uint32_t pole);
-  void addLaunch(Pole* point, Pole* root);
   // The ranks of launch classes' roots and first points.
   void rankLaunches();
   uint32_t getRootRank(const Pole* root) const;
+  // The rank of a launching pole.
+  uint32_t getLaunchRank(uint32_t number) const;
   // The domains and subdomains of the launch classes that reach `reached`
   // (an output port or a register's data input), latched by `latchRoot` on
   // `latchMode`; `latchPoint` is captured as a latch point in each.
