@@ -82,10 +82,9 @@ class DepthFirst {
     if (!enter(start, nullptr)) return;
     while (!_stack.empty()) {
       Frame& frame = _stack.back();
-      if (frame.pending) {
-        _policy.join(frame.pending, frame.pole);
-        frame.pending = nullptr;
-      }
+      // The far end entered last is done: it is joined. The next far end
+      // entered, or the end of the frame, replaces `pending`.
+      if (frame.pending) _policy.join(frame.pending, frame.pole);
       if (!descend(frame)) {
         Frame done = std::move(_stack.back());
         _stack.pop_back();
