@@ -194,23 +194,31 @@ TEST_F(DomainCreationTest, AnInputPortWithAClockModeLaunchesAsAnInput) {
 }
 
 TEST_F(DomainCreationTest, PolesMadeWithoutTheAnalyzerAreNoneOfItsEndpoints) {
-  // A clock pin and an output port made while no analyzer was there are in
-  // no registry: the scans must not start from them, though they are
-  // numbered among the analyzer's poles.
+  // A clock pin, an output port and a dual pole made while no analyzer was
+  // there are in no registry: the scans must not start from them, nor may
+  // a selection list them, though they are numbered among the analyzer's
+  // poles. A selection lists the main poles, then the dual ones, each by
+  // name whatever the order they were made in.
   analyzer->destroy();
   Pole* strayClock = pin("stray/CK", Mode::Rising);
   Pole* strayOutput = port("stray/out");
+  Pole* strayDual = Pole::createDual("stray/CK");
   Analyzer::create();
   Pole* clk = clock("clk");
   Register ff = flop("ff");
+  Register b = flop("b");
   wire(clk, ff.clock);
+  wire(clk, b.clock);
   Pole* out = port("out");
   wire(ff.output, out);
   wire(ff.output, strayOutput);
 
   EXPECT_NO_THROW(analyzer->createDomains());
   EXPECT_EQ(domainNames(), (std::vector<std::string>{"clk to Output"}));
-  for (Pole* stray : {strayClock, strayOutput}) stray->destroy();
+  EXPECT_EQ(analyzer->selectPoles([](const Pole*) { return true; }),
+            (std::vector<Pole*>{b.clock, b.data, b.output, clk, ff.clock, ff.data, ff.output, out,
+                                b.capture, ff.capture}));
+  for (Pole* stray : {strayClock, strayOutput, strayDual}) stray->destroy();
 }
 
 TEST_F(DomainCreationTest, AClassFirstLaunchPointIsTheEarliestMadeOfAllThatMeet) {
