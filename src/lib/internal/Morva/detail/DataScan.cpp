@@ -121,7 +121,7 @@ void DataScan::copyGraph() {
       _launching.push_back(static_cast<uint32_t>(number));
       // A walk that meets a launching register no clock root reaches stops
       // there: where it does is the endpoints' walks' to find.
-      if (!pole->isInput() && !getClockRoots(pole)) _states[number] |= Held;
+      if (isUnclocked(pole)) _states[number] |= Held;
     }
     // An endpoint counts one reader more, never released: its launch
     // classes stay for the domain creation.
@@ -278,8 +278,7 @@ bool DataScan::enter(uint32_t number) {
     return true;
   }
   Pole* pole = _poles[number];
-  if (!pole->isInput() && !getClockRoots(pole)) {
-    // A launching register that no clock root reaches.
+  if (isUnclocked(pole)) {
     const auto where = std::source_location::current();
     Orvek::raise<Orvek::Fatal>(kSource, "scanData",
                                "Abnormal (" + std::to_string(where.line()) + ")", where);
@@ -287,7 +286,7 @@ bool DataScan::enter(uint32_t number) {
   const uint32_t rank = getLaunchRank(number);
   const Mode::Code mode = getLaunchMode(pole).getCode();
   forEachLaunchRoot(pole, [this, number, rank, mode](Pole* root) {
-    const LaunchClass launch{getRootRank(root) * 4 + mode, rank};
+    const LaunchClass launch{LaunchClass::makeKey(getRootRank(root), mode), rank};
     _launchClasses[number].merge(&launch, 1);
   });
   _launchPoints.push_back(rank);
@@ -335,9 +334,10 @@ void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const M
   // For each launch root, the subdomains come in the order of the first
   // launch point of each mode.
   for (const LaunchClass* group = classes.begin(); group != classes.end();) {
-    const uint32_t root = group->key / 4;
-    const LaunchClass* end = std::find_if(
-        group, classes.end(), [root](const LaunchClass& entry) { return entry.key / 4 != root; });
+    const uint32_t root = group->getRootRank();
+    const LaunchClass* end = std::find_if(group, classes.end(), [root](const LaunchClass& entry) {
+      return entry.getRootRank() != root;
+    });
     // At most one entry per mode: three, put in order as they come.
     std::array<const LaunchClass*, 3> modes{};
     std::size_t count = 0;
@@ -348,7 +348,7 @@ void DataScan::capture(Pole* reached, Pole* latchPoint, Pole* latchRoot, const M
       modes[place] = entry;
     }
     for (std::size_t index = 0; index < count; ++index)
-      getSubdomain(_roots[root], latchRoot, Mode(Mode::Code(modes[index]->key % 4)), latchMode)
+      getSubdomain(_roots[root], latchRoot, Mode(Mode::Code(modes[index]->getMode())), latchMode)
           ->captureLatch(latchPoint);
     group = end;
   }

@@ -124,6 +124,8 @@ class DataScan {
     if (const PoleSet* roots = getClockRoots(point))
       for (Pole* root : *roots) visit(root);
   }
+  // Whether a launching pole is a register that no clock root reaches.
+  bool isUnclocked(const Pole* pole) const { return !pole->isInput() && !getClockRoots(pole); }
   // The clock roots that reach a pole, null for none.
   const PoleSet* getClockRoots(const Pole* pole) const {
     return pole->getNumber() < _clockRoots.size() ? _clockRoots[pole->getNumber()] : nullptr;

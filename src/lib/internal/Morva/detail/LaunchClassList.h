@@ -14,6 +14,12 @@ struct LaunchClass {
   uint32_t key;
   uint32_t first;
 
+  static uint32_t makeKey(uint32_t rootRank, int32_t mode) {
+    return rootRank * 4 + static_cast<uint32_t>(mode);
+  }
+  uint32_t getRootRank() const { return key / 4; }
+  int32_t getMode() const { return static_cast<int32_t>(key % 4); }
+
   bool operator==(const LaunchClass&) const = default;
 };
 
