@@ -192,3 +192,30 @@ TEST_F(GraphTest, EdgeListsKeepStampOrderThroughRemovals) {
   Edge* next = Edge::createInterconnect(hub, loads[3]);
   EXPECT_EQ(Support::toVector(hub->getOutgoingEdges()), (List{again, next}));
 }
+
+// Room made ahead, for more poles than the registry holds or for fewer,
+// keeps every pole found under its name through the growth that follows.
+TEST_F(GraphTest, ARegistryKeepsItsPolesThroughRoomMadeAhead) {
+  Morva::PoleRegistry registry;
+  std::vector<Pole*> poles;
+  const auto fileUpTo = [&](std::size_t count) {
+    while (poles.size() < count) {
+      poles.push_back(Support::port("p" + std::to_string(poles.size())));
+      registry.insert(poles.back());
+    }
+  };
+  const auto expectAllFound = [&] {
+    ASSERT_EQ(registry.size(), poles.size());
+    for (Pole* pole : poles) ASSERT_EQ(registry.find(pole->getName()), pole) << pole->getName();
+    EXPECT_EQ(registry.find("p" + std::to_string(poles.size())), nullptr);
+  };
+  fileUpTo(100);
+  for (std::size_t count : {0, 100, 5000, 20}) {
+    registry.reserve(count);
+    expectAllFound();
+  }
+  fileUpTo(6000);
+  expectAllFound();
+  Morva::analyzer->reserveMainPoles(10000);
+  EXPECT_EQ(Morva::analyzer->getMainPole("p5999"), poles.back());
+}

@@ -110,6 +110,9 @@ class MORVA_API Analyzer : public Object {
   // The registries behind the look-ups and the pole views.
   const PoleRegistry& getMainPoleRegistry() const { return _mainPoles; }
   const PoleRegistry& getDualPoleRegistry() const { return _dualPoles; }
+  // Makes room for `count` more main poles: a loader that expects many
+  // spares the index its growth steps.
+  void reserveMainPoles(std::size_t count) { _mainPoles.reserve(_mainPoles.size() + count); }
 
   FPaths getFalsePaths() const;
   DPaths getMaxdelayPaths() const;

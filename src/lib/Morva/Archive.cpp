@@ -65,6 +65,8 @@ class InputFile {
   }
 
   bool isOpen() const { return _file != nullptr; }
+  // The size of a file read as it is, or 0 for a compressed one.
+  off_t getPlainSize() const { return gzdirect(_file) ? _opened.st_size : 0; }
   // The next piece of at most kLineSize - 1 characters into `lineBuffer`.
   bool getLine() { return gzgets(_file, lineBuffer, kLineSize) != nullptr; }
   // After the last piece: whether it ended at the end of the data, with the
@@ -151,7 +153,9 @@ bool isCheck(std::string_view purpose) {
 // in their order.
 class Reader {
  public:
-  explicit Reader(ArchiveListener* listener) : _listener(listener) {}
+  // `poles`: the main poles the file is expected to hold, 0 if unknown.
+  Reader(ArchiveListener* listener, std::size_t poles)
+      : _listener(listener), _expectedPoles(poles) {}
 
   void read(const char* text);
   // Reads the queued lines.
@@ -224,6 +228,7 @@ class Reader {
   void readIODelay(bool input);
 
   ArchiveListener* _listener;
+  std::size_t _expectedPoles;
   RecordLookAhead _queue;
   bool _fromQueue = false;
   std::uint64_t _line = 0;
@@ -354,6 +359,12 @@ void Reader::readPole() {
   checkCode<Mode>(_words[2], "mode");
   checkCode<Type>(_words[3], "type");
   Pole* pole = Pole::createMain(_words[1]);
+  // Once the design shows itself large, the index makes room at once for
+  // the poles the file suggests (a file of a very different shape cannot
+  // make it reserve much beyond that), instead of doubling step by step.
+  constexpr std::size_t kLargeDesign = std::size_t(1) << 15;
+  if (analyzer->getMainPoleRegistry().size() == kLargeDesign && _expectedPoles > kLargeDesign)
+    analyzer->reserveMainPoles(std::min(_expectedPoles, kLargeDesign << 8) - kLargeDesign);
   pole->setMode(Mode(_words[2]));
   pole->setType(Type(_words[3]));
   if (_count == 5) pole->setReportName(_words[4]);
@@ -603,7 +614,11 @@ void Archive::load() {
   Orvek::console.print("Loading archive " + _fileName, "");
   Orvek::console.indent();
   Orvek::console.openTimer("");
-  Reader reader(_listener);
+  // A design's text takes some 80 bytes per pole with its edges; counting
+  // 128 keeps the room made from outgrowing the poles of a file richer in
+  // edges or constraints.
+  constexpr off_t kBytesPerPole = 128;
+  Reader reader(_listener, static_cast<std::size_t>(file.getPlainSize() / kBytesPerPole));
   try {
     while (file.getLine()) {
       reader.countLine();

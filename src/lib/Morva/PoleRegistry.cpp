@@ -58,8 +58,14 @@ std::size_t PoleRegistry::locate(std::string_view name, uint32_t hash) const {
   }
 }
 
-void PoleRegistry::grow() {
-  std::vector<Slot> old(_slots.empty() ? 64 : 2 * _slots.size(), Slot{0, nullptr});
+void PoleRegistry::reserve(std::size_t count) {
+  std::size_t size = _slots.empty() ? 64 : _slots.size();
+  while (4 * count > 3 * size) size *= 2;
+  if (size > _slots.size()) rehash(size);
+}
+
+void PoleRegistry::rehash(std::size_t size) {
+  std::vector<Slot> old(size, Slot{0, nullptr});
   old.swap(_slots);
   const std::size_t mask = _slots.size() - 1;
   for (const Slot& entry : old) {
@@ -116,7 +122,7 @@ Pole* PoleRegistry::find(std::string_view name, uint32_t hash) const {
 }
 
 void PoleRegistry::insert(Pole* pole) {
-  if (4 * (_count + 1) > 3 * _slots.size()) grow();
+  reserve(_count + 1);
   const std::string_view name = pole->getName();
   const uint32_t hash = getHash(name);
   Slot& entry = _slots[locate(name, hash)];

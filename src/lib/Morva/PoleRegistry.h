@@ -39,6 +39,9 @@ class MORVA_API PoleRegistry {
   // Removes the pole if it is the one filed under its name.
   void erase(Pole* pole);
   std::size_t size() const { return _count; }
+  // Makes room for `count` poles in all, so that filing them grows the
+  // index at most once.
+  void reserve(std::size_t count);
   bool empty() const { return _count == 0; }
 
   // Look-ahead for look-ups to come: the hash a name is filed under, the
@@ -90,7 +93,9 @@ class MORVA_API PoleRegistry {
   // slot so found holds, if it still has that hash.
   std::size_t peek(uint32_t hash) const;
   const Pole* peekAt(std::size_t slot, uint32_t hash) const;
-  void grow();
+  // Moves the poles to a table of `size` slots (a power of two that holds
+  // them).
+  void rehash(std::size_t size);
   static void sortByName(std::vector<Pole*>& poles);
 
   std::vector<Slot> _slots;
