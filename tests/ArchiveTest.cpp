@@ -304,6 +304,8 @@ TEST_F(ArchiveTest, PathRecords) {
   EXPECT_TRUE(printed("Error: Syntax error (line 25)\n"));
   EXPECT_EQ(count("Error: "), 4);
   EXPECT_FALSE(printed("Loading archive failed"));
+  // The load's own messages sit one step in, under its heading.
+  EXPECT_TRUE(printed("\n  Loading archive succeed in "));
 }
 
 TEST_F(ArchiveTest, ClockGroupRecords) {
