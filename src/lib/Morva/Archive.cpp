@@ -360,8 +360,8 @@ void Reader::readPole() {
   checkCode<Type>(_words[3], "type");
   Pole* pole = Pole::createMain(_words[1]);
   // Once the design shows itself large, the index makes room at once for
-  // the poles the file suggests (a file of a very different shape cannot
-  // make it reserve much beyond that), instead of doubling step by step.
+  // the poles the file's size suggests, up to 8.4 million, instead of
+  // doubling step by step.
   constexpr std::size_t kLargeDesign = std::size_t(1) << 15;
   if (analyzer->getMainPoleRegistry().size() == kLargeDesign && _expectedPoles > kLargeDesign)
     analyzer->reserveMainPoles(std::min(_expectedPoles, kLargeDesign << 8) - kLargeDesign);

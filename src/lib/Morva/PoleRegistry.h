@@ -39,8 +39,8 @@ class MORVA_API PoleRegistry {
   // Removes the pole if it is the one filed under its name.
   void erase(Pole* pole);
   std::size_t size() const { return _count; }
-  // Makes room for `count` poles in all, so that filing them grows the
-  // index at most once.
+  // Makes room for `count` poles in all: filing up to that many grows the
+  // index no further.
   void reserve(std::size_t count);
   bool empty() const { return _count == 0; }
 
